@@ -1,0 +1,32 @@
+# Developer entry points. `make test` is what CI runs.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: build test test-release test-sanitize run bench clean deps
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build -j $(JOBS)
+
+test: deps
+	$(MAKE) test-release test-sanitize
+
+test-release: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+test-sanitize:
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDRG_SANITIZE=ON >/dev/null
+	cmake --build build-sanitize -j $(JOBS)
+	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
+
+bench:
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDRG_BENCHMARKS=ON >/dev/null
+	cmake --build build-bench -j $(JOBS)
+	for b in build-bench/bench/bench_*; do $$b; done
+
+# Installs what a fresh machine lacks (needs root and the package registry).
+deps:
+	./.ci/install-deps
+
+clean:
+	rm -rf build build-sanitize build-bench

@@ -1,0 +1,72 @@
+#include "complexity/cc_exclusion.h"
+
+#include "tables/code_lookup.h"
+
+namespace drg {
+namespace {
+
+constexpr int kMaleOnlyCondition = 373;    // cancelled for an odd sex digit
+constexpr int kFemaleOnlyCondition = 388;  // cancelled for an even sex digit
+
+}  // namespace
+
+int exclusionTableVersion(const char* effectiveDate) {
+    if (boundedCompare(effectiveDate, "20080101", 8) < 0) return 0;
+    if (boundedCompare(effectiveDate, "20111101", 8) < 0) return 1;
+    return 2;
+}
+
+void selectExclusionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
+    state.activeExclusionTable = &tables.exclusionTables[exclusionTableVersion(effectiveDate)];
+}
+
+bool inExclusionList(const CcExclusionTable& t, int16_t x, int16_t d) {
+    if (d < 0 || d >= t.exclusionDiagnosisCount) return false;
+    const int32_t b = t.exclusionBegin[d];
+    const int32_t e = t.exclusionEnd[d];
+    if (b >= e) return false;
+    if (x < t.exclusionList[b] || x > t.exclusionList[e - 1]) return false;
+    for (int32_t i = b; i < e; ++i)
+        if (t.exclusionList[i] == x) return true;
+    return false;
+}
+
+void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
+    const CodeConditionTable& code = tables.codeConditions;
+    const ConditionTable& kinds = tables.conditions;
+    const int32_t date = state.effectiveDateNumber;
+    const bool odd = state.sexDigit % 2 != 0;
+    const int cancelling = odd ? kMaleOnlyCondition : kFemaleOnlyCondition;
+    for (int s = 2; s <= kDiagnosisSlots; ++s) {
+        const int16_t id = state.codeIds[s];
+        if (id == 0) continue;
+        for (int32_t k = code.diagnosisEntryBegin[id]; k < code.diagnosisEntryEnd[id]; ++k) {
+            if (code.entryValidFrom[k] > date || date > code.entryValidTo[k]) continue;
+            const int c = code.entryCondition[k];
+            if (kinds.firstSlot[c] != 1 || kinds.lastSlot[c] != 1) continue;
+            if (c == cancelling) {
+                state.cclBySlot[s] = 0;
+                break;
+            }
+        }
+    }
+}
+
+void applyPrincipalExclusion(ClaimState& state) {
+    const CcExclusionTable& t = *state.activeExclusionTable;
+    for (int s = 2; s <= kDiagnosisSlots; ++s)
+        if (state.cclBySlot[s] != 0 && inExclusionList(t, state.codeIds[1], state.codeIds[s]))
+            state.cclBySlot[s] = 0;
+}
+
+void applyHighestLevelExclusion(ClaimState& state, int16_t m) {
+    const CcExclusionTable& t = *state.activeExclusionTable;
+    for (int s = 2; s <= kDiagnosisSlots; ++s) {
+        if (state.cclBySlot[s] != m) continue;
+        for (int u = 2; u <= kDiagnosisSlots; ++u)
+            if (u != s && state.cclBySlot[u] != 0 && inExclusionList(t, state.codeIds[s], state.codeIds[u]))
+                state.cclBySlot[u] = 0;
+    }
+}
+
+}  // namespace drg

@@ -1,0 +1,79 @@
+#include "complexity/complexity.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+#include "complexity/cc_exclusion.h"
+#include "complexity/complication_levels.h"
+#include "tables/code_lookup.h"
+
+namespace drg {
+namespace {
+
+constexpr int kSecondarySlots = 9;  // slots 2..10
+
+// e^(-0.4 k), computed once with the same library call the formula names.
+struct LevelWeights {
+    double weight[kSecondarySlots];
+    double scale;  // ln(7.5) x 0.25
+    LevelWeights() : scale(std::log(7.5) * 0.25) {
+        for (int k = 0; k < kSecondarySlots; ++k) weight[k] = std::exp(-0.4 * k);
+    }
+};
+const LevelWeights kWeights;
+
+// Character 6 of the final code: the first dated split row of the refined
+// code chooses a profile, whose byte for the PCCL is the split character.
+void buildFinalGroupCode(ClaimState& state, const TableSet& tables) {
+    const int i = state.refinedAdrgIndex;
+    const char* refined = tables.drgCodes.text.at(static_cast<uint32_t>(i));
+    int k = 0;
+    for (; k < 5 && refined[k] != '\0'; ++k) state.finalGroupCode[k] = refined[k];
+    for (; k < 5; ++k) state.finalGroupCode[k] = '\0';
+
+    const PcclSplitTable& s = tables.splits;
+    const int32_t date = state.effectiveDateNumber;
+    if (i < s.splitGroupCount) {
+        for (int r = s.splitRowBegin[i]; r < s.splitRowEnd[i]; ++r) {
+            if (s.splitValidFrom[r] > date || date > s.splitValidTo[r]) continue;
+            state.finalGroupCode[5] =
+                s.splitCharacters[static_cast<size_t>(s.splitProfile[r]) * kSplitProfileWidth + state.pccl];
+            break;
+        }
+    }
+    if (state.finalGroupCode[5] == '\0') state.finalGroupCode[5] = '0';
+}
+
+}  // namespace
+
+int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
+    double s = 0.0;
+    for (int k = 0; k < count && k < kSecondarySlots; ++k) s += levels[k] * kWeights.weight[k];
+    const double x = std::log(1.0 + s) / kWeights.scale + 0.5;
+    if (!(x >= 0.0)) return 0;  // below 0, or not a number
+    if (x >= 5.0) return 4;
+    return static_cast<int16_t>(x);
+}
+
+void computeComplexity(ClaimState& state, const TableSet& tables) {
+    for (int s = 2; s <= kDiagnosisSlots; ++s)
+        if (state.codeIds[s] != 0) state.cclBySlot[s] = complicationLevel(state, state.codeIds[s]);
+
+    clearSexSpecificLevels(state, tables);
+    applyPrincipalExclusion(state);
+
+    int16_t m = 0;
+    for (int s = 2; s <= kDiagnosisSlots; ++s) m = std::max(m, state.cclBySlot[s]);
+    if (m > 0) {
+        applyHighestLevelExclusion(state, m);
+        int16_t* secondary = state.cclBySlot.data() + 2;
+        std::sort(secondary, secondary + kSecondarySlots, std::greater<int16_t>());
+        state.pccl = pcclFromSortedLevels(secondary, kSecondarySlots);
+    } else {
+        state.pccl = 0;
+    }
+    buildFinalGroupCode(state, tables);
+}
+
+}  // namespace drg

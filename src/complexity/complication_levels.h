@@ -1,0 +1,21 @@
+#pragma once
+// Complication and comorbidity level of a secondary diagnosis for the
+// record's ADRG and date.
+
+#include <cstdint>
+
+#include "conditions/claim_state.h"
+#include "tables/table_set.h"
+
+namespace drg {
+
+// "Tccl" before "20091201", "Tccl1" before "20120701", "Tccl2" from then on.
+int levelTableVersion(const char* effectiveDate);
+void selectLevelTable(ClaimState& state, const TableSet& tables, const char* effectiveDate);
+
+// The first dated row of the diagnosis selects a profile; the level is that
+// profile's byte for the record's ADRG, read as signed, minus '0'. A diagnosis
+// or ADRG that an older table does not cover has level 0.
+int16_t complicationLevel(const ClaimState& state, int16_t diagnosisId);
+
+}  // namespace drg

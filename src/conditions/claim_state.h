@@ -1,0 +1,71 @@
+#pragma once
+// Everything the grouper derives from one record. A single instance lives for
+// the whole run and is rebuilt for every record; its arrays are sized once
+// from the condition count, so no record allocates.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "tables/table_set.h"
+
+namespace drg {
+
+inline constexpr int kSlotCount = 47;            // slot 0 unused, 1..46
+inline constexpr int kFirstProcedureSlot = 11;
+inline constexpr int kLastMarkedProcedureSlot = 41;  // slots 42..46 leave no row
+inline constexpr int kMarkedProcedureSlots = kLastMarkedProcedureSlot - kFirstProcedureSlot + 1;
+
+struct ConditionFlags {
+    uint16_t conditionCount = 0;       // N: conditions 1..N-1, 0 always set, N always clear
+    std::vector<uint8_t> flag;         // N + 1
+    std::vector<uint8_t> hitCount;     // N, wrapping; read as signed 8-bit
+    std::vector<uint8_t> derivedMark;  // N
+    std::vector<uint8_t> slotConditions;  // rows 11..41 of N bytes each
+
+    // What the current record wrote, so that the next one clears only that.
+    std::vector<uint16_t> raisedConditions;
+    std::vector<uint32_t> markedSlotCells;
+
+    int8_t hits(int c) const { return static_cast<int8_t>(hitCount[c]); }
+    uint8_t slotCondition(int slot, int c) const {
+        if (slot < kFirstProcedureSlot || slot > kLastMarkedProcedureSlot) return 0;
+        return slotConditions[static_cast<size_t>(slot - kFirstProcedureSlot) * conditionCount + c];
+    }
+};
+
+struct ClaimState {
+    int32_t effectiveDateNumber = 0;
+    int16_t ageYears = 0;
+    int32_t ageDays = 0;
+    int16_t sexDigit = 0;
+    int16_t statusCode = 0;
+    int16_t stayDays = 0;
+    int16_t birthWeight = 0;
+    int16_t ventilationHours = 0;
+    std::array<int16_t, kSlotCount> codeIds{};
+    ConditionFlags conditions;
+
+    int16_t mdcIndex = 0;
+    int16_t adrgIndex = 0;
+    char adrgSuffix = '0';
+    int16_t refinedAdrgIndex = 0;
+    std::array<int16_t, 11> cclBySlot{};
+    std::array<char, 6> finalGroupCode{};
+    int16_t pccl = 0;
+
+    // Table versions in force on the record's effective date.
+    const DecisionTable* activeDecisionTable = nullptr;
+    const ComplicationLevelTable* activeLevelTable = nullptr;
+    const CcExclusionTable* activeExclusionTable = nullptr;
+
+    // Whether "Tcond.idx" marks exactly the built-in derived conditions as
+    // derived; it does not depend on the record, so it is decided once.
+    bool conditionKindsAgree = false;
+};
+
+// Sizes the per-record arrays for the loaded condition count and decides the
+// condition kind check. Call once after loading, before the first record.
+void initClaimState(ClaimState& state, const TableSet& tables);
+
+}  // namespace drg

@@ -1,0 +1,37 @@
+#include "conditions/code_conditions.h"
+
+#include "tables/code_lookup.h"
+
+namespace drg {
+
+void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
+    const CodeConditionTable& code = tables.codeConditions;
+    const ConditionTable& kinds = tables.conditions;
+    ConditionFlags& f = state.conditions;
+    const int32_t d = state.effectiveDateNumber;
+
+    for (int s = 1; s <= kLastSlot; ++s) {
+        const int16_t id = state.codeIds[s];
+        if (id == 0) continue;
+        const bool diagnosis = s <= kDiagnosisSlots;
+        const int32_t begin = diagnosis ? code.diagnosisEntryBegin[id] : code.procedureEntryBegin[id];
+        const int32_t end = diagnosis ? code.diagnosisEntryEnd[id] : code.procedureEntryEnd[id];
+        const bool marksRow = !diagnosis && s <= kLastMarkedProcedureSlot;
+        for (int32_t k = begin; k < end; ++k) {
+            if (code.entryValidFrom[k] > d || d > code.entryValidTo[k]) continue;
+            const int c = code.entryCondition[k];
+            if (kinds.firstSlot[c] > s || s > kinds.lastSlot[c]) continue;
+            raiseCondition(f, c);
+            ++f.hitCount[c];
+            if (marksRow) {
+                const uint32_t cell = static_cast<uint32_t>(s - kFirstProcedureSlot) * f.conditionCount + c;
+                if (!f.slotConditions[cell]) {
+                    f.slotConditions[cell] = 1;
+                    f.markedSlotCells.push_back(cell);
+                }
+            }
+        }
+    }
+}
+
+}  // namespace drg

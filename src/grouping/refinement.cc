@@ -1,0 +1,35 @@
+#include "grouping/refinement.h"
+
+#include "tables/code_lookup.h"
+
+namespace drg {
+
+void refineAdrg(ClaimState& state, const TableSet& tables) {
+    const RefinementTable& rows = tables.refinement;
+    const int a = state.adrgIndex;
+    const int32_t d = state.effectiveDateNumber;
+    if (a < rows.adrgCount) {
+        for (int i = rows.refinementBegin[a]; i < rows.refinementEnd[a]; ++i) {
+            if (rows.refinementMinAge[i] > state.ageYears || state.ageYears > rows.refinementMaxAge[i]) continue;
+            if (rows.refinementValidFrom[i] > d || d > rows.refinementValidTo[i]) continue;
+            state.adrgSuffix = rows.refinementSuffix[i];
+            break;
+        }
+    }
+
+    // The ADRG text ends at a NUL; the places after it up to the fourth are NUL.
+    char key[6] = {};
+    const char* adrg = tables.adrgCodes.text.at(static_cast<uint32_t>(a));
+    for (int k = 0; k < 4 && adrg[k] != '\0'; ++k) key[k] = adrg[k];
+    key[4] = state.adrgSuffix;
+
+    const CodeTextTable& drgs = tables.drgCodes;
+    for (uint32_t j = 0; j < drgs.count; ++j) {
+        if (boundedCompare(key, drgs.text.at(j), 5) == 0) {
+            if (j != 0) state.refinedAdrgIndex = static_cast<int16_t>(j);
+            return;
+        }
+    }
+}
+
+}  // namespace drg

@@ -1,0 +1,148 @@
+#include "tables/table_loader.h"
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "tables/table_bounds.h"
+#include "tables/table_files.h"
+#include "tables/table_header.h"
+
+namespace drg {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Field 1 of the earlier file that a count field of `file` must equal, per field.
+struct CrossCheck {
+    int field;
+    int earlierFile;
+};
+
+int crossChecks(int file, CrossCheck out[2]) {
+    switch (file) {
+    case kFileDagAst: out[0] = {0, kFileDxIdx}; return 1;
+    case kFileCode: out[0] = {0, kFileDxIdx}; out[1] = {1, kFileSgIdx}; return 2;
+    case kFileAdrg1: case kFileAdrg2: case kFileAdrg3: case kFileAdrg4: case kFileAdrg5:
+        out[0] = {0, kFileMdcIdx};
+        return 1;
+    case kFileAadrg: out[0] = {0, kFileAdrgIdx}; return 1;
+    case kFileCcl2: out[0] = {0, kFileDxIdx}; out[1] = {3, kFileAdrgIdx}; return 2;
+    case kFilePccl: out[0] = {0, kFileAadrgIdx}; return 1;
+    default: return 0;
+    }
+}
+
+int fail(std::string* problem, int code, const std::string& file, const std::string& what) {
+    if (problem) *problem = file + ": " + what;
+    return code;
+}
+
+std::string fieldName(int field) { return "count field " + std::to_string(field + 1); }
+
+int loadFile(TableSet& tables, const std::string& directory, int file, std::string* problem) {
+    const std::string name = kTableFileNames[file];
+    const std::string path = directory.empty() ? name : directory + "/" + name;
+    FileHandle handle(std::fopen(path.c_str(), "rb"));
+    if (!handle) return fail(problem, kLoadInitError, name, "cannot be opened");
+    auto& header = tables.headers[file];
+    if (std::fread(header.data(), 1, kHeaderSize, handle.get()) != kHeaderSize)
+        return fail(problem, kLoadInitError, name, "header is shorter than 100 bytes");
+
+    const CountFieldLayout layout = countFieldLayout(file);
+    std::array<int64_t, 4> counts{};
+    for (int f = 0; f < layout.used; ++f) {
+        int64_t value = parseCountField(header.data() + f * kCountFieldWidth);
+        counts[f] = layout.wide[f] ? static_cast<int32_t>(static_cast<uint32_t>(value))
+                                   : static_cast<int64_t>(static_cast<uint16_t>(value));
+    }
+
+    CrossCheck checks[2];
+    int checkCount = crossChecks(file, checks);
+    for (int i = 0; i < checkCount; ++i) {
+        int64_t expected = fileCounts(tables, checks[i].earlierFile)[0];
+        if (counts[checks[i].field] != expected)
+            return fail(problem, kLoadCountError, name,
+                        fieldName(checks[i].field) + " is " + std::to_string(counts[checks[i].field]) +
+                            " but " + kTableFileNames[checks[i].earlierFile] + " holds " +
+                            std::to_string(expected));
+    }
+    for (int f = 0; f < layout.used; ++f)
+        if (counts[f] < 0) return fail(problem, kLoadInitError, name, fieldName(f) + " is negative");
+    if (file == kFileCondIdx && counts[0] < kMinimumConditionCount)
+        return fail(problem, kLoadInitError, name,
+                    fieldName(0) + " is " + std::to_string(counts[0]) + ", below the " +
+                        std::to_string(kMinimumConditionCount) + " conditions the derived ones need");
+
+    setFileCounts(tables, file, counts);
+
+    // A damaged count must not make us allocate more than the file can hold.
+    uint64_t needed = kHeaderSize;
+    forEachArray(tables, file, [&](auto& array, size_t elements) {
+        needed += elements * sizeof(array[0]);
+    });
+    if (std::fseek(handle.get(), 0, SEEK_END) != 0)
+        return fail(problem, kLoadInitError, name, "cannot be read");
+    long size = std::ftell(handle.get());
+    if (size < 0 || static_cast<uint64_t>(size) < needed)
+        return fail(problem, kLoadInitError, name,
+                    "holds " + std::to_string(size) + " bytes, its counts need " + std::to_string(needed));
+    if (std::fseek(handle.get(), kHeaderSize, SEEK_SET) != 0)
+        return fail(problem, kLoadInitError, name, "cannot be read");
+
+    bool complete = true;
+    try {
+        forEachArray(tables, file, [&](auto& array, size_t elements) {
+            if (!complete) return;
+            array.assign(elements, {});
+            if (std::fread(array.data(), sizeof(array[0]), elements, handle.get()) != elements)
+                complete = false;
+        });
+    } catch (const std::bad_alloc&) {
+        return fail(problem, kLoadInitError, name, "an array could not be allocated");
+    }
+    if (!complete) return fail(problem, kLoadInitError, name, "is shorter than its counts need");
+
+    std::string field;
+    if (!tableFileWithinBounds(tables, file, &field))
+        return fail(problem, kLoadInitError, name, field);
+    if (file >= kFileAdrg0 && file <= kFileAdrg5)
+        decisionRowFixup(tables.decisionTables[file - kFileAdrg0], tables.conditions.conditionCount);
+    return kLoadOk;
+}
+
+template <class V>
+void freeVector(V& v) {
+    V().swap(v);
+}
+
+}  // namespace
+
+int loadTables(TableSet& tables, const std::string& directory, std::string* problem) {
+    for (int file = 0; file < kTableFileCount; ++file) {
+        int result = loadFile(tables, directory, file, problem);
+        if (result != kLoadOk) return result;
+    }
+    return kLoadOk;
+}
+
+void releaseTables(TableSet& tables) {
+    for (int file = 0; file < kTableFileCount; ++file) {
+        forEachArray(tables, file, [](auto& array, size_t) { freeVector(array); });
+        setFileCounts(tables, file, {});
+    }
+}
+
+void decisionRowFixup(DecisionTable& table, uint16_t conditionCount) {
+    const size_t rows = table.rowConditions.size() / kRowConditionColumns;
+    for (size_t r = 0; r < rows; ++r) {
+        int16_t* row = table.rowConditions.data() + r * kRowConditionColumns;
+        for (int c = kMustBeSetColumns; c < kRowConditionColumns; ++c)
+            if (row[c] == 0) row[c] = static_cast<int16_t>(conditionCount);
+    }
+}
+
+}  // namespace drg
