@@ -1,0 +1,36 @@
+// Upper-casing eight bytes at a time must agree with the byte rule for every
+// byte value in every lane, including neighbours that could carry.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "conditions/upper_case.h"
+
+namespace drg {
+namespace {
+
+char expectedUpper(unsigned char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); }
+
+TEST(UpperCase, EveryByteValueInEveryLaneNextToEveryNeighbour) {
+    const unsigned char neighbours[] = {0x00, 0x20, 'a', 'z', '{', 0x60, 0x7F, 0x80, 0xE1, 0xFA, 0xFF};
+    for (int lane = 0; lane < 8; ++lane)
+        for (int value = 0; value < 256; ++value)
+            for (unsigned char around : neighbours) {
+                std::string text(19, static_cast<char>(around));
+                text[static_cast<size_t>(lane)] = static_cast<char>(value);
+                text[static_cast<size_t>(lane) + 8] = static_cast<char>(value);
+                std::string want;
+                for (char c : text) want += expectedUpper(static_cast<unsigned char>(c));
+                upperCase(text.data(), text.size());
+                ASSERT_EQ(text, want) << "lane " << lane << " value " << value << " around " << int(around);
+            }
+}
+
+TEST(UpperCase, StopsAtTheGivenLength) {
+    std::string text = "abcdefghijklmnopqrs";
+    upperCase(text.data(), 11);
+    EXPECT_EQ(text, "ABCDEFGHIJKlmnopqrs");
+}
+
+}  // namespace
+}  // namespace drg
