@@ -60,11 +60,6 @@ void exchangeDaggerAsterisk(ClaimState& state, const TableSet& tables) {
 
 }  // namespace
 
-void upperCase(char* text, size_t length) {
-    for (size_t i = 0; i < length; ++i)
-        if (text[i] >= 'a' && text[i] <= 'z') text[i] = static_cast<char>(text[i] - ('a' - 'A'));
-}
-
 void resetConditionFlags(ConditionFlags& f) {
     for (uint16_t c : f.raisedConditions) {
         f.flag[c] = 0;

@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "conditions/claim_state.h"
+#include "conditions/upper_case.h"
 #include "tables/table_set.h"
 
 namespace drg {
@@ -22,8 +23,5 @@ int prepareRecord(ClaimState& state, const TableSet& tables, char* record, size_
 // Clears what the previous record wrote into the condition arrays: the same
 // result as clearing them whole, at the cost of what was touched.
 void resetConditionFlags(ConditionFlags& flags);
-
-// Upper-cases 'a'..'z' in place; every other byte stays.
-void upperCase(char* text, size_t length);
 
 }  // namespace drg
