@@ -14,8 +14,11 @@ int flagsSet(const ConditionFlags& f, std::initializer_list<int> conditions) {
 }
 
 // A procedure slot 11..41 whose row holds condition 357 but not `absent`.
+// A row is only ever marked together with the flag, so without flag 357 no
+// row can hold it and the rows need no look.
 bool procedureWithout(const ClaimState& state, int absent) {
     const ConditionFlags& f = state.conditions;
+    if (!f.flag[357]) return false;
     for (int s = kFirstProcedureSlot; s <= kLastMarkedProcedureSlot; ++s)
         if (state.codeIds[s] != 0 && f.slotCondition(s, 357) && !f.slotCondition(s, absent)) return true;
     return false;
