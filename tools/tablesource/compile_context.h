@@ -1,0 +1,87 @@
+#pragma once
+// Shared state of one compilation and the readers of typed fields. Internal
+// to the compiler.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tables/table_set.h"
+#include "tablesource/source_layout.h"
+#include "tablesource/source_text.h"
+
+namespace drg::source {
+
+enum class GroupKind { Mdc, Adrg, Drg };
+
+struct CompileContext {
+    const Source& source;
+    Diagnostics& diagnostics;
+    TableSet tables;
+    std::map<std::string, int16_t> diagnosisIds, procedureIds;  // by code padded to its width
+    std::map<GroupKind, std::vector<std::string>> groupTexts;   // padded; entry 0 is the placeholder
+    std::map<int, std::string> conditionLabels;
+    int conditionCount = 0;
+};
+
+// Reads the typed fields of one row and reports every problem at its line.
+class RowReader {
+public:
+    RowReader(CompileContext& context, const std::string& fileName, const SourceFile& file, const SourceRow& row)
+        : context_(context), fileName_(fileName), file_(file), row_(row) {}
+
+    void error(const std::string& message) const;
+    void warning(const std::string& message) const;
+    int line() const { return row_.line; }
+    bool has(const std::string& column) const { return !file_.field(row_, column).empty(); }
+    // The field as written ("" when the column is absent).
+    const std::string& raw(const std::string& column) const { return file_.field(row_, column); }
+    // A required field; reports an empty one.
+    std::optional<std::string> text(const std::string& column) const;
+    std::optional<int64_t> integer(const std::string& column, int64_t low, int64_t high) const;
+    // YYYYMMDD as a number; "-" is the open end; an absent column is open.
+    std::optional<int32_t> date(const std::string& column, int32_t open) const;
+    // One byte, written escaped; an absent column or empty field gives the default.
+    std::optional<char> byte(const std::string& column, char fallback) const;
+    // Exactly `width` bytes.
+    std::optional<std::string> bytes(const std::string& column, size_t width) const;
+
+    // Token readers, also used for the tokens of list fields.
+    std::optional<int16_t> codeToken(const std::string& token, bool diagnosis, bool noneAllowed) const;
+    std::optional<int> groupToken(const std::string& token, GroupKind kind, bool noneAllowed) const;
+    // "412" or "412:label"; the label must be the condition's label.
+    std::optional<int> conditionToken(const std::string& token, int highest) const;
+    std::optional<char> byteToken(const std::string& token) const;
+
+private:
+    CompileContext& context_;
+    const std::string& fileName_;
+    const SourceFile& file_;
+    const SourceRow& row_;
+};
+
+// Checks the columns of a file against its layout; false when unusable.
+bool checkColumns(CompileContext& context, const std::string& fileName, const SourceFile& file,
+                  const SourceTableLayout& layout);
+
+// Calls read(reader) for every row of the named file when it exists.
+template <class Read>
+void forEachRow(CompileContext& context, const std::string& fileName, Read&& read) {
+    auto it = context.source.find(fileName);
+    if (it == context.source.end()) return;
+    const SourceFile& file = it->second;
+    const auto id = identifySourceFile(fileName);
+    if (!id || !checkColumns(context, fileName, file, layoutOf(id->table))) return;
+    for (const auto& row : file.rows) read(RowReader(context, fileName, file, row));
+}
+
+// A code text padded with blanks to its width, or nullopt (with `error`) when
+// it is empty or too long.
+std::optional<std::string> paddedCode(const std::string& bytes, size_t width, std::string& error);
+
+const char* groupName(GroupKind kind);
+size_t groupWidth(GroupKind kind);
+
+}  // namespace drg::source

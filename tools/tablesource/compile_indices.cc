@@ -1,0 +1,244 @@
+// Compiling the release settings, the conditions, the code indices and the
+// group code lists: everything that the row tables refer to.
+#include <algorithm>
+
+#include "conditions/derived_conditions.h"
+#include "tables/table_files.h"
+#include "tables/table_loader.h"
+#include "tablesource/compile_steps.h"
+
+namespace drg::source {
+namespace {
+
+constexpr int kHighestConditionCount = 32767;  // decision rows hold condition numbers as int16
+constexpr size_t kMostCodes = 65534;           // the index count (codes + placeholder) is 16-bit
+
+int fileByName(const std::string& name) {
+    for (int f = 0; f < kTableFileCount; ++f)
+        if (name == kTableFileNames[f]) return f;
+    return -1;
+}
+
+std::optional<GroupKind> placeholderKind(const std::string& fileName) {
+    if (fileName == "Tmdc.idx") return GroupKind::Mdc;
+    if (fileName == "Tadrg.idx") return GroupKind::Adrg;
+    if (fileName == "Taadrg.idx") return GroupKind::Drg;
+    return std::nullopt;
+}
+
+void applySetting(CompileContext& c, Settings& settings, const RowReader& row, const std::string& name) {
+    if (name == "condition_count") {
+        if (auto n = row.integer("value", kMinimumConditionCount, kHighestConditionCount))
+            settings.conditionCount = static_cast<int>(*n);
+        return;
+    }
+    const size_t dot = name.find('.');
+    const std::string prefix = name.substr(0, dot);
+    const std::string target = dot == std::string::npos ? "" : name.substr(dot + 1);
+    const int file = fileByName(target);
+    const bool header = prefix == "header" && file >= 0;
+    const bool placeholder = prefix == "placeholder" && placeholderKind(target);
+    if (!header && !placeholder) {
+        row.error("unknown setting '" + name +
+                  "' (known: condition_count, header.<table file>, placeholder.<Tmdc.idx|Tadrg.idx|Taadrg.idx>)");
+        return;
+    }
+    std::string raw, problem;
+    if (!unescape(row.raw("value"), raw, problem)) {
+        row.error(problem);
+        return;
+    }
+    if (header) {
+        const size_t offset = headerTextOffset(file);
+        if (raw.size() > kHeaderSize - offset) {
+            row.error("header text of " + target + " is longer than " + std::to_string(kHeaderSize - offset) +
+                      " characters");
+            return;
+        }
+        std::copy(raw.begin(), raw.end(), c.tables.headers[file].begin() + static_cast<long>(offset));
+        return;
+    }
+    const GroupKind kind = *placeholderKind(target);
+    if (raw.size() > groupWidth(kind)) {
+        row.error("placeholder of " + target + " is longer than " + std::to_string(groupWidth(kind)) + " characters");
+        return;
+    }
+    raw.resize(groupWidth(kind), ' ');
+    settings.placeholders[kind] = raw;
+}
+
+// Codes of one index file: padded text, explicit id (or -1) and spare byte.
+struct ListedCode {
+    std::string code;
+    int line;
+    int64_t id;
+    char spare;
+};
+
+std::vector<ListedCode> readCodes(CompileContext& c, SourceTable table, size_t width) {
+    std::vector<ListedCode> codes;
+    std::map<std::string, int> lineOf;
+    const bool diagnosis = table == SourceTable::Diagnoses;
+    forEachRow(c, sourceFileName(table), [&](const RowReader& row) {
+        const auto token = row.text("code");
+        if (!token) return;
+        std::string raw, problem;
+        if (!unescape(*token, raw, problem)) return row.error(problem);
+        const auto padded = paddedCode(raw, width, problem);
+        if (!padded) return row.error(problem);
+        const auto id = row.has("id") ? row.integer("id", 0, INT16_MAX) : std::optional<int64_t>(-1);
+        const auto spare = diagnosis ? row.byte("spare", kDefaultSpare) : std::optional<char>(kDefaultSpare);
+        if (!id || !spare) return;
+        if (auto [it, added] = lineOf.try_emplace(*padded, row.line()); !added)
+            return row.error("code '" + *token + "' is already listed at line " + std::to_string(it->second));
+        if (std::any_of(padded->begin(), padded->end(), [](char ch) { return ch >= 'a' && ch <= 'z'; }))
+            row.warning("code '" + *token + "' has lower-case letters; records are upper-cased, so it is never found");
+        codes.push_back({*padded, row.line(), *id, *spare});
+    });
+    std::sort(codes.begin(), codes.end(), [](const ListedCode& a, const ListedCode& b) { return a.code < b.code; });
+    return codes;
+}
+
+}  // namespace
+
+size_t headerTextOffset(int file) { return static_cast<size_t>(countFieldLayout(file).used) * 10; }
+
+std::string headerSettingName(int file) { return std::string("header.") + kTableFileNames[file]; }
+
+void compileSettings(CompileContext& c, Settings& settings) {
+    for (auto& header : c.tables.headers) header.fill(' ');
+    for (auto kind : {GroupKind::Mdc, GroupKind::Adrg, GroupKind::Drg})
+        settings.placeholders[kind] = std::string(groupWidth(kind), ' ');
+    std::map<std::string, int> lineOf;
+    forEachRow(c, sourceFileName(SourceTable::Release), [&](const RowReader& row) {
+        const auto name = row.text("setting");
+        if (!name) return;
+        if (auto [it, added] = lineOf.try_emplace(*name, row.line()); !added)
+            return row.error("setting '" + *name + "' is already given at line " + std::to_string(it->second));
+        applySetting(c, settings, row, *name);
+    });
+}
+
+void compileConditions(CompileContext& c, const Settings& settings) {
+    struct Listed {
+        char kind;
+        int16_t first, last;
+    };
+    std::map<int, Listed> listed;
+    std::map<int, int> lineOf;
+    const int limit = settings.conditionCount > 0 ? settings.conditionCount : kHighestConditionCount;
+    forEachRow(c, sourceFileName(SourceTable::Conditions), [&](const RowReader& row) {
+        const auto number = row.integer("condition", 0, limit - 1);
+        const auto kind = row.byte("kind", '\0');
+        const auto first = row.has("first_slot") ? row.integer("first_slot", INT16_MIN, INT16_MAX)
+                                                 : std::optional<int64_t>(kDefaultFirstSlot);
+        const auto last = row.has("last_slot") ? row.integer("last_slot", INT16_MIN, INT16_MAX)
+                                               : std::optional<int64_t>(kDefaultLastSlot);
+        if (!number || !kind || !first || !last) return;
+        const int n = static_cast<int>(*number);
+        if (auto [it, added] = lineOf.try_emplace(n, row.line()); !added)
+            return row.error("condition " + std::to_string(n) + " is already listed at line " +
+                             std::to_string(it->second));
+        const char k = *kind != '\0' ? *kind : (isDerivedCondition(n) ? 'l' : 't');
+        if (k != (isDerivedCondition(n) ? 'l' : 't'))
+            row.warning("condition " + std::to_string(n) + " of kind '" + escapeText(std::string(1, k)) +
+                        "' disagrees with the built-in derived conditions (782-823 and 853 are 'l', all others "
+                        "'t'); the grouper will stop at the first record");
+        listed[n] = {k, static_cast<int16_t>(*first), static_cast<int16_t>(*last)};
+        if (!row.raw("label").empty()) c.conditionLabels[n] = row.raw("label");
+    });
+    const int highestListed = listed.empty() ? -1 : listed.rbegin()->first;
+    c.conditionCount = settings.conditionCount > 0 ? settings.conditionCount
+                                                   : std::max(kMinimumConditionCount, highestListed + 1);
+    auto& t = c.tables.conditions;
+    t.conditionCount = static_cast<uint16_t>(c.conditionCount);
+    for (int n = 0; n < c.conditionCount; ++n) {
+        auto it = listed.find(n);
+        if (it != listed.end()) {
+            t.conditionKind.push_back(it->second.kind);
+            t.firstSlot.push_back(it->second.first);
+            t.lastSlot.push_back(it->second.last);
+        } else {
+            t.conditionKind.push_back(isDerivedCondition(n) ? 'l' : 't');
+            t.firstSlot.push_back(kDefaultFirstSlot);
+            t.lastSlot.push_back(kDefaultLastSlot);
+        }
+    }
+}
+
+void compileCodeIndices(CompileContext& c) {
+    for (SourceTable table : {SourceTable::Diagnoses, SourceTable::Procedures}) {
+        const bool diagnosis = table == SourceTable::Diagnoses;
+        const size_t width = diagnosis ? 6 : 5;
+        const auto codes = readCodes(c, table, width);
+        const std::string fileName = sourceFileName(table);
+        if (codes.size() > kMostCodes) {
+            c.diagnostics.error(fileName, codes[kMostCodes].line, "more than " + std::to_string(kMostCodes) + " codes");
+            continue;
+        }
+        const int64_t count = static_cast<int64_t>(codes.size()) + 1;
+        std::vector<char> text(width, '\0');  // position 0: a placeholder never compared
+        std::vector<int16_t> ids{0};
+        std::vector<uint8_t> spares{0};
+        auto& idByCode = diagnosis ? c.diagnosisIds : c.procedureIds;
+        for (size_t position = 1; position <= codes.size(); ++position) {
+            const ListedCode& code = codes[position - 1];
+            int64_t id = code.id < 0 ? static_cast<int64_t>(position) : code.id;
+            if (id >= count) {
+                c.diagnostics.error(fileName, code.line,
+                                    "id " + std::to_string(id) + " is not below the index size " + std::to_string(count));
+                id = 0;
+            }
+            text.insert(text.end(), code.code.begin(), code.code.end());
+            ids.push_back(static_cast<int16_t>(id));
+            spares.push_back(static_cast<uint8_t>(code.spare));
+            idByCode[code.code] = static_cast<int16_t>(id);
+        }
+        if (diagnosis) {
+            auto& x = c.tables.diagnosisIndex;
+            x.count = static_cast<uint16_t>(count);
+            x.code.bytes = std::move(text);
+            x.id = std::move(ids);
+            x.spare = std::move(spares);
+        } else {
+            auto& x = c.tables.procedureIndex;
+            x.count = static_cast<uint16_t>(count);
+            x.code.bytes = std::move(text);
+            x.id = std::move(ids);
+        }
+    }
+}
+
+void compileGroupLists(CompileContext& c, const Settings& settings) {
+    const std::pair<GroupKind, SourceTable> lists[] = {
+        {GroupKind::Mdc, SourceTable::Mdcs}, {GroupKind::Adrg, SourceTable::Adrgs}, {GroupKind::Drg, SourceTable::Drgs}};
+    for (const auto& [kind, table] : lists) {
+        auto& texts = c.groupTexts[kind];
+        texts = {settings.placeholders.at(kind)};
+        std::map<std::string, int> lineOf;
+        forEachRow(c, sourceFileName(table), [&](const RowReader& row) {
+            const auto token = row.text("code");
+            if (!token) return;
+            std::string raw, problem;
+            if (!unescape(*token, raw, problem)) return row.error(problem);
+            const auto padded = paddedCode(raw, groupWidth(kind), problem);
+            if (!padded) return row.error(problem);
+            if (auto [it, added] = lineOf.try_emplace(*padded, row.line()); !added)
+                row.warning("'" + *token + "' is also listed at line " + std::to_string(it->second) +
+                            "; refer to this entry as @" + std::to_string(texts.size()));
+            texts.push_back(*padded);
+        });
+        if (texts.size() > kMostCodes + 1) {
+            c.diagnostics.error(sourceFileName(table), 0, "more than " + std::to_string(kMostCodes) + " entries");
+            texts.resize(kMostCodes + 1);
+        }
+        CodeTextTable& out = kind == GroupKind::Mdc ? c.tables.mdcCodes
+                             : kind == GroupKind::Adrg ? c.tables.adrgCodes
+                                                       : c.tables.drgCodes;
+        out.count = static_cast<uint16_t>(texts.size());
+        out.text.bytes.clear();
+        for (const auto& t : texts) out.text.bytes.insert(out.text.bytes.end(), t.begin(), t.end());
+    }
+}
+
+}  // namespace drg::source

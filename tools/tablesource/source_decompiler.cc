@@ -1,0 +1,373 @@
+#include "tablesource/source_decompiler.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "conditions/derived_conditions.h"
+#include "tables/code_lookup.h"
+#include "tables/table_files.h"
+#include "tables/table_loader.h"
+#include "tablesource/compile_steps.h"
+#include "tablesource/source_layout.h"
+
+namespace drg::source {
+namespace {
+
+// A padded code or group text as a source token: trailing blanks dropped.
+std::string textToken(const char* padded, size_t width) {
+    std::string text(padded, width);
+    while (text.size() > 1 && text.back() == ' ') text.pop_back();
+    return escapeToken(text);
+}
+
+std::string dateText(int32_t value, int32_t open) { return value == open ? "-" : std::to_string(value); }
+
+std::string byteToken(char c) { return escapeToken(std::string(1, c)); }
+
+// The codes of one index as lookup sees them, with the canonical token of
+// every id that some code holds.
+struct CodeView {
+    struct Code {
+        std::string padded;
+        int16_t id;  // after renumbering
+        uint8_t spare;
+    };
+    std::vector<Code> codes;                // in source (sorted) order
+    std::map<int16_t, int16_t> newIdOf;     // original id -> id in the source, ids that codes hold
+    std::map<int16_t, std::string> tokens;  // id in the source -> first code holding it
+
+    // The token of an original id, "-" for 0, nullopt when no code holds it.
+    std::optional<std::string> token(int32_t originalId) const {
+        if (originalId == 0) return std::string("-");
+        auto it = newIdOf.find(static_cast<int16_t>(originalId));
+        if (originalId < INT16_MIN || originalId > INT16_MAX || it == newIdOf.end()) return std::nullopt;
+        return tokens.at(it->second);
+    }
+    // Original ids of the held ids, in the order of their ids in the source.
+    std::vector<int16_t> originalIdsInOrder() const {
+        std::vector<std::pair<int16_t, int16_t>> pairs;
+        for (const auto& [original, renumbered] : newIdOf)
+            if (renumbered != 0) pairs.push_back({renumbered, original});
+        std::sort(pairs.begin(), pairs.end());
+        std::vector<int16_t> out;
+        for (const auto& p : pairs) out.push_back(p.second);
+        return out;
+    }
+};
+
+CodeView viewCodes(const TableSet& t, bool diagnosis) {
+    const TextArray& text = diagnosis ? t.diagnosisIndex.code : t.procedureIndex.code;
+    const std::vector<int16_t>& ids = diagnosis ? t.diagnosisIndex.id : t.procedureIndex.id;
+    const uint16_t count = diagnosis ? t.diagnosisIndex.count : t.procedureIndex.count;
+    const int width = diagnosis ? kDiagnosisCodeWidth : kProcedureCodeWidth;
+    auto spareAt = [&](size_t p) -> uint8_t { return diagnosis ? t.diagnosisIndex.spare[p] : kDefaultSpare; };
+
+    bool sorted = true;
+    for (uint32_t p = 2; p < count; ++p)
+        if (boundedCompare(text.at(p - 1), text.at(p), width) >= 0) sorted = false;
+    CodeView view;
+    if (sorted) {
+        for (uint32_t p = 1; p < count; ++p) view.codes.push_back({std::string(text.at(p), width), ids[p], spareAt(p)});
+    } else {
+        // What lookup finds for each text decides; unreachable positions vanish.
+        std::map<std::string, CodeView::Code> found;
+        for (uint32_t p = 1; p < count; ++p) {
+            std::string padded(text.at(p), width);
+            const int16_t id = lookupCode(t, padded.c_str(), diagnosis ? 1 : kDiagnosisSlots + 1);
+            found.try_emplace(padded, CodeView::Code{padded, id, spareAt(p)});
+        }
+        for (auto& [padded, code] : found) view.codes.push_back(code);
+    }
+    // Ids must stay below the index size; renumber in order when they would not.
+    std::set<int16_t> held;
+    for (const auto& code : view.codes)
+        if (code.id != 0) held.insert(code.id);
+    const bool renumber = !held.empty() && *held.rbegin() > static_cast<int16_t>(view.codes.size());
+    int16_t next = 1;
+    for (int16_t id : held) view.newIdOf[id] = renumber ? next++ : id;
+    view.newIdOf[0] = 0;
+    for (auto& code : view.codes) {
+        code.id = view.newIdOf.at(code.id);
+        if (code.id != 0) view.tokens.try_emplace(code.id, textToken(code.padded.data(), code.padded.size()));
+    }
+    view.newIdOf.erase(0);
+    return view;
+}
+
+SourceFile codeFile(const CodeView& view, bool diagnosis) {
+    SourceFile file;
+    bool explicitIds = false, spares = false;
+    for (size_t p = 0; p < view.codes.size(); ++p) {
+        explicitIds = explicitIds || view.codes[p].id != static_cast<int16_t>(p + 1);
+        spares = spares || view.codes[p].spare != static_cast<uint8_t>(kDefaultSpare);
+    }
+    file.columns = {"code"};
+    if (explicitIds) file.columns.push_back("id");
+    if (diagnosis && spares) file.columns.push_back("spare");
+    for (const auto& code : view.codes) {
+        SourceRow row{0, {textToken(code.padded.data(), code.padded.size())}};
+        if (explicitIds) row.fields.push_back(std::to_string(code.id));
+        if (diagnosis && spares) row.fields.push_back(byteToken(static_cast<char>(code.spare)));
+        file.rows.push_back(std::move(row));
+    }
+    return file;
+}
+
+// Group references: the text when it names this entry, "@n" otherwise.
+struct GroupView {
+    const CodeTextTable& table;
+    std::string token(int64_t index) const {
+        if (index == 0) return "-";
+        const uint32_t width = table.text.width;
+        const char* text = table.text.at(static_cast<uint32_t>(index));
+        for (uint32_t i = 1; i < static_cast<uint32_t>(index); ++i)
+            if (std::equal(text, text + width, table.text.at(i))) return "@" + std::to_string(index);
+        return textToken(text, width);
+    }
+    bool valid(int64_t index) const { return index > 0 && index < table.count; }
+};
+
+SourceFile groupFile(const CodeTextTable& table) {
+    SourceFile file{0, {"code"}, {}};
+    for (uint32_t i = 1; i < table.count; ++i) file.rows.push_back({0, {textToken(table.text.at(i), table.text.width)}});
+    return file;
+}
+
+// Rows of key `key` of a range pair, or none when the key is beyond the arrays.
+template <class Index>
+std::pair<int64_t, int64_t> rangeOf(const std::vector<Index>& begin, const std::vector<Index>& end, size_t key) {
+    if (key >= begin.size() || key >= end.size()) return {0, 0};
+    return {begin[key], end[key]};
+}
+
+SourceFile releaseFile(const TableSet& t) {
+    SourceFile file{0, {"setting", "value"}, {}};
+    const int n = t.conditions.conditionCount;
+    int highestListed = -1;
+    for (int c = 0; c < n; ++c)
+        if (t.conditions.conditionKind[c] != (isDerivedCondition(c) ? 'l' : 't') ||
+            t.conditions.firstSlot[c] != kDefaultFirstSlot || t.conditions.lastSlot[c] != kDefaultLastSlot)
+            highestListed = c;
+    if (n != std::max(kMinimumConditionCount, highestListed + 1))
+        file.rows.push_back({0, {"condition_count", std::to_string(n)}});
+    for (int f = 0; f < kTableFileCount; ++f) {
+        std::string tail(t.headers[f].begin() + static_cast<long>(headerTextOffset(f)), t.headers[f].end());
+        while (!tail.empty() && tail.back() == ' ') tail.pop_back();
+        if (!tail.empty()) file.rows.push_back({0, {headerSettingName(f), escapeText(tail)}});
+    }
+    const std::pair<const char*, const CodeTextTable*> lists[] = {
+        {"Tmdc.idx", &t.mdcCodes}, {"Tadrg.idx", &t.adrgCodes}, {"Taadrg.idx", &t.drgCodes}};
+    for (const auto& [name, table] : lists) {
+        if (table->count == 0) continue;
+        std::string placeholder(table->text.at(0), table->text.width);
+        if (placeholder != std::string(table->text.width, ' ')) {
+            while (!placeholder.empty() && placeholder.back() == ' ') placeholder.pop_back();
+            file.rows.push_back({0, {std::string("placeholder.") + name, escapeText(placeholder)}});
+        }
+    }
+    return file;
+}
+
+SourceFile conditionFile(const ConditionTable& t) {
+    SourceFile file;
+    bool kinds = false, slots = false;
+    std::vector<int> listed;
+    for (int c = 0; c < t.conditionCount; ++c) {
+        const bool kind = t.conditionKind[c] != (isDerivedCondition(c) ? 'l' : 't');
+        const bool slot = t.firstSlot[c] != kDefaultFirstSlot || t.lastSlot[c] != kDefaultLastSlot;
+        if (kind || slot) listed.push_back(c);
+        kinds = kinds || kind;
+        slots = slots || slot;
+    }
+    file.columns = {"condition"};
+    if (kinds) file.columns.push_back("kind");
+    if (slots) file.columns.insert(file.columns.end(), {"first_slot", "last_slot"});
+    for (int c : listed) {
+        SourceRow row{0, {std::to_string(c)}};
+        if (kinds) row.fields.push_back(byteToken(t.conditionKind[c]));
+        if (slots) row.fields.insert(row.fields.end(), {std::to_string(t.firstSlot[c]), std::to_string(t.lastSlot[c])});
+        file.rows.push_back(std::move(row));
+    }
+    return file;
+}
+
+SourceFile daggerFile(const DaggerAsteriskTable& t, const CodeView& dx) {
+    SourceFile file{0, {"principal", "partner", "from", "to"}, {}};
+    std::vector<int16_t> principals{0};
+    for (int16_t id : dx.originalIdsInOrder()) principals.push_back(id);
+    for (int16_t p : principals) {
+        const auto [b, e] = rangeOf(t.pairBegin, t.pairEnd, static_cast<size_t>(p));
+        for (int64_t k = b; k < e; ++k) {
+            const auto partner = dx.token(t.pairPartner[k]);
+            if (t.pairPartner[k] == 0 || !partner) continue;  // never matches a code in slot 2
+            file.rows.push_back({0, {*dx.token(p), *partner, dateText(t.pairValidFrom[k], kOpenFrom),
+                                     dateText(t.pairValidTo[k], kOpenTo)}});
+        }
+    }
+    return file;
+}
+
+SourceFile codeConditionFile(const CodeConditionTable& t, const CodeView& view, bool diagnosis) {
+    const auto& begin = diagnosis ? t.diagnosisEntryBegin : t.procedureEntryBegin;
+    const auto& end = diagnosis ? t.diagnosisEntryEnd : t.procedureEntryEnd;
+    std::vector<std::pair<int16_t, int64_t>> entries;  // original id, entry
+    bool tags = false;
+    for (int16_t id : view.originalIdsInOrder()) {
+        const auto [b, e] = rangeOf(begin, end, static_cast<size_t>(id));
+        for (int64_t k = b; k < e; ++k) {
+            entries.push_back({id, k});
+            tags = tags || t.entryTag[k] != static_cast<uint8_t>(kDefaultTag);
+        }
+    }
+    SourceFile file{0, {"code", "condition", "from", "to"}, {}};
+    if (tags) file.columns.push_back("tag");
+    for (const auto& [id, k] : entries) {
+        SourceRow row{0, {*view.token(id), std::to_string(t.entryCondition[k]), dateText(t.entryValidFrom[k], kOpenFrom),
+                          dateText(t.entryValidTo[k], kOpenTo)}};
+        if (tags) row.fields.push_back(byteToken(static_cast<char>(t.entryTag[k])));
+        file.rows.push_back(std::move(row));
+    }
+    return file;
+}
+
+SourceFile decisionFile(const DecisionTable& t, const TableSet& tables) {
+    SourceFile file{0, {"range", "must_hold", "must_not_hold", "mdc", "adrg", "from", "to"}, {}};
+    const GroupView mdcs{tables.mdcCodes}, adrgs{tables.adrgCodes};
+    const int n = tables.conditions.conditionCount;
+    for (size_t m = 1; m < tables.mdcCodes.count; ++m) {
+        const auto [b, e] = rangeOf(t.rowBegin, t.rowEnd, m);
+        for (int64_t r = b; r < e; ++r) {
+            std::vector<std::string> hold, notHold;
+            for (int k = 0; k < kRowConditionColumns; ++k) {
+                const int16_t c = t.rowConditions[static_cast<size_t>(r) * kRowConditionColumns + k];
+                if (c == 0 || (k >= kMustBeSetColumns && c == n)) continue;  // empty places
+                (k < kMustBeSetColumns ? hold : notHold).push_back(std::to_string(c));
+            }
+            file.rows.push_back({0, {mdcs.token(static_cast<int64_t>(m)), joinList(hold), joinList(notHold),
+                                     mdcs.valid(t.rowMdc[r]) ? mdcs.token(t.rowMdc[r]) : "-", adrgs.token(t.rowAdrg[r]),
+                                     dateText(t.rowValidFrom[r], kOpenFrom), dateText(t.rowValidTo[r], kOpenTo)}});
+        }
+    }
+    return file;
+}
+
+SourceFile refinementFile(const RefinementTable& t, const TableSet& tables) {
+    SourceFile file{0, {"adrg", "min_age", "max_age", "suffix", "from", "to"}, {}};
+    const GroupView adrgs{tables.adrgCodes};
+    for (size_t a = 1; a < tables.adrgCodes.count; ++a) {
+        const auto [b, e] = rangeOf(t.refinementBegin, t.refinementEnd, a);
+        for (int64_t r = b; r < e; ++r)
+            file.rows.push_back({0, {adrgs.token(static_cast<int64_t>(a)), std::to_string(t.refinementMinAge[r]),
+                                     std::to_string(t.refinementMaxAge[r]), byteToken(t.refinementSuffix[r]),
+                                     dateText(t.refinementValidFrom[r], kOpenFrom),
+                                     dateText(t.refinementValidTo[r], kOpenTo)}});
+    }
+    return file;
+}
+
+SourceFile levelFile(const ComplicationLevelTable& t, const TableSet& tables, const CodeView& dx) {
+    SourceFile file{0, {"diagnosis", "default", "levels", "from", "to"}, {}};
+    const GroupView adrgs{tables.adrgCodes};
+    const size_t adrgCount = tables.adrgCodes.count;
+    for (int16_t id : dx.originalIdsInOrder()) {
+        const auto [b, e] = rangeOf(t.cclRowBegin, t.cclRowEnd, static_cast<size_t>(id));
+        for (int64_t r = b; r < e; ++r) {
+            // The level that a record of ADRG a gets; ADRGs beyond the matrix get none.
+            std::vector<uint8_t> levels(adrgCount, '0');
+            const size_t profileStart = static_cast<size_t>(t.cclProfile[r]) * t.cclColumnCount;
+            for (size_t a = 1; a < adrgCount && a < t.cclColumnCount; ++a) levels[a] = t.cclMatrix[profileStart + a];
+            std::map<uint8_t, int> frequency;
+            for (size_t a = 1; a < adrgCount; ++a) ++frequency[levels[a]];
+            uint8_t fallback = '0';
+            for (const auto& [level, times] : frequency)
+                if (times > frequency[fallback]) fallback = level;
+            std::vector<std::string> exceptions;
+            for (size_t a = 1; a < adrgCount; ++a)
+                if (levels[a] != fallback)
+                    exceptions.push_back(adrgs.token(static_cast<int64_t>(a)) + "=" + byteToken(static_cast<char>(levels[a])));
+            file.rows.push_back({0, {*dx.token(id), byteToken(static_cast<char>(fallback)), joinList(exceptions),
+                                     dateText(t.cclValidFrom[r], kOpenFrom), dateText(t.cclValidTo[r], kOpenTo)}});
+        }
+    }
+    return file;
+}
+
+SourceFile exclusionFile(const CcExclusionTable& t, const CodeView& dx) {
+    SourceFile file{0, {"diagnosis", "excluded"}, {}};
+    for (int16_t id : dx.originalIdsInOrder()) {
+        const auto [b, e] = rangeOf(t.exclusionBegin, t.exclusionEnd, static_cast<size_t>(id));
+        if (b >= e) continue;
+        // The membership test rejects what lies outside the first and last entries.
+        const int16_t low = t.exclusionList[b], high = t.exclusionList[e - 1];
+        std::set<int16_t> members;  // ids in the source
+        for (int64_t i = b; i < e; ++i) {
+            const int16_t x = t.exclusionList[i];
+            if (x < low || x > high) continue;
+            if (x == 0) members.insert(0);
+            else if (auto it = dx.newIdOf.find(x); it != dx.newIdOf.end()) members.insert(it->second);
+        }
+        if (members.empty()) continue;
+        std::vector<std::string> tokens;
+        for (int16_t m : members) tokens.push_back(m == 0 ? "-" : dx.tokens.at(m));
+        file.rows.push_back({0, {*dx.token(id), joinList(tokens)}});
+    }
+    return file;
+}
+
+SourceFile splitFile(const PcclSplitTable& t, const TableSet& tables) {
+    SourceFile file{0, {"drg", "profile", "from", "to"}, {}};
+    const GroupView drgs{tables.drgCodes};
+    for (size_t i = 1; i < tables.drgCodes.count; ++i) {
+        const auto [b, e] = rangeOf(t.splitRowBegin, t.splitRowEnd, i);
+        for (int64_t r = b; r < e; ++r) {
+            const auto start = static_cast<size_t>(t.splitProfile[r]) * kSplitProfileWidth;
+            const std::string profile(t.splitCharacters.begin() + static_cast<long>(start),
+                                      t.splitCharacters.begin() + static_cast<long>(start + kSplitProfileWidth));
+            file.rows.push_back({0, {drgs.token(static_cast<int64_t>(i)), escapeToken(profile),
+                                     dateText(t.splitValidFrom[r], kOpenFrom), dateText(t.splitValidTo[r], kOpenTo)}});
+        }
+    }
+    return file;
+}
+
+void addIfRows(Source& source, SourceTable table, SourceFile file) {
+    if (!file.rows.empty()) source[sourceFileName(table)] = std::move(file);
+}
+
+// Writes the first version when it has rows and every later one that differs from the version before.
+void addVersions(Source& source, SourceTable table, const std::vector<SourceFile>& versions) {
+    for (size_t v = 0; v < versions.size(); ++v) {
+        const bool write = v == 0 ? !versions[v].rows.empty() : !sameContent(versions[v], versions[v - 1]);
+        if (write) source[sourceFileName(table, static_cast<int>(v))] = versions[v];
+    }
+}
+
+}  // namespace
+
+Source decompileTables(const TableSet& t) {
+    Source source;
+    const CodeView dx = viewCodes(t, true), sg = viewCodes(t, false);
+    addIfRows(source, SourceTable::Release, releaseFile(t));
+    addIfRows(source, SourceTable::Conditions, conditionFile(t.conditions));
+    addIfRows(source, SourceTable::Diagnoses, codeFile(dx, true));
+    addIfRows(source, SourceTable::Procedures, codeFile(sg, false));
+    addIfRows(source, SourceTable::Mdcs, groupFile(t.mdcCodes));
+    addIfRows(source, SourceTable::Adrgs, groupFile(t.adrgCodes));
+    addIfRows(source, SourceTable::Drgs, groupFile(t.drgCodes));
+    addIfRows(source, SourceTable::DaggerAsterisk, daggerFile(t.daggerAsterisk, dx));
+    addIfRows(source, SourceTable::DiagnosisConditions, codeConditionFile(t.codeConditions, dx, true));
+    addIfRows(source, SourceTable::ProcedureConditions, codeConditionFile(t.codeConditions, sg, false));
+    std::vector<SourceFile> decisions, levels, exclusions;
+    for (const auto& table : t.decisionTables) decisions.push_back(decisionFile(table, t));
+    for (const auto& table : t.levelTables) levels.push_back(levelFile(table, t, dx));
+    for (const auto& table : t.exclusionTables) exclusions.push_back(exclusionFile(table, dx));
+    addVersions(source, SourceTable::Decisions, decisions);
+    addIfRows(source, SourceTable::Refinements, refinementFile(t.refinement, t));
+    addVersions(source, SourceTable::Levels, levels);
+    addVersions(source, SourceTable::Exclusions, exclusions);
+    addIfRows(source, SourceTable::Splits, splitFile(t.splits, t));
+    return source;
+}
+
+}  // namespace drg::source

@@ -1,0 +1,208 @@
+#include "tablesource/source_text.h"
+
+#include <cstdio>
+
+namespace drg::source {
+namespace {
+
+const std::string kEmpty;
+
+std::string trimBlanks(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::vector<std::string> splitTabs(std::string_view line) {
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (;;) {
+        const size_t tab = line.find('\t', start);
+        fields.push_back(trimBlanks(line.substr(start, tab == std::string_view::npos ? tab : tab - start)));
+        if (tab == std::string_view::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+void appendHex(std::string& out, unsigned char c) {
+    char hex[5];
+    std::snprintf(hex, sizeof hex, "\\x%02x", c);
+    out += hex;
+}
+
+std::string escape(std::string_view bytes, bool token) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        const bool edgeBlank = c == ' ' && (i == 0 || i + 1 == bytes.size());
+        if (c == '\\') out += "\\\\";
+        else if (c < 0x20 || c > 0x7e || (c == ' ' && (token || edgeBlank)) || ((c == '#' || c == '@') && i == 0) ||
+                 (c == '=' && token))
+            appendHex(out, c);
+        else out += static_cast<char>(c);
+    }
+    if (out == "-") return "\\x2d";
+    return out;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+int SourceFile::column(std::string_view name) const {
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i] == name) return static_cast<int>(i);
+    return -1;
+}
+
+const std::string& SourceFile::field(const SourceRow& row, std::string_view name) const {
+    const int c = column(name);
+    if (c < 0 || static_cast<size_t>(c) >= row.fields.size()) return kEmpty;
+    return row.fields[static_cast<size_t>(c)];
+}
+
+void Diagnostics::error(const std::string& file, int line, const std::string& message) {
+    items_.push_back({file, line, message, false});
+    ++errors_;
+}
+
+void Diagnostics::warning(const std::string& file, int line, const std::string& message) {
+    items_.push_back({file, line, message, true});
+}
+
+std::string formatDiagnostic(const Diagnostic& d, const std::string& directory) {
+    std::string where = directory.empty() ? d.file : directory + "/" + d.file;
+    if (d.line > 0) where += ":" + std::to_string(d.line);
+    return where + ": " + (d.warning ? "warning: " : "") + d.message;
+}
+
+SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics) {
+    SourceFile file;
+    bool haveHeader = false;
+    int lineNumber = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos || line[first] == '#') continue;
+        auto fields = splitTabs(line);
+        if (!haveHeader) {
+            file.columns = std::move(fields);
+            file.headerLine = lineNumber;
+            haveHeader = true;
+            for (size_t i = 0; i < file.columns.size(); ++i)
+                for (size_t j = 0; j < i; ++j)
+                    if (file.columns[i] == file.columns[j])
+                        diagnostics.error(fileName, lineNumber, "column '" + file.columns[i] + "' appears twice");
+            continue;
+        }
+        if (fields.size() > file.columns.size()) {
+            diagnostics.error(fileName, lineNumber,
+                              "row has " + std::to_string(fields.size()) + " fields, the header names " +
+                                  std::to_string(file.columns.size()) + " columns");
+            continue;
+        }
+        fields.resize(file.columns.size());
+        file.rows.push_back({lineNumber, std::move(fields)});
+    }
+    if (!haveHeader) diagnostics.error(fileName, 0, "has no header row");
+    return file;
+}
+
+std::string printSourceText(const SourceFile& file, const std::string& comment) {
+    std::string out;
+    if (!comment.empty()) out += "# " + comment + "\n";
+    auto line = [&](const std::vector<std::string>& fields) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (i > 0) out += '\t';
+            out += fields[i];
+        }
+        out += '\n';
+    };
+    line(file.columns);
+    for (const auto& row : file.rows) line(row.fields);
+    return out;
+}
+
+bool sameContent(const SourceFile& a, const SourceFile& b) {
+    if (a.columns != b.columns || a.rows.size() != b.rows.size()) return false;
+    for (size_t i = 0; i < a.rows.size(); ++i)
+        if (a.rows[i].fields != b.rows[i].fields) return false;
+    return true;
+}
+
+std::string escapeToken(std::string_view bytes) { return escape(bytes, true); }
+std::string escapeText(std::string_view bytes) { return escape(bytes, false); }
+
+bool unescape(std::string_view text, std::string& bytes, std::string& error) {
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            bytes += text[i];
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == '\\') {
+            bytes += '\\';
+            ++i;
+            continue;
+        }
+        if (i + 3 < text.size() && text[i + 1] == 'x' && hexDigit(text[i + 2]) >= 0 && hexDigit(text[i + 3]) >= 0) {
+            bytes += static_cast<char>(hexDigit(text[i + 2]) * 16 + hexDigit(text[i + 3]));
+            i += 3;
+            continue;
+        }
+        error = "malformed escape in '" + std::string(text) + "' (use \\\\ or \\xNN)";
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> splitList(const std::string& field) {
+    std::vector<std::string> tokens;
+    if (field == "-") return tokens;
+    size_t i = 0;
+    while (i < field.size()) {
+        while (i < field.size() && field[i] == ' ') ++i;
+        size_t j = i;
+        while (j < field.size() && field[j] != ' ') ++j;
+        if (j > i) tokens.push_back(field.substr(i, j - i));
+        i = j;
+    }
+    return tokens;
+}
+
+std::string joinList(const std::vector<std::string>& tokens) {
+    if (tokens.empty()) return "-";
+    std::string out;
+    for (const auto& t : tokens) {
+        if (!out.empty()) out += ' ';
+        out += t;
+    }
+    return out;
+}
+
+std::optional<int64_t> parseInteger(std::string_view text) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    if (i == text.size() || text.size() - i > 12) return std::nullopt;
+    int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    return negative ? -value : value;
+}
+
+}  // namespace drg::source

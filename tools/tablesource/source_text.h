@@ -1,0 +1,84 @@
+#pragma once
+// The text layer of a table source: tab-separated files with a header row and
+// '#' comments, the escapes that let any byte appear in a field, and the
+// diagnostics that point at a file and line.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace drg::source {
+
+struct SourceRow {
+    int line = 0;  // 1-based line in its file; 0 for rows made in memory
+    std::vector<std::string> fields;
+};
+
+// One file of a source folder: its column names and its rows, comments dropped.
+struct SourceFile {
+    int headerLine = 0;
+    std::vector<std::string> columns;
+    std::vector<SourceRow> rows;
+
+    int column(std::string_view name) const;  // -1 when absent
+    // The field of `row` in column `name`, or "" when the column is absent.
+    const std::string& field(const SourceRow& row, std::string_view name) const;
+};
+
+// A whole source folder, files by name ("decisions-20050101.tsv").
+using Source = std::map<std::string, SourceFile>;
+
+struct Diagnostic {
+    std::string file;
+    int line = 0;
+    std::string message;
+    bool warning = false;
+};
+
+class Diagnostics {
+public:
+    void error(const std::string& file, int line, const std::string& message);
+    void warning(const std::string& file, int line, const std::string& message);
+    bool hasErrors() const { return errors_ > 0; }
+    int errorCount() const { return errors_; }
+    const std::vector<Diagnostic>& all() const { return items_; }
+
+private:
+    std::vector<Diagnostic> items_;
+    int errors_ = 0;
+};
+
+// "file:line: message" (or "file: message" without a line), "warning: " marked.
+std::string formatDiagnostic(const Diagnostic& d, const std::string& directory = "");
+
+// Parses one file's text. Lines are split at tabs; blanks around a field are
+// dropped; blank lines and lines starting with '#' are comments. The first
+// other line names the columns.
+SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics);
+
+// The text of a file: an optional comment line, the header row, the rows.
+std::string printSourceText(const SourceFile& file, const std::string& comment = "");
+
+// Same columns and the same fields row by row; comments and line numbers do
+// not count.
+bool sameContent(const SourceFile& a, const SourceFile& b);
+
+// Escapes: \\ for a backslash, \xNN for any byte below 0x20 or above 0x7e,
+// for a blank (tokens only; text keeps inner blanks), for a leading '#' or '@'
+// and for a '=' (tokens only). A token that would read as "-" is escaped too.
+std::string escapeToken(std::string_view bytes);
+std::string escapeText(std::string_view bytes);
+// Reverses either escape; false with `error` set on a malformed escape.
+bool unescape(std::string_view text, std::string& bytes, std::string& error);
+
+// Space-separated tokens of a list field; "-" alone is the empty list.
+std::vector<std::string> splitList(const std::string& field);
+std::string joinList(const std::vector<std::string>& tokens);
+
+// Whole decimal numbers, with an optional sign; nothing else.
+std::optional<int64_t> parseInteger(std::string_view text);
+
+}  // namespace drg::source

@@ -1,0 +1,18 @@
+#pragma once
+// A readable account of what a loaded table set holds.
+
+#include <string>
+
+#include "tables/table_set.h"
+
+namespace drg::source {
+
+// One line per table file: its header counts by name, and for dated
+// versions the dates on which the version is in force.
+std::string summarizeTables(const TableSet& tables);
+
+// The first condition whose kind disagrees with the built-in derived
+// conditions, or -1. The grouper stops at the first record when there is one.
+int firstConditionKindMismatch(const TableSet& tables);
+
+}  // namespace drg::source
