@@ -1,0 +1,183 @@
+// The drg command as a user runs it: exit codes, every source error with its
+// file and line, and `tables check` agreeing with the batch program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/record_builder.h"
+#include "support/test_files.h"
+#include "tools/tool_test_support.h"
+
+namespace drg::testing {
+namespace {
+
+ProcessResult runTool(const std::string& directory, const std::vector<std::string>& args) {
+    return runProgram(DRG_TOOL_PATH, directory, args);
+}
+
+void writeFiles(const std::string& directory, const std::map<std::string, std::string>& files) {
+    std::filesystem::create_directories(directory);
+    for (const auto& [name, text] : files) writeFile(directory + "/" + name, text);
+}
+
+struct UsageCase {
+    std::vector<std::string> args;
+    int exitStatus;
+    const char* shows;  // expected in standard output or error
+};
+
+TEST(DrgTool, ExitCodesAndHelp) {
+    const UsageCase cases[] = {
+        {{"--help"}, 0, "tables"},
+        {{"--version"}, 0, "drg 1.0"},
+        {{"tables", "--help"}, 0, "check"},
+        {{"tables", "build", "--help"}, 0, "SRC_DIR"},
+        {{"tables", "dump", "--help"}, 0, "TABLE_DIR"},
+        {{"tables", "check", "--help"}, 0, "TABLE_DIR"},
+        {{}, 2, "subcommand is required"},
+        {{"tables"}, 2, "subcommand is required"},
+        {{"tables", "build", "only-one"}, 2, "OUT_DIR"},
+        {{"tables", "compile", "a", "b"}, 2, "subcommand is required"},
+        {{"tables", "check", "no-such-folder"}, 1, " file init error "},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        const ProcessResult r = runTool(dir.path(), c.args);
+        EXPECT_EQ(r.exitStatus, c.exitStatus) << c.shows;
+        EXPECT_NE((r.out + r.err).find(c.shows), std::string::npos) << r.out << r.err;
+    }
+}
+
+// A source with one mistake per line; each must be reported at its line.
+const std::map<std::string, std::string> kBrokenSource = {
+    {"release.tsv", "setting\tvalue\ncolour\tred\n"},
+    {"conditions.tsv", "condition\tlabel\n100\theart\n100\tagain\n"},
+    {"diagnoses.tsv", "code\tlabel\nA01.1\tfever\nA01.1\tagain\nTOOLONG1\tx\n"},
+    {"mdcs.tsv", "code\n01\n02\tx\ty\n"},
+    {"adrgs.tsv", "code\nB01\n"},
+    {"decisions.tsv",
+     "range\tmust_hold\tmust_not_hold\tmdc\tadrg\tfrom\tto\n"
+     "01\t100:lung\t-\t01\tB01\t-\t-\n"
+     "01\t99999\t-\t01\tB01\t-\t-\n"
+     "01\t1 2 3 4 5 6 7 8 9 10 11\t-\t01\tB01\t-\t-\n"
+     "XX\t-\t-\t01\tB01\t-\t-\n"
+     "01\t-\t-\t01\tB99\t2009x\t-\n"},
+    {"diagnosis-conditions.tsv", "code\tcondition\tcolour\n"},
+    {"levels.tsv",
+     "diagnosis\tdefault\tlevels\tfrom\tto\n"
+     "Z00\t0\t-\t-\t-\n"
+     "A01.1\t0\tB01\t-\t-\n"},
+    {"splits.tsv", "drg\tprofile\nB01A\t123\n"},
+    {"decisions-20100101.tsv", "range\n"},
+};
+
+struct ExpectedError {
+    const char* where;
+    const char* message;
+};
+
+TEST(DrgTool, BuildReportsEveryErrorWithFileAndLineAndWritesNothing) {
+    TempDir dir;
+    writeFiles(dir.file("src"), kBrokenSource);
+    const ProcessResult r = runTool(dir.path(), {"tables", "build", "src", "out"});
+    EXPECT_EQ(r.exitStatus, 1);
+    const ExpectedError expected[] = {
+        {"src/release.tsv:2: ", "unknown setting 'colour'"},
+        {"src/conditions.tsv:3: ", "condition 100 is already listed at line 2"},
+        {"src/diagnoses.tsv:3: ", "code 'A01.1' is already listed at line 2"},
+        {"src/diagnoses.tsv:4: ", "code 'TOOLONG1' is longer than 6 characters"},
+        {"src/mdcs.tsv:3: ", "row has 3 fields, the header names 1 columns"},
+        {"src/decisions.tsv:2: ", "condition 100 is labelled 'heart' in conditions.tsv, not 'lung'"},
+        {"src/decisions.tsv:3: ", "condition '99999' is not a number from 0 to 854"},
+        {"src/decisions.tsv:4: ", "must_hold lists 11 conditions, at most 10 fit"},
+        {"src/decisions.tsv:5: ", "unknown MDC 'XX'"},
+        {"src/decisions.tsv:6: ", "unknown ADRG 'B99'"},
+        {"src/decisions.tsv:6: ", "from '2009x' is not a date"},
+        {"src/diagnosis-conditions.tsv:1: ", "unknown column 'colour'"},
+        {"src/levels.tsv:2: ", "diagnosis code 'Z00' is not listed in diagnoses.tsv"},
+        {"src/levels.tsv:3: ", "level 'B01' is not written ADRG=level"},
+        {"src/splits.tsv:2: ", "unknown refined code 'B01A'"},
+        {"src/splits.tsv:2: ", "profile '123' is not 5 characters"},
+        {"src/decisions-20100101.tsv: ", "is not a table source file name"},
+    };
+    for (const auto& e : expected)
+        EXPECT_NE(r.err.find(std::string(e.where) + e.message), std::string::npos)
+            << e.where << e.message << "\nnot in:\n" << r.err;
+    EXPECT_NE(r.err.find(std::to_string(std::size(expected)) + " errors; no table file written"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fileExists(dir.file("out/Tdx.idx")));
+}
+
+TEST(DrgTool, DumpThenBuildGroupsTheSampleRecordsAsTheOriginal) {
+    std::vector<std::string> diagnoses, procedures;
+    TableBuilder release = generatedRelease(&diagnoses, &procedures);
+    TempDir original, rebuilt;
+    release.write(original.path());
+    std::string records;
+    for (const auto& r : generatedRecords(diagnoses, procedures, 500)) records += r + "\n";
+    writeFile(original.file("valtic.in"), records);
+    writeFile(rebuilt.file("valtic.in"), records);
+
+    ASSERT_EQ(runTool(original.path(), {"tables", "dump", ".", "src"}).exitStatus, 0);
+    const ProcessResult built = runTool(original.path(), {"tables", "build", "src", rebuilt.path()});
+    ASSERT_EQ(built.exitStatus, 0) << built.err;
+    EXPECT_EQ(built.err, "");
+
+    EXPECT_EQ(runBatchProgram(original.path()).exitStatus, 1);
+    EXPECT_EQ(runBatchProgram(rebuilt.path()).exitStatus, 1);
+    EXPECT_EQ(readFile(original.file("valtic.out")), readFile(rebuilt.file("valtic.out")));
+}
+
+TEST(DrgTool, DumpRefusesTablesThatDoNotLoad) {
+    TempDir dir;
+    generatedRelease().write(dir.path());
+    removeTableFile(dir.path(), "Tpccl");
+    const ProcessResult r = runTool(dir.path(), {"tables", "dump", ".", "src"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_NE(r.err.find("Tpccl: cannot be opened"), std::string::npos) << r.err;
+    EXPECT_FALSE(fileExists(dir.file("src")));
+}
+
+// Damaged table sets: check and the batch program must agree on whether
+// they load and on the console line.
+struct Damage {
+    const char* name;
+    std::function<void(const std::string&)> apply;
+};
+
+TEST(DrgTool, CheckAgreesWithTheBatchProgram) {
+    const Damage damages[] = {
+        {"intact", [](const std::string&) {}},
+        {"missing Tccedit1", [](const std::string& d) { removeTableFile(d, "Tccedit1"); }},
+        {"Tcode count mismatch", [](const std::string& d) { setCountField(d, "Tcode", 1, "3"); }},
+        {"Tccl2 column mismatch", [](const std::string& d) { setCountField(d, "Tccl2", 4, "2"); }},
+        {"short Tadrg3", [](const std::string& d) { cutFile(d, "Tadrg3", 1); }},
+        {"too few conditions", [](const std::string& d) { setCountField(d, "Tcond.idx", 1, "800"); }},
+        {"range beyond the rows", [](const std::string& d) { setCountField(d, "Tadrg5", 2, "1"); }},
+        {"wrong condition kind",
+         [](const std::string& d) {
+             std::string bytes = readFile(d + "/Tcond.idx");
+             bytes[100 + 790] = 't';
+             writeFile(d + "/Tcond.idx", bytes);
+         }},
+    };
+    for (const auto& damage : damages) {
+        TempDir dir;
+        generatedRelease().write(dir.path());
+        damage.apply(dir.path());
+        writeFile(dir.file("valtic.in"), RecordBuilder().date("20120101").diagnoses({"I21.0"}).line());
+        const ProcessResult batch = runBatchProgram(dir.path());
+        const ProcessResult check = runTool(dir.path(), {"tables", "check", "."});
+        const bool batchGroups = batch.exitStatus == 1 && batch.out.empty();
+        EXPECT_EQ(check.exitStatus == 0, batchGroups) << damage.name;
+        if (batchGroups) {
+            EXPECT_NE(check.out.find("Tadrg5       ranges 6  rows"), std::string::npos) << check.out;
+        } else {
+            EXPECT_EQ(check.out.substr(check.out.size() - batch.out.size()), batch.out) << damage.name;
+            EXPECT_FALSE(check.err.empty()) << damage.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace drg::testing
