@@ -19,6 +19,11 @@ test-sanitize:
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
 
+# Builds everything, compiles the bundled sample classification and groups
+# the sample records in scratch/sample.
+run: build
+	./tools/run-sample.sh build scratch/sample
+
 bench:
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDRG_BENCHMARKS=ON >/dev/null
 	cmake --build build-bench -j $(JOBS)
