@@ -2,6 +2,7 @@
 // sequence of records ends each record exactly as a fresh state would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -42,7 +43,18 @@ TableBuilder release() {
     return b;
 }
 
+// The list of raised conditions, which the decision passes walk, names every
+// set flag but condition 0 exactly once.
+void expectRaisedListMatchesFlags(const ConditionFlags& f, const std::string& what) {
+    std::vector<uint16_t> listed = f.raisedConditions, set;
+    std::sort(listed.begin(), listed.end());
+    for (size_t c = 1; c < f.flag.size(); ++c)
+        if (f.flag[c]) set.push_back(static_cast<uint16_t>(c));
+    EXPECT_EQ(listed, set) << what;
+}
+
 void expectSameState(const ClaimState& reused, const ClaimState& fresh, const std::string& what) {
+    expectRaisedListMatchesFlags(reused.conditions, what);
     const ConditionFlags& a = reused.conditions;
     const ConditionFlags& b = fresh.conditions;
     EXPECT_EQ(a.flag, b.flag) << what;
