@@ -136,10 +136,10 @@ void BM_DeriveConditionsSparseRecord(benchmark::State& run) {
 BENCHMARK(BM_DeriveConditionsRichRecord)->MinTime(0.3);
 BENCHMARK(BM_DeriveConditionsEveryRowExcluded)->MinTime(0.3);
 BENCHMARK(BM_DeriveConditionsSparseRecord)->MinTime(0.3);
-BENCHMARK(BM_PrepareRichRecords)->MinTime(0.5);
-BENCHMARK(BM_PrepareSparseRecords)->MinTime(0.5);
-BENCHMARK(BM_PrepareMixedRecords)->MinTime(0.5);
-BENCHMARK(BM_PrepareMixedRecordsFullClear)->MinTime(0.5);
+BENCHMARK(BM_PrepareRichRecords)->MinTime(0.3);
+BENCHMARK(BM_PrepareSparseRecords)->MinTime(0.3);
+BENCHMARK(BM_PrepareMixedRecords)->MinTime(0.3);
+BENCHMARK(BM_PrepareMixedRecordsFullClear)->MinTime(0.3);
 
 }  // namespace
 }  // namespace drg::testing
