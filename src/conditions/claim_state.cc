@@ -31,6 +31,9 @@ void initClaimState(ClaimState& state, const TableSet& tables) {
     f.markedSlotCells.clear();
     f.markedSlotCells.reserve(static_cast<size_t>(kMarkedProcedureSlots) * n);
     state.conditionKindsAgree = conditionKindsAgree(tables.conditions);
+    state.lookups = buildTableLookups(tables);
+    state.candidateRows.clear();
+    state.candidateRows.reserve(state.lookups.largestRowCount);
 }
 
 }  // namespace drg

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tables/table_lookups.h"
 #include "tables/table_set.h"
 
 namespace drg {
@@ -62,10 +63,16 @@ struct ClaimState {
     // Whether "Tcond.idx" marks exactly the built-in derived conditions as
     // derived; it does not depend on the record, so it is decided once.
     bool conditionKindsAgree = false;
+
+    // Built once from the tables; `candidateRows` is scratch room for the
+    // decision passes, sized for the longest table.
+    TableLookups lookups;
+    std::vector<uint16_t> candidateRows;
 };
 
-// Sizes the per-record arrays for the loaded condition count and decides the
-// condition kind check. Call once after loading, before the first record.
+// Sizes the per-record arrays for the loaded condition count, decides the
+// condition kind check and builds the lookup aids. Call once after loading
+// (or after building a table set in memory), before the first record.
 void initClaimState(ClaimState& state, const TableSet& tables);
 
 }  // namespace drg

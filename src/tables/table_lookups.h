@@ -1,0 +1,46 @@
+#pragma once
+// Lookup aids derived once from a loaded table set, so that a record's cost
+// follows what it touches rather than the size of the tables. Every answer
+// is the one the plain scans of the tables would give.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "tables/table_set.h"
+
+namespace drg {
+
+// Decision rows grouped by their guard: the first non-empty must-be-set
+// condition of the row. A row can match only when its guard is set, so a
+// record need test only the rows guarded by conditions it raised, and the
+// unguarded ones (guard 0). Rows of each guard ascend.
+struct RowGuardIndex {
+    std::vector<uint32_t> begin;  // per guard 0..N, plus an end: N + 2 offsets
+    std::vector<uint16_t> rows;
+};
+
+// "Taadrg.idx" entries by text: for each distinct text (bytes after a NUL
+// count as NUL) the lowest entry number that holds it.
+struct RefinedCodeIndex {
+    std::vector<uint64_t> keys;      // ascending
+    std::vector<uint16_t> entries;   // lowest entry number of each key
+};
+
+struct TableLookups {
+    std::array<RowGuardIndex, kDecisionVersions> decisionRowGuards;
+    RefinedCodeIndex refinedCodes;
+    uint16_t largestRowCount = 0;  // room a record needs for its candidate rows
+};
+
+TableLookups buildTableLookups(const TableSet& tables);
+
+// A text of up to 8 bytes as a number that orders and compares like the
+// bounded C string comparison over `width` bytes: bytes after the first NUL
+// are taken as NUL, and the first byte is the most significant.
+uint64_t textKey(const char* text, int width);
+
+// Lowest entry number holding `key`, or -1.
+int findRefinedCode(const RefinedCodeIndex& index, uint64_t key);
+
+}  // namespace drg

@@ -1,0 +1,75 @@
+// The guarded first-match search must find the same row as testing every row
+// of the range in order, whatever the rows, ranges, dates and flags.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "conditions/claim_state.h"
+#include "conditions/code_conditions.h"
+#include "grouping/decision_tables.h"
+#include "grouping/row_candidates.h"
+#include "tables/table_loader.h"
+
+namespace drg {
+namespace {
+
+constexpr uint16_t kConditions = 40;
+
+int linearFirstMatch(const DecisionTable& table, int begin, int end, const ClaimState& state) {
+    for (int row = begin; row < end; ++row)
+        if (rowMatches(table, row, state)) return row;
+    return -1;
+}
+
+DecisionTable randomTable(std::mt19937& rng, int rows) {
+    DecisionTable table;
+    table.rowCount = static_cast<uint16_t>(rows);
+    table.entryCount = 1;
+    table.rowBegin = {0};
+    table.rowEnd = {static_cast<int16_t>(rows)};
+    for (int r = 0; r < rows; ++r) {
+        table.rowValidFrom.push_back(rng() % 4 ? 0 : 20100101);
+        table.rowValidTo.push_back(rng() % 4 ? 99991231 : 20111231);
+        // Mostly sparse rows; empty places (0) anywhere, including before a guard.
+        for (int c = 0; c < kRowConditionColumns; ++c)
+            table.rowConditions.push_back(
+                static_cast<int16_t>(rng() % 3 == 0 ? 1 + rng() % (kConditions - 1) : 0));
+        table.rowMdc.push_back(0);
+        table.rowAdrg.push_back(0);
+    }
+    decisionRowFixup(table, kConditions);
+    return table;
+}
+
+TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) {
+    std::mt19937 rng(3);
+    TableSet tables;
+    tables.conditions.conditionCount = kConditions;
+    tables.conditions.conditionKind.assign(kConditions, 't');
+    ClaimState state;
+    initClaimState(state, tables);
+    for (int round = 0; round < 300; ++round) {
+        const int rows = 1 + static_cast<int>(rng() % 120);
+        const DecisionTable table = randomTable(rng, rows);
+        tables.decisionTables[0] = table;
+        const TableLookups lookups = buildTableLookups(tables);
+        std::vector<uint16_t> scratch;
+        scratch.reserve(lookups.largestRowCount);
+        for (int record = 0; record < 20; ++record) {
+            ConditionFlags& f = state.conditions;
+            for (uint16_t c : f.raisedConditions) f.flag[c] = 0;
+            f.raisedConditions.clear();
+            const int raised = static_cast<int>(rng() % 12);
+            for (int k = 0; k < raised; ++k) raiseCondition(f, 1 + static_cast<int>(rng() % (kConditions - 1)));
+            state.effectiveDateNumber = rng() % 2 ? 20110615 : 20120615;
+            const int begin = static_cast<int>(rng() % static_cast<unsigned>(rows));
+            const int end = begin + static_cast<int>(rng() % static_cast<unsigned>(rows - begin + 1));
+            ASSERT_EQ(firstMatchingGuardedRow(table, lookups.decisionRowGuards[0], begin, end, state, scratch),
+                      linearFirstMatch(table, begin, end, state))
+                << "round " << round << " record " << record;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace drg
