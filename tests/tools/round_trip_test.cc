@@ -127,6 +127,17 @@ void duplicateRefinedCode(TableSet& t) {
     s.splitRowBegin.push_back(s.splitRowBegin[1]), s.splitRowEnd.push_back(s.splitRowEnd[1]);
 }
 
+// More conditions than an int16 holds: rows keep condition numbers as int16,
+// the count itself is read as unsigned.
+void manyConditions(TableSet& t) {
+    auto& c = t.conditions;
+    c.conditionCount = 40000;
+    c.conditionKind.resize(40000, 't');
+    c.firstSlot.resize(40000, 1);
+    c.lastSlot.resize(40000, 46);
+    c.firstSlot[39000] = c.lastSlot[39000] = 1;
+}
+
 struct RoundTripCase {
     const char* name;
     Mutation mutate;
@@ -145,6 +156,7 @@ TEST_P(RoundTrip, RebuiltTablesGroupEveryRecordIdentically) {
 
     const source::Source dumped = source::decompileTables(original);
     const TableSet rebuilt = writeAndLoad(compileOrFail(dumped), rebuiltDir.path());
+    ASSERT_FALSE(HasFailure()) << "the dumped source does not rebuild";
 
     const auto records = generatedRecords(diagnoses, procedures, 4000);
     const auto expected = groupAll(original, records);
@@ -174,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripCase{"UnsortedExclusionList", unsortedExclusionList},
                       RoundTripCase{"UnsortedCodeIndex", unsortedCodeIndex},
                       RoundTripCase{"BytesNobodyReads", bytesNobodyReads},
-                      RoundTripCase{"DuplicateRefinedCode", duplicateRefinedCode}),
+                      RoundTripCase{"DuplicateRefinedCode", duplicateRefinedCode},
+                      RoundTripCase{"ManyConditions", manyConditions}),
     [](const auto& testCase) { return std::string(testCase.param.name); });
 
 TEST(RoundTrip, KeepsEveryByteThatTheSourceCanHold) {

@@ -159,14 +159,21 @@ bool sameSource(const source::Source& a, const source::Source& b, std::string* d
     if (!difference) difference = &ignored;
     for (const auto& [name, file] : a) {
         auto it = b.find(name);
-        if (it == b.end()) return *difference = name + " only in the first", false;
-        if (!source::sameContent(file, it->second))
-            return *difference = name + " differs:\n" + source::printSourceText(file) + "---\n" +
-                                 source::printSourceText(it->second),
-                   false;
+        if (it == b.end()) {
+            *difference = name + " only in the first";
+            return false;
+        }
+        if (!source::sameContent(file, it->second)) {
+            *difference = name + " differs:\n" + source::printSourceText(file) + "---\n" +
+                          source::printSourceText(it->second);
+            return false;
+        }
     }
     for (const auto& [name, file] : b)
-        if (!a.count(name)) return *difference = name + " only in the second", false;
+        if (!a.count(name)) {
+            *difference = name + " only in the second";
+            return false;
+        }
     return true;
 }
 

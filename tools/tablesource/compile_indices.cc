@@ -10,7 +10,7 @@
 namespace drg::source {
 namespace {
 
-constexpr int kHighestConditionCount = 32767;  // decision rows hold condition numbers as int16
+constexpr int kHighestConditionCount = 65535;  // the count is a 16-bit header field
 constexpr size_t kMostCodes = 65534;           // the index count (codes + placeholder) is 16-bit
 
 int fileByName(const std::string& name) {

@@ -9,6 +9,8 @@ namespace drg::source {
 namespace {
 
 constexpr size_t kMostRows16 = 32767;  // rows reached through int16 begin/end values
+// Rows and code entries hold condition numbers as int16.
+constexpr int kHighestStoredCondition = 32767;
 
 // Rows grouped by key, laid out key after key into one array.
 template <class Row>
@@ -99,7 +101,7 @@ void compileCodeConditions(CompileContext& c) {
         std::vector<std::vector<Entry>> byCode(keys);
         forEachRow(c, sourceFileName(table), [&](const RowReader& row) {
             const auto id = row.codeToken(row.raw("code"), diagnosis, false);
-            const auto condition = row.conditionToken(row.raw("condition"), c.conditionCount - 1);
+            const auto condition = row.conditionToken(row.raw("condition"), std::min(c.conditionCount - 1, kHighestStoredCondition));
             const auto tag = row.byte("tag", kDefaultTag);
             const auto dates = readDates(row);
             if (!id || !condition || !tag || !dates) return;
@@ -162,7 +164,7 @@ void compileDecisionTables(CompileContext& c) {
                     continue;
                 }
                 for (size_t k = 0; k < tokens.size(); ++k) {
-                    const auto n = reader.conditionToken(tokens[k], c.conditionCount);
+                    const auto n = reader.conditionToken(tokens[k], std::min(c.conditionCount, kHighestStoredCondition));
                     if (!n) ok = false;
                     else row.conditions[static_cast<size_t>(half * kMustBeSetColumns) + k] = static_cast<int16_t>(*n);
                 }

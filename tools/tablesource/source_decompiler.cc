@@ -241,7 +241,8 @@ SourceFile decisionFile(const DecisionTable& t, const TableSet& tables) {
             std::vector<std::string> hold, notHold;
             for (int k = 0; k < kRowConditionColumns; ++k) {
                 const int16_t c = t.rowConditions[static_cast<size_t>(r) * kRowConditionColumns + k];
-                if (c == 0 || (k >= kMustBeSetColumns && c == n)) continue;  // empty places
+                // Empty places; the count stands in a must-not-hold place as its 16-bit pattern.
+                if (c == 0 || (k >= kMustBeSetColumns && static_cast<uint16_t>(c) == n)) continue;
                 (k < kMustBeSetColumns ? hold : notHold).push_back(std::to_string(c));
             }
             file.rows.push_back({0, {mdcs.token(static_cast<int64_t>(m)), joinList(hold), joinList(notHold),
