@@ -5,8 +5,10 @@
 namespace drg {
 namespace {
 
-constexpr int kMaleOnlyCondition = 373;    // cancelled for an odd sex digit
-constexpr int kFemaleOnlyCondition = 388;  // cancelled for an even sex digit
+// Conditions of diagnoses that only fit one sex; a secondary diagnosis that
+// raises one of them counts for nothing in a patient of the other sex.
+constexpr int kFemaleOnlyCondition = 373;  // cancelled for an odd (male) sex digit
+constexpr int kMaleOnlyCondition = 388;    // cancelled for an even (female) sex digit
 
 }  // namespace
 
@@ -36,7 +38,7 @@ void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
     const ConditionTable& kinds = tables.conditions;
     const int32_t date = state.effectiveDateNumber;
     const bool odd = state.sexDigit % 2 != 0;
-    const int cancelling = odd ? kMaleOnlyCondition : kFemaleOnlyCondition;
+    const int cancelling = odd ? kFemaleOnlyCondition : kMaleOnlyCondition;
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         const int16_t id = state.codeIds[s];
         if (id == 0) continue;
