@@ -108,6 +108,8 @@ protected:
         const std::string again = "E050A";
         drgs.text.bytes.insert(drgs.text.bytes.end(), again.begin(), again.end());
         ++drgs.count;
+        // Anything the state derives from the tables must see the extra entry.
+        initClaimState(loaded.state, loaded.tables);
     }
 
     int16_t refinedIndex(const std::string& adrgText) {
