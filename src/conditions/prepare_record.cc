@@ -9,6 +9,7 @@
 #include "driver/digits.h"
 #include "driver/record_layout.h"
 #include "tables/code_lookup.h"
+#include "tables/table_lookups.h"
 
 namespace drg {
 namespace {
@@ -19,17 +20,20 @@ int32_t digitField(const char* record, RecordField field) {
 
 int16_t low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(value))); }
 
-bool allBlanks(const char* text, int width) {
-    for (int i = 0; i < width; ++i)
-        if (text[i] != ' ') return false;
-    return true;
-}
+constexpr char kBlankSlot[] = "      ";
 
 void lookupSlots(ClaimState& state, const TableSet& tables, const char* record) {
-    for (int s = 1; s <= kLastSlot; ++s) {
-        const RecordField slot = codeSlotField(s);
-        const char* text = record + slot.offset;
-        state.codeIds[s] = allBlanks(text, slot.width) ? 0 : lookupCode(tables, text, s);
+    for (int s = 1; s <= kDiagnosisSlots; ++s) {
+        const char* text = record + codeSlotField(s).offset;
+        state.codeIds[s] = std::memcmp(text, kBlankSlot, kDiagnosisCodeWidth) == 0
+                               ? 0
+                               : lookupSlotCode(state.lookups, tables, text, s);
+    }
+    for (int s = kDiagnosisSlots + 1; s <= kLastSlot; ++s) {
+        const char* text = record + codeSlotField(s).offset;
+        state.codeIds[s] = std::memcmp(text, kBlankSlot, kProcedureCodeWidth) == 0
+                               ? 0
+                               : lookupSlotCode(state.lookups, tables, text, s);
     }
 }
 

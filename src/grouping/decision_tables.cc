@@ -1,5 +1,6 @@
 #include "grouping/decision_tables.h"
 
+#include "grouping/row_candidates.h"
 #include "tables/code_lookup.h"
 
 namespace drg {
@@ -7,10 +8,16 @@ namespace {
 
 constexpr const char* kDecisionCutDates[] = {"20050101", "20090101", "20091001", "20110101", "20120701"};
 
-// First matching row of range m, or -1; a range the table does not have is empty.
-int firstMatchingRow(const DecisionTable& table, int m, const ClaimState& state) {
+// First matching row of range m, or -1; a range the table does not have is
+// empty. Long ranges test only the rows whose guard condition is raised.
+int firstMatchingRow(ClaimState& state, int m) {
+    const DecisionTable& table = *state.activeDecisionTable;
     if (m < 0 || m >= table.entryCount) return -1;
-    for (int i = table.rowBegin[m]; i < table.rowEnd[m]; ++i)
+    const int begin = table.rowBegin[m], end = table.rowEnd[m];
+    const RowGuardIndex* guards = state.activeRowGuards;
+    if (end - begin >= kGuardedSearchMinimumRows && guards && guards->rows.size() == table.rowCount)
+        return firstMatchingGuardedRow(table, *guards, begin, end, state, state.candidateRows);
+    for (int i = begin; i < end; ++i)
         if (rowMatches(table, i, state)) return i;
     return -1;
 }
@@ -27,7 +34,9 @@ int decisionTableVersion(const char* effectiveDate) {
 }
 
 void selectDecisionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
-    state.activeDecisionTable = &tables.decisionTables[decisionTableVersion(effectiveDate)];
+    const int version = decisionTableVersion(effectiveDate);
+    state.activeDecisionTable = &tables.decisionTables[version];
+    state.activeRowGuards = &state.lookups.decisionRowGuards[version];
 }
 
 bool rowMatches(const DecisionTable& table, int row, const ClaimState& state) {
@@ -46,7 +55,7 @@ bool rowMatches(const DecisionTable& table, int row, const ClaimState& state) {
 
 void assignMdc(ClaimState& state) {
     const DecisionTable& table = *state.activeDecisionTable;
-    const int row = firstMatchingRow(table, 1, state);
+    const int row = firstMatchingRow(state, 1);
     if (row < 0) return;
     state.mdcIndex = table.rowMdc[row];
     state.adrgIndex = table.rowAdrg[row];
@@ -54,7 +63,7 @@ void assignMdc(ClaimState& state) {
 
 void assignAdrg(ClaimState& state) {
     const DecisionTable& table = *state.activeDecisionTable;
-    const int row = firstMatchingRow(table, state.mdcIndex, state);
+    const int row = firstMatchingRow(state, state.mdcIndex);
     if (row >= 0) state.adrgIndex = table.rowAdrg[row];
 }
 

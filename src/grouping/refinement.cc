@@ -1,6 +1,6 @@
 #include "grouping/refinement.h"
 
-#include "tables/code_lookup.h"
+#include "tables/table_lookups.h"
 
 namespace drg {
 
@@ -23,13 +23,10 @@ void refineAdrg(ClaimState& state, const TableSet& tables) {
     for (int k = 0; k < 4 && adrg[k] != '\0'; ++k) key[k] = adrg[k];
     key[4] = state.adrgSuffix;
 
-    const CodeTextTable& drgs = tables.drgCodes;
-    for (uint32_t j = 0; j < drgs.count; ++j) {
-        if (boundedCompare(key, drgs.text.at(j), 5) == 0) {
-            if (j != 0) state.refinedAdrgIndex = static_cast<int16_t>(j);
-            return;
-        }
-    }
+    // The first entry holding the key, as a scan from entry 0 finds it; a key
+    // held first by the placeholder entry 0 counts as not found.
+    const int entry = findRefinedCode(state.lookups.refinedCodes, textKey(key, 5));
+    if (entry > 0) state.refinedAdrgIndex = static_cast<int16_t>(entry);
 }
 
 }  // namespace drg

@@ -1,6 +1,9 @@
 #include "tables/table_lookups.h"
 
+#include "tables/code_lookup.h"
+
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace drg {
@@ -43,7 +46,62 @@ RefinedCodeIndex buildRefinedCodes(const CodeTextTable& codes) {
     return index;
 }
 
+constexpr uint64_t kOccupied = uint64_t{1} << 63;
+
+size_t hashPlace(uint64_t key, unsigned shift) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift); }
+
+CodeHashIndex buildCodeHash(const TextArray& codes, const std::vector<int16_t>& ids, uint32_t count, int width) {
+    CodeHashIndex index;
+    index.width = width;
+    for (uint32_t i = 2; i < count; ++i)
+        if (boundedCompare(codes.at(i - 1), codes.at(i), width) >= 0) return index;
+    unsigned bits = 4;
+    while ((size_t{1} << bits) < 2 * static_cast<size_t>(count)) ++bits;
+    index.shift = 64 - bits;
+    index.keys.assign(size_t{1} << bits, 0);
+    index.ids.assign(size_t{1} << bits, 0);
+    const size_t mask = (size_t{1} << bits) - 1;
+    for (uint32_t i = 1; i < count; ++i) {
+        const uint64_t key = textKey(codes.at(i), width);
+        size_t place = hashPlace(key, index.shift);
+        while (index.keys[place] != 0) place = (place + 1) & mask;
+        index.keys[place] = key | kOccupied;
+        index.ids[place] = ids[i];
+    }
+    index.usable = true;
+    return index;
+}
+
+// The text key of a slot: its bytes as a big-endian number, or, when it holds
+// a NUL, with the bytes after the NUL taken as NUL.
+template <int Width>
+uint64_t slotKey(const char* text) {
+    if (std::memchr(text, '\0', Width) != nullptr) return textKey(text, Width);
+    uint64_t value = 0;
+    std::memcpy(&value, text, Width);
+    return __builtin_bswap64(value) >> (8 * (8 - Width));
+}
+
+template <int Width>
+int16_t findCode(const CodeHashIndex& index, const char* text) {
+    const uint64_t key = slotKey<Width>(text) | kOccupied;
+    const size_t mask = index.keys.size() - 1;
+    for (size_t place = hashPlace(key & ~kOccupied, index.shift);; place = (place + 1) & mask) {
+        if (index.keys[place] == key) return index.ids[place];
+        if (index.keys[place] == 0) return 0;
+    }
+}
+
 }  // namespace
+
+int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, const char* slotText, int slot) {
+    if (slot <= kDiagnosisSlots) {
+        if (lookups.diagnosisCodes.usable) return findCode<kDiagnosisCodeWidth>(lookups.diagnosisCodes, slotText);
+    } else if (lookups.procedureCodes.usable) {
+        return findCode<kProcedureCodeWidth>(lookups.procedureCodes, slotText);
+    }
+    return lookupCode(tables, slotText, slot);
+}
 
 uint64_t textKey(const char* text, int width) {
     uint64_t key = 0;
@@ -64,6 +122,10 @@ int findRefinedCode(const RefinedCodeIndex& index, uint64_t key) {
 
 TableLookups buildTableLookups(const TableSet& tables) {
     TableLookups lookups;
+    lookups.diagnosisCodes = buildCodeHash(tables.diagnosisIndex.code, tables.diagnosisIndex.id,
+                                           tables.diagnosisIndex.count, kDiagnosisCodeWidth);
+    lookups.procedureCodes = buildCodeHash(tables.procedureIndex.code, tables.procedureIndex.id,
+                                           tables.procedureIndex.count, kProcedureCodeWidth);
     for (int v = 0; v < kDecisionVersions; ++v) {
         lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], tables.conditions.conditionCount);
         lookups.largestRowCount = std::max(lookups.largestRowCount, tables.decisionTables[v].rowCount);

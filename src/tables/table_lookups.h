@@ -27,7 +27,20 @@ struct RefinedCodeIndex {
     std::vector<uint16_t> entries;   // lowest entry number of each key
 };
 
+// A code index as a hash table from code text to code id. Built only when
+// positions 1..N-1 ascend strictly: the binary search then finds a text
+// exactly when it stands at one of them, which is what the table answers.
+struct CodeHashIndex {
+    bool usable = false;
+    int width = 0;
+    unsigned shift = 64;
+    std::vector<uint64_t> keys;  // text key with the top bit set, 0 for an empty place
+    std::vector<int16_t> ids;
+};
+
 struct TableLookups {
+    CodeHashIndex diagnosisCodes;
+    CodeHashIndex procedureCodes;
     std::array<RowGuardIndex, kDecisionVersions> decisionRowGuards;
     RefinedCodeIndex refinedCodes;
     uint16_t largestRowCount = 0;  // room a record needs for its candidate rows
@@ -39,6 +52,10 @@ TableLookups buildTableLookups(const TableSet& tables);
 // bounded C string comparison over `width` bytes: bytes after the first NUL
 // are taken as NUL, and the first byte is the most significant.
 uint64_t textKey(const char* text, int width);
+
+// The code id of a slot text, as lookupCode gives it; a hash table that is
+// not usable falls back to the binary search itself.
+int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, const char* slotText, int slot);
 
 // Lowest entry number holding `key`, or -1.
 int findRefinedCode(const RefinedCodeIndex& index, uint64_t key);

@@ -1,0 +1,83 @@
+// lookupCode compares whole texts as numbers when it can, and a run may look
+// codes up in a hash table instead; both must answer what the binary search
+// with the byte-by-byte bounded comparison answers, on sorted and unsorted
+// indices alike, with NULs and bytes above 127 on either side.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "tables/code_lookup.h"
+#include "tables/table_lookups.h"
+
+namespace drg {
+namespace {
+
+int16_t referenceLookup(const TextArray& codes, const std::vector<int16_t>& ids, uint32_t count,
+                        const char* text, int width) {
+    uint32_t lo = 0, hi = count;
+    for (uint32_t step = (hi - lo) / 2; step != 0; step = (hi - lo) / 2) {
+        const uint32_t mid = lo + step;
+        const int order = boundedCompare(text, codes.at(mid), width);
+        if (order == 0) return ids[mid];
+        if (order < 0)
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return 0;
+}
+
+std::string randomCode(std::mt19937& rng, int width) {
+    static const char alphabet[] = {'\0', ' ', '.', '0', '9', 'A', 'Z', '\x80', '\xff'};
+    std::string code;
+    for (int i = 0; i < width; ++i) code += alphabet[rng() % sizeof alphabet];
+    return code;
+}
+
+TEST(CodeLookupEquivalence, AgreesWithTheByteComparisonOnRandomIndices) {
+    std::mt19937 rng(17);
+    for (int round = 0; round < 400; ++round) {
+        TableSet tables;
+        const uint16_t count = static_cast<uint16_t>(rng() % 50);
+        std::vector<std::string> dx, sg;
+        for (uint16_t i = 0; i < count; ++i) {
+            dx.push_back(randomCode(rng, 6));
+            sg.push_back(randomCode(rng, 5));
+        }
+        if (round % 2 == 0) {  // sorted indices, as releases deliver them
+            std::sort(dx.begin(), dx.end());
+            std::sort(sg.begin(), sg.end());
+        }
+        if (round % 8 == 0 && count > 4) {  // a repeated code: no longer strictly ascending
+            dx[3] = dx[2];
+            sg[3] = sg[2];
+        }
+        tables.diagnosisIndex.count = tables.procedureIndex.count = count;
+        for (uint16_t i = 0; i < count; ++i) {
+            tables.diagnosisIndex.code.bytes.insert(tables.diagnosisIndex.code.bytes.end(), dx[i].begin(), dx[i].end());
+            tables.procedureIndex.code.bytes.insert(tables.procedureIndex.code.bytes.end(), sg[i].begin(), sg[i].end());
+            tables.diagnosisIndex.id.push_back(static_cast<int16_t>(1000 + i));
+            tables.procedureIndex.id.push_back(static_cast<int16_t>(2000 + i));
+        }
+        const TableLookups lookups = buildTableLookups(tables);
+        for (int probe = 0; probe < 80; ++probe) {
+            const bool known = count > 0 && probe % 2 == 0;
+            const std::string d = known ? dx[rng() % count] : randomCode(rng, 6);
+            const std::string p = known ? sg[rng() % count] : randomCode(rng, 5);
+            const int16_t wantDiagnosis =
+                referenceLookup(tables.diagnosisIndex.code, tables.diagnosisIndex.id, count, d.data(), 6);
+            const int16_t wantProcedure =
+                referenceLookup(tables.procedureIndex.code, tables.procedureIndex.id, count, p.data(), 5);
+            ASSERT_EQ(lookupCode(tables, d.data(), 1 + probe % 10), wantDiagnosis) << "round " << round;
+            ASSERT_EQ(lookupCode(tables, p.data(), 11 + probe % 36), wantProcedure) << "round " << round;
+            // The hash table, where the index allows one, answers the same.
+            ASSERT_EQ(lookupSlotCode(lookups, tables, d.data(), 1 + probe % 10), wantDiagnosis) << "round " << round;
+            ASSERT_EQ(lookupSlotCode(lookups, tables, p.data(), 11 + probe % 36), wantProcedure) << "round " << round;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace drg
