@@ -7,9 +7,11 @@
 namespace drg {
 namespace {
 
-void gatherRows(const RowGuardIndex& guards, uint32_t guard, int begin, int end, std::vector<uint16_t>& out) {
-    const auto first = guards.rows.begin() + guards.begin[guard];
-    const auto last = guards.rows.begin() + guards.begin[guard + 1];
+inline void gatherRows(const RowGuardIndex& guards, uint32_t guard, int begin, int end, std::vector<uint16_t>& out) {
+    const uint32_t from = guards.begin[guard], to = guards.begin[guard + 1];
+    if (from == to) return;  // most raised conditions guard no row
+    const auto first = guards.rows.begin() + from;
+    const auto last = guards.rows.begin() + to;
     for (auto it = std::lower_bound(first, last, static_cast<uint16_t>(begin)); it != last && *it < end; ++it)
         out.push_back(*it);
 }
