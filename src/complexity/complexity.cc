@@ -26,8 +26,9 @@ const LevelWeights kWeights;
 // Character 6 of the final code: the first dated split row of the refined
 // code chooses a profile, whose byte for the PCCL is the split character.
 void buildFinalGroupCode(ClaimState& state, const TableSet& tables) {
-    const int i = state.refinedAdrgIndex;
-    const char* refined = tables.drgCodes.text.at(static_cast<uint32_t>(i));
+    // The entry number is held in 16 bits; entries from 32768 on read negative.
+    const uint32_t i = static_cast<uint16_t>(state.refinedAdrgIndex);
+    const char* refined = tables.drgCodes.text.at(i);
     int k = 0;
     for (; k < 5 && refined[k] != '\0'; ++k) state.finalGroupCode[k] = refined[k];
     for (; k < 5; ++k) state.finalGroupCode[k] = '\0';

@@ -50,7 +50,7 @@ struct ClaimState {
     int16_t mdcIndex = 0;
     int16_t adrgIndex = 0;
     char adrgSuffix = '0';
-    int16_t refinedAdrgIndex = 0;
+    int16_t refinedAdrgIndex = 0;  // an entry number of "Taadrg.idx", read as unsigned
     std::array<int16_t, 11> cclBySlot{};
     std::array<char, 6> finalGroupCode{};
     int16_t pccl = 0;
