@@ -1,4 +1,4 @@
-// parseDigits, writeDigits and computeAge (Part 1.3), on worked examples with
+// parseDigits, writeDigits and computeAge, on worked examples with
 // exact numbers.
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ TEST_P(ParseDigits, ReadsExactlyTheFieldWidth) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Part13, ParseDigits,
+    WorkedExamples, ParseDigits,
     ::testing::Values(
         ParseCase{"  7", 3, 7}, ParseCase{"007", 3, 7}, ParseCase{"   ", 3, 0}, ParseCase{"7A ", 3, -1},
         ParseCase{"-7", 2, -1},
@@ -62,7 +62,7 @@ TEST_P(WriteDigits, WritesExactlyWidthDigitsAndNothingElse) {
     EXPECT_EQ(buffer, "#" + c.expected + std::string(11 - c.expected.size(), '#')) << c.value;
 }
 
-INSTANTIATE_TEST_SUITE_P(Part13, WriteDigits,
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, WriteDigits,
                          ::testing::Values(WriteCase{20130201, 8, "20130201"}, WriteCase{5, 3, "005"},
                                            WriteCase{1234, 3, "234"}, WriteCase{0, 4, "0000"},
                                            WriteCase{7, 1, "7"}, WriteCase{99, 0, ""}, WriteCase{123, 2, "23"},
@@ -100,9 +100,9 @@ TEST_P(ComputeAge, GivesYearsAndDays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Part13, ComputeAge,
+    WorkedExamples, ComputeAge,
     ::testing::Values(
-        // The worked examples of Part 1.3.
+        // Worked examples: leap days, year ends, centuries, unknown birth days.
         AgeCase{"same year, leap year after February", "120210", "20120315", '3', 0, 34},
         AgeCase{"one year apart", "111231", "20120101", '3', 0, 1},
         AgeCase{"four years: one more than the calendar", "000101", "20041231", '3', 4, 1827},
@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
         AgeCase{"record year not numeric", "500101", "ABCD0101", '1', -1951, -712602},
         AgeCase{"blank record date", "500101", "        ", '1', -1951, 0}));
 
-// A reference of the Part 1.3 formula, written out independently, to check a
+// A reference of the day-count formula, written out independently, to check a
 // grid of dates; the named cases above pin down its exact numbers.
 int32_t referenceDays(int by, int bm, int bd, int ry, int rm, int rd) {
     static const int cum[13] = {0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};

@@ -1,5 +1,5 @@
-// The columns of a claim record (Part 1.2) and the result columns that the
-// driver writes into it (Part 1.1).
+// The columns of a claim record and the result columns that the driver
+// writes into it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -22,7 +22,7 @@ struct FieldCase {
     int width;
 };
 
-TEST(RecordLayout, FieldsSitAtThePart12Columns) {
+TEST(RecordLayout, FieldsSitAtTheirColumns) {
     const std::vector<FieldCase> cases = {
         {"recordHead", kRecordHead, 0, 8},
         {"personId", kPersonId, 8, 13},

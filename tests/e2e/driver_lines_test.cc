@@ -1,6 +1,6 @@
 // How the batch program reads and writes lines: short lines padded, long
 // lines kept whole, line ends kept, NUL bytes passed through, everything
-// upper-cased (Part 1.1 with the mended faults of issue 2).
+// upper-cased.
 #include <gtest/gtest.h>
 
 #include <random>

@@ -1,6 +1,5 @@
 // The batch program's run as a whole: progress lines, read and write errors,
-// and table coverage that is tolerated while grouping (Part 1.1 with the
-// mended faults of issue 2).
+// and table coverage that is tolerated while grouping.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 // The batch program's start-up: opening "valtic.in" and "valtic.out",
 // loading the tables, and the console line, exit status and output file of
-// every way that can fail (Part 1.1 with the mended faults of issue 2).
+// every way that can fail.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,4 +1,4 @@
-// lookupCode (Part 2.2): a binary search over the open interval (0, N) of
+// lookupCode: a binary search over the open interval (0, N) of
 // the index that the slot number chooses.
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ int16_t lookup(const TableSet& t, const std::string& text, int slot) {
 }
 
 TEST(LookupCode, FindsTheIdOfAnEntryNotItsPosition) {
-    // The Part 2.2 example: N = 3, A00 and B00 at positions 1 and 2.
+    // N = 3, A00 and B00 at positions 1 and 2.
     TableSet t;
     setIndex(t, true, {"", "A00", "B00"}, {0, 7, 3});
     EXPECT_EQ(lookup(t, "B00", 1), 3);

@@ -1,6 +1,6 @@
 // Table values that point outside their own arrays are refused at load with
 // the init error; empty ranges, unreachable rows and the coverage that is
-// tolerated at lookup time load (issue 2, "Table bounds").
+// tolerated at lookup time load.
 #include <gtest/gtest.h>
 
 #include <functional>

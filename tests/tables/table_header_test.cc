@@ -1,4 +1,4 @@
-// The count fields of the 100-byte table header (Part 2.1).
+// The count fields of the 100-byte table header.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,7 +25,7 @@ TEST_P(ParseCountField, ReadsLikeADecimalConversionOfTheTenBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Part21, ParseCountField,
+    CountFields, ParseCountField,
     ::testing::Values(CountCase{"          ", 0}, CountCase{"        12", 12}, CountCase{"12        ", 12},
                       CountCase{"+12       ", 12}, CountCase{"1 2       ", 1}, CountCase{"-1        ", -1},
                       CountCase{"  -1      ", -1}, CountCase{"-65536    ", -65536}, CountCase{"0000000042", 42},

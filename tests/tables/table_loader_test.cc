@@ -1,4 +1,4 @@
-// loadTables and releaseTables (Part 2.1 with the mended faults of issue 2):
+// loadTables and releaseTables:
 // load order, result codes, cross-checks, short files, damaged counts, the
 // release after a partial load, and a round trip through the writer.
 #include <gtest/gtest.h>
