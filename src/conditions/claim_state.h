@@ -57,7 +57,7 @@ struct ClaimState {
 
     // Table versions in force on the record's effective date.
     const DecisionTable* activeDecisionTable = nullptr;
-    const RowGuardIndex* activeRowGuards = nullptr;  // lookups of the active decision table
+    int activeDecisionVersion = -1;  // 0..5 once chosen; picks the matching lookups
     const ComplicationLevelTable* activeLevelTable = nullptr;
     const CcExclusionTable* activeExclusionTable = nullptr;
 

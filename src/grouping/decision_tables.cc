@@ -14,9 +14,12 @@ int firstMatchingRow(ClaimState& state, int m) {
     const DecisionTable& table = *state.activeDecisionTable;
     if (m < 0 || m >= table.entryCount) return -1;
     const int begin = table.rowBegin[m], end = table.rowEnd[m];
-    const RowGuardIndex* guards = state.activeRowGuards;
-    if (end - begin >= kGuardedSearchMinimumRows && guards && guards->rows.size() == table.rowCount)
-        return firstMatchingGuardedRow(table, *guards, begin, end, state, state.candidateRows);
+    if (end - begin >= kGuardedSearchMinimumRows && state.activeDecisionVersion >= 0) {
+        const RowGuardIndex& guards = state.lookups.decisionRowGuards[state.activeDecisionVersion];
+        // Lookups built for another table set are never trusted.
+        if (guards.rows.size() == table.rowCount)
+            return firstMatchingGuardedRow(table, guards, begin, end, state, state.candidateRows);
+    }
     for (int i = begin; i < end; ++i)
         if (rowMatches(table, i, state)) return i;
     return -1;
@@ -36,7 +39,7 @@ int decisionTableVersion(const char* effectiveDate) {
 void selectDecisionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
     const int version = decisionTableVersion(effectiveDate);
     state.activeDecisionTable = &tables.decisionTables[version];
-    state.activeRowGuards = &state.lookups.decisionRowGuards[version];
+    state.activeDecisionVersion = version;
 }
 
 bool rowMatches(const DecisionTable& table, int row, const ClaimState& state) {
