@@ -32,8 +32,6 @@ void initClaimState(ClaimState& state, const TableSet& tables) {
     f.markedSlotCells.reserve(static_cast<size_t>(kMarkedProcedureSlots) * n);
     state.conditionKindsAgree = conditionKindsAgree(tables.conditions);
     state.lookups = buildTableLookups(tables);
-    state.candidateRows.clear();
-    state.candidateRows.reserve(state.lookups.largestRowCount);
 }
 
 }  // namespace drg

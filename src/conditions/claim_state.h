@@ -65,10 +65,8 @@ struct ClaimState {
     // derived; it does not depend on the record, so it is decided once.
     bool conditionKindsAgree = false;
 
-    // Built once from the tables; `candidateRows` is scratch room for the
-    // decision passes, sized for the longest table.
+    // Built once from the tables.
     TableLookups lookups;
-    std::vector<uint16_t> candidateRows;
 };
 
 // Sizes the per-record arrays for the loaded condition count, decides the

@@ -18,7 +18,7 @@ int firstMatchingRow(ClaimState& state, int m) {
         const RowGuardIndex& guards = state.lookups.decisionRowGuards[state.activeDecisionVersion];
         // Lookups built for another table set are never trusted.
         if (guards.rows.size() == table.rowCount)
-            return firstMatchingGuardedRow(table, guards, begin, end, state, state.candidateRows);
+            return firstMatchingGuardedRow(table, guards, begin, end, state);
     }
     for (int i = begin; i < end; ++i)
         if (rowMatches(table, i, state)) return i;

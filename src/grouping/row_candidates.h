@@ -15,9 +15,8 @@ namespace drg {
 inline constexpr int kGuardedSearchMinimumRows = 24;
 
 // The lowest row in [begin, end) that matches the record, or -1: the same
-// row a scan in row order finds. `candidates` is scratch space with room for
-// the table's rows.
+// row a scan in row order finds.
 int firstMatchingGuardedRow(const DecisionTable& table, const RowGuardIndex& guards, int begin, int end,
-                            const ClaimState& state, std::vector<uint16_t>& candidates);
+                            const ClaimState& state);
 
 }  // namespace drg

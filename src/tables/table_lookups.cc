@@ -128,10 +128,8 @@ TableLookups buildTableLookups(const TableSet& tables) {
                                            tables.diagnosisIndex.count, kDiagnosisCodeWidth);
     lookups.procedureCodes = buildCodeHash(tables.procedureIndex.code, tables.procedureIndex.id,
                                            tables.procedureIndex.count, kProcedureCodeWidth);
-    for (int v = 0; v < kDecisionVersions; ++v) {
+    for (int v = 0; v < kDecisionVersions; ++v)
         lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], tables.conditions.conditionCount);
-        lookups.largestRowCount = std::max(lookups.largestRowCount, tables.decisionTables[v].rowCount);
-    }
     lookups.refinedCodes = buildRefinedCodes(tables.drgCodes);
     return lookups;
 }

@@ -43,7 +43,6 @@ struct TableLookups {
     CodeHashIndex procedureCodes;
     std::array<RowGuardIndex, kDecisionVersions> decisionRowGuards;
     RefinedCodeIndex refinedCodes;
-    uint16_t largestRowCount = 0;  // room a record needs for its candidate rows
 };
 
 TableLookups buildTableLookups(const TableSet& tables);

@@ -53,8 +53,6 @@ TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) {
         const DecisionTable table = randomTable(rng, rows);
         tables.decisionTables[0] = table;
         const TableLookups lookups = buildTableLookups(tables);
-        std::vector<uint16_t> scratch;
-        scratch.reserve(lookups.largestRowCount);
         for (int record = 0; record < 20; ++record) {
             ConditionFlags& f = state.conditions;
             for (uint16_t c : f.raisedConditions) f.flag[c] = 0;
@@ -64,7 +62,7 @@ TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) {
             state.effectiveDateNumber = rng() % 2 ? 20110615 : 20120615;
             const int begin = static_cast<int>(rng() % static_cast<unsigned>(rows));
             const int end = begin + static_cast<int>(rng() % static_cast<unsigned>(rows - begin + 1));
-            ASSERT_EQ(firstMatchingGuardedRow(table, lookups.decisionRowGuards[0], begin, end, state, scratch),
+            ASSERT_EQ(firstMatchingGuardedRow(table, lookups.decisionRowGuards[0], begin, end, state),
                       linearFirstMatch(table, begin, end, state))
                 << "round " << round << " record " << record;
         }
