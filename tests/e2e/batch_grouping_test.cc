@@ -2,6 +2,7 @@
 // whole records out.
 #include <gtest/gtest.h>
 
+#include "e2e/driver_support.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
 #include "support/test_files.h"
@@ -9,28 +10,9 @@
 namespace drg::testing {
 namespace {
 
-// A release with one MDC reached by principal diagnosis condition 100:
-// ADRG B010 split by age, and a PCCL split profile for adults.
-TableBuilder smallRelease() {
-    TableBuilder b;
-    const int mdc = b.mdc("01 ");
-    const int b01 = b.adrg("B010");
-    b.drg("B010A");
-    b.drg("B010B");
-    b.conditionSlots(100, 1, 1);
-    b.diagnosisCondition("G40.0", 100);
-    b.decisionRow({.range = 1, .mustSet = {100}, .mustClear = {}, .mdc = mdc, .adrg = b01, .dated = {}});
-    b.refinementRow("B010", 0, 17, 'A');
-    b.refinementRow("B010", 18, 120, 'B');
-    b.levelRow("I10", {{"B010", '3'}});
-    b.splitRow("B010B", "ZYXWV");
-    b.splitRow("B010A", "01234");
-    return b;
-}
-
 TEST(BatchGrouping, GroupsRecordsAndWritesEveryResultColumn) {
     TempDir dir;
-    smallRelease().write(dir.path());
+    groupingRelease().write(dir.path());  // G40.0 groups into 01/B010; I10 is level 3 there
     const std::string adult =
         RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"G40.0", "I10"}).line();
     const std::string child =
