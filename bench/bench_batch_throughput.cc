@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "driver/batch_run.h"
+#include "batch/batch_run.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
 #include "support/test_files.h"

@@ -1,6 +1,6 @@
 #include "complexity/cc_exclusion.h"
 
-#include "tables/code_lookup.h"
+#include "tables/table_versions.h"
 
 namespace drg {
 namespace {
@@ -11,12 +11,6 @@ constexpr int kFemaleOnlyCondition = 373;  // cancelled for an odd (male) sex di
 constexpr int kMaleOnlyCondition = 388;    // cancelled for an even (female) sex digit
 
 }  // namespace
-
-int exclusionTableVersion(const char* effectiveDate) {
-    if (boundedCompare(effectiveDate, "20080101", 8) < 0) return 0;
-    if (boundedCompare(effectiveDate, "20111101", 8) < 0) return 1;
-    return 2;
-}
 
 void selectExclusionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
     state.activeExclusionTable = &tables.exclusionTables[exclusionTableVersion(effectiveDate)];

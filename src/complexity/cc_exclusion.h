@@ -6,11 +6,11 @@
 
 #include "conditions/claim_state.h"
 #include "tables/table_set.h"
+#include "tables/table_versions.h"
 
 namespace drg {
 
 // "Tccedit" before "20080101", "Tccedit1" before "20111101", "Tccedit2" from then on.
-int exclusionTableVersion(const char* effectiveDate);
 void selectExclusionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate);
 
 // Whether candidateId stands in the ascending exclusion list of diagnosisId.

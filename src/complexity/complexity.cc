@@ -28,7 +28,7 @@ const LevelWeights kWeights;
 void buildFinalGroupCode(ClaimState& state, const TableSet& tables) {
     // The entry number is held in 16 bits; entries from 32768 on read negative.
     const uint32_t i = static_cast<uint16_t>(state.refinedAdrgIndex);
-    const char* refined = tables.drgCodes.text.at(i);
+    const char* refined = tables.refinedCodes.text.at(i);
     int k = 0;
     for (; k < 5 && refined[k] != '\0'; ++k) state.finalGroupCode[k] = refined[k];
     for (; k < 5; ++k) state.finalGroupCode[k] = '\0';

@@ -1,14 +1,8 @@
 #include "complexity/complication_levels.h"
 
-#include "tables/code_lookup.h"
+#include "tables/table_versions.h"
 
 namespace drg {
-
-int levelTableVersion(const char* effectiveDate) {
-    if (boundedCompare(effectiveDate, "20091201", 8) < 0) return 0;
-    if (boundedCompare(effectiveDate, "20120701", 8) < 0) return 1;
-    return 2;
-}
 
 void selectLevelTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
     state.activeLevelTable = &tables.levelTables[levelTableVersion(effectiveDate)];

@@ -6,11 +6,11 @@
 
 #include "conditions/claim_state.h"
 #include "tables/table_set.h"
+#include "tables/table_versions.h"
 
 namespace drg {
 
 // "Tccl" before "20091201", "Tccl1" before "20120701", "Tccl2" from then on.
-int levelTableVersion(const char* effectiveDate);
 void selectLevelTable(ClaimState& state, const TableSet& tables, const char* effectiveDate);
 
 // The first dated row of the diagnosis selects a profile; the level is that

@@ -1,22 +1,8 @@
 #include "conditions/claim_state.h"
 
-#include "conditions/derived_conditions.h"
+#include "tables/condition_kinds.h"
 
 namespace drg {
-namespace {
-
-// Each condition 1..N-1 must be derived ('l') exactly when it is built in,
-// and raised from codes ('t') otherwise.
-bool conditionKindsAgree(const ConditionTable& table) {
-    for (int c = 1; c < table.conditionCount; ++c) {
-        const char expected = isDerivedCondition(c) ? 'l' : 't';
-        if (table.conditionKind[c] != expected) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 void initClaimState(ClaimState& state, const TableSet& tables) {
     const uint16_t n = tables.conditions.conditionCount;
     ConditionFlags& f = state.conditions;
@@ -30,7 +16,7 @@ void initClaimState(ClaimState& state, const TableSet& tables) {
     f.raisedConditions.reserve(static_cast<size_t>(n) + 1);
     f.markedSlotCells.clear();
     f.markedSlotCells.reserve(static_cast<size_t>(kMarkedProcedureSlots) * n);
-    state.conditionKindsAgree = conditionKindsAgree(tables.conditions);
+    state.conditionKindsAgree = firstConditionKindMismatch(tables.conditions) < 0;
     state.lookups = buildTableLookups(tables);
 }
 

@@ -7,13 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "record/record_layout.h"
 #include "tables/table_lookups.h"
 #include "tables/table_set.h"
 
 namespace drg {
 
-inline constexpr int kSlotCount = 47;            // slot 0 unused, 1..46
-inline constexpr int kFirstProcedureSlot = 11;
 inline constexpr int kLastMarkedProcedureSlot = 41;  // slots 42..46 leave no row
 inline constexpr int kMarkedProcedureSlots = kLastMarkedProcedureSlot - kFirstProcedureSlot + 1;
 

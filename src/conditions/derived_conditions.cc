@@ -26,8 +26,6 @@ bool procedureWithout(const ClaimState& state, int absent) {
 
 }  // namespace
 
-bool isDerivedCondition(int c) { return (c >= 782 && c <= 823) || c == 853; }
-
 void deriveConditions(ClaimState& state) {
     ConditionFlags& f = state.conditions;
     const int16_t weight = state.birthWeight;

@@ -6,8 +6,9 @@
 
 #include "conditions/code_conditions.h"
 #include "conditions/derived_conditions.h"
-#include "driver/digits.h"
-#include "driver/record_layout.h"
+#include "record/age.h"
+#include "record/digits.h"
+#include "record/record_layout.h"
 #include "tables/code_lookup.h"
 #include "tables/table_lookups.h"
 

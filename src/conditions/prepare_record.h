@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "conditions/claim_state.h"
-#include "conditions/upper_case.h"
+#include "record/upper_case.h"
 #include "tables/table_set.h"
 
 namespace drg {

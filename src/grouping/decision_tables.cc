@@ -1,12 +1,10 @@
 #include "grouping/decision_tables.h"
 
-#include "grouping/row_candidates.h"
-#include "tables/code_lookup.h"
+#include "grouping/guarded_row_search.h"
+#include "tables/table_versions.h"
 
 namespace drg {
 namespace {
-
-constexpr const char* kDecisionCutDates[] = {"20050101", "20090101", "20091001", "20110101", "20120701"};
 
 // First matching row of range m, or -1; a range the table does not have is
 // empty. Long ranges test only the rows whose guard condition is raised.
@@ -27,33 +25,10 @@ int firstMatchingRow(ClaimState& state, int m) {
 
 }  // namespace
 
-int decisionTableVersion(const char* effectiveDate) {
-    int version = 0;
-    for (const char* cut : kDecisionCutDates) {
-        if (boundedCompare(effectiveDate, cut, 8) < 0) return version;
-        ++version;
-    }
-    return version;
-}
-
 void selectDecisionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
     const int version = decisionTableVersion(effectiveDate);
     state.activeDecisionTable = &tables.decisionTables[version];
     state.activeDecisionVersion = version;
-}
-
-bool rowMatches(const DecisionTable& table, int row, const ClaimState& state) {
-    const int32_t d = state.effectiveDateNumber;
-    if (table.rowValidFrom[row] > d || d > table.rowValidTo[row]) return false;
-    const uint8_t* flag = state.conditions.flag.data();
-    // Read unsigned: the fix-up stores the condition count, which may exceed 32767.
-    const auto* conditions = reinterpret_cast<const uint16_t*>(table.rowConditions.data()) +
-                             static_cast<size_t>(row) * kRowConditionColumns;
-    for (int c = 0; c < kMustBeSetColumns; ++c)
-        if (!flag[conditions[c]]) return false;
-    for (int c = kMustBeSetColumns; c < kRowConditionColumns; ++c)
-        if (flag[conditions[c]]) return false;
-    return true;
 }
 
 void assignMdc(ClaimState& state) {

@@ -2,20 +2,15 @@
 // MDC and ADRG assignment by first-match decision rows over condition flags.
 
 #include "conditions/claim_state.h"
+#include "grouping/row_match.h"
 #include "tables/table_set.h"
+#include "tables/table_versions.h"
 
 namespace drg {
 
 // Chooses the decision table version in force on the 8-character effective
 // date text: a date equal to a cut date takes the later version.
 void selectDecisionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate);
-
-// Version number (0..5) that an effective date text chooses.
-int decisionTableVersion(const char* effectiveDate);
-
-// Whether row i of the table applies to the record: dated, ten conditions set
-// and ten clear (after the must-be-clear fix-up).
-bool rowMatches(const DecisionTable& table, int row, const ClaimState& state);
 
 // Scans range 1; the first matching row gives MDC and ADRG.
 void assignMdc(ClaimState& state);

@@ -3,14 +3,10 @@
 
 #include <cstdint>
 
+#include "record/record_layout.h"
 #include "tables/table_set.h"
 
 namespace drg {
-
-inline constexpr int kDiagnosisSlots = 10;   // slots 1..10
-inline constexpr int kLastSlot = 46;         // slots 11..46 are procedures
-inline constexpr int kDiagnosisCodeWidth = 6;
-inline constexpr int kProcedureCodeWidth = 5;
 
 // Compares at most n bytes as unsigned characters, stopping where both
 // texts hold a NUL (the bounded C string comparison).

@@ -23,7 +23,7 @@ std::array<int64_t, 4> fileCounts(const TableSet& t, int file) {
     case kFileSgIdx: return {t.procedureIndex.count};
     case kFileMdcIdx: return {t.mdcCodes.count};
     case kFileAdrgIdx: return {t.adrgCodes.count};
-    case kFileAadrgIdx: return {t.drgCodes.count};
+    case kFileAadrgIdx: return {t.refinedCodes.count};
     case kFileDagAst: return {t.daggerAsterisk.diagnosisCount, t.daggerAsterisk.pairCount};
     case kFileCondIdx: return {t.conditions.conditionCount};
     case kFileCode:
@@ -54,7 +54,7 @@ void setFileCounts(TableSet& t, int file, const std::array<int64_t, 4>& c) {
     case kFileSgIdx: t.procedureIndex.count = u16(c[0]); return;
     case kFileMdcIdx: t.mdcCodes.count = u16(c[0]); return;
     case kFileAdrgIdx: t.adrgCodes.count = u16(c[0]); return;
-    case kFileAadrgIdx: t.drgCodes.count = u16(c[0]); return;
+    case kFileAadrgIdx: t.refinedCodes.count = u16(c[0]); return;
     case kFileDagAst:
         t.daggerAsterisk.diagnosisCount = u16(c[0]);
         t.daggerAsterisk.pairCount = u16(c[1]);

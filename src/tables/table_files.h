@@ -29,6 +29,20 @@ inline constexpr std::array<const char*, kTableFileCount> kTableFileNames = {
     "Tccedit", "Tccedit1", "Tccedit2",
 };
 
+// A count field of `file` that must equal count field 1 of an earlier file:
+// every table indexed by a code id, an MDC, an ADRG or a refined code has as
+// many entries as the list it is indexed by.
+struct CountLink {
+    int file, field, earlierFile;
+};
+
+inline constexpr CountLink kCountLinks[] = {
+    {kFileDagAst, 0, kFileDxIdx},  {kFileCode, 0, kFileDxIdx},     {kFileCode, 1, kFileSgIdx},
+    {kFileAdrg1, 0, kFileMdcIdx},  {kFileAdrg2, 0, kFileMdcIdx},   {kFileAdrg3, 0, kFileMdcIdx},
+    {kFileAdrg4, 0, kFileMdcIdx},  {kFileAdrg5, 0, kFileMdcIdx},   {kFileAadrg, 0, kFileAdrgIdx},
+    {kFileCcl2, 0, kFileDxIdx},    {kFileCcl2, 3, kFileAdrgIdx},   {kFilePccl, 0, kFileAadrgIdx},
+};
+
 // How many count fields a file uses, and which of them are signed 32-bit
 // (all others are unsigned 16-bit).
 struct CountFieldLayout {
@@ -65,7 +79,7 @@ void forEachArray(Tables& t, int file, Visit&& visit) {
     }
     case kFileMdcIdx: visit(t.mdcCodes.text.bytes, n(t.mdcCodes.count) * 3); break;
     case kFileAdrgIdx: visit(t.adrgCodes.text.bytes, n(t.adrgCodes.count) * 4); break;
-    case kFileAadrgIdx: visit(t.drgCodes.text.bytes, n(t.drgCodes.count) * 5); break;
+    case kFileAadrgIdx: visit(t.refinedCodes.text.bytes, n(t.refinedCodes.count) * 5); break;
     case kFileDagAst: {
         auto& x = t.daggerAsterisk;
         visit(x.pairBegin, n(x.diagnosisCount));

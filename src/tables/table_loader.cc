@@ -16,28 +16,13 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Field 1 of the earlier file that a count field of `file` must equal, per field.
-struct CrossCheck {
-    int field;
-    int earlierFile;
-};
-
-int crossChecks(int file, CrossCheck out[2]) {
-    switch (file) {
-    case kFileDagAst: out[0] = {0, kFileDxIdx}; return 1;
-    case kFileCode: out[0] = {0, kFileDxIdx}; out[1] = {1, kFileSgIdx}; return 2;
-    case kFileAdrg1: case kFileAdrg2: case kFileAdrg3: case kFileAdrg4: case kFileAdrg5:
-        out[0] = {0, kFileMdcIdx};
-        return 1;
-    case kFileAadrg: out[0] = {0, kFileAdrgIdx}; return 1;
-    case kFileCcl2: out[0] = {0, kFileDxIdx}; out[1] = {3, kFileAdrgIdx}; return 2;
-    case kFilePccl: out[0] = {0, kFileAadrgIdx}; return 1;
-    default: return 0;
-    }
-}
-
 int fail(std::string* problem, int code, const std::string& file, const std::string& what) {
     if (problem) *problem = file + ": " + what;
+    return code;
+}
+
+int fail(std::string* problem, int code, const std::string& what) {
+    if (problem) *problem = what;
     return code;
 }
 
@@ -60,22 +45,9 @@ int loadFile(TableSet& tables, const std::string& directory, int file, std::stri
                                    : static_cast<int64_t>(static_cast<uint16_t>(value));
     }
 
-    CrossCheck checks[2];
-    int checkCount = crossChecks(file, checks);
-    for (int i = 0; i < checkCount; ++i) {
-        int64_t expected = fileCounts(tables, checks[i].earlierFile)[0];
-        if (counts[checks[i].field] != expected)
-            return fail(problem, kLoadCountError, name,
-                        fieldName(checks[i].field) + " is " + std::to_string(counts[checks[i].field]) +
-                            " but " + kTableFileNames[checks[i].earlierFile] + " holds " +
-                            std::to_string(expected));
-    }
-    for (int f = 0; f < layout.used; ++f)
-        if (counts[f] < 0) return fail(problem, kLoadInitError, name, fieldName(f) + " is negative");
-    if (file == kFileCondIdx && counts[0] < kMinimumConditionCount)
-        return fail(problem, kLoadInitError, name,
-                    fieldName(0) + " is " + std::to_string(counts[0]) + ", below the " +
-                        std::to_string(kMinimumConditionCount) + " conditions the derived ones need");
+    std::string countProblem;
+    if (const int checked = checkFileCounts(tables, file, counts, &countProblem); checked != kLoadOk)
+        return fail(problem, checked, name, countProblem);
 
     setFileCounts(tables, file, counts);
 
@@ -120,6 +92,30 @@ void freeVector(V& v) {
 }
 
 }  // namespace
+
+const char* loadFailureLine(int result) {
+    return result == kLoadCountError ? " file count error \n" : " file init error \n";
+}
+
+int checkFileCounts(const TableSet& tables, int file, const std::array<int64_t, 4>& counts, std::string* problem) {
+    for (const CountLink& link : kCountLinks) {
+        if (link.file != file) continue;
+        const int64_t expected = fileCounts(tables, link.earlierFile)[0];
+        if (counts[static_cast<size_t>(link.field)] != expected)
+            return fail(problem, kLoadCountError,
+                        fieldName(link.field) + " is " + std::to_string(counts[static_cast<size_t>(link.field)]) +
+                            " but " + kTableFileNames[static_cast<size_t>(link.earlierFile)] + " holds " +
+                            std::to_string(expected));
+    }
+    const int used = countFieldLayout(file).used;
+    for (int f = 0; f < used; ++f)
+        if (counts[static_cast<size_t>(f)] < 0) return fail(problem, kLoadInitError, fieldName(f) + " is negative");
+    if (file == kFileCondIdx && counts[0] < kMinimumConditionCount)
+        return fail(problem, kLoadInitError,
+                    fieldName(0) + " is " + std::to_string(counts[0]) + ", below the " +
+                        std::to_string(kMinimumConditionCount) + " conditions the derived ones need");
+    return kLoadOk;
+}
 
 int loadTables(TableSet& tables, const std::string& directory, std::string* problem) {
     for (int file = 0; file < kTableFileCount; ++file) {

@@ -2,6 +2,8 @@
 // Loading of the 22 table files in their fixed order, with the count
 // cross-checks between files, and the release of everything loaded.
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 #include "tables/table_set.h"
@@ -14,6 +16,17 @@ inline constexpr int kLoadCountError = -2;  // a count differs from the file it 
 
 // The fewest conditions that leave room for the built-in derived conditions.
 inline constexpr int kMinimumConditionCount = 854;
+
+// The console line that the batch program prints for a load result other
+// than kLoadOk: " file count error " or " file init error ", with its line end.
+const char* loadFailureLine(int result);
+
+// Checks the header counts that `file` would be loaded with against the
+// counts of the files loaded before it (held in `tables`): kLoadCountError
+// for a count that differs from the earlier file it must match, kLoadInitError
+// for a negative count or too few conditions, else kLoadOk. `problem`
+// receives the field at fault, without the file name.
+int checkFileCounts(const TableSet& tables, int file, const std::array<int64_t, 4>& counts, std::string* problem);
 
 // Loads every file from `directory`. Returns 0, -1 or -2 and stops at the
 // first failure; `problem` (when given) receives one line naming the file and

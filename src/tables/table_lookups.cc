@@ -130,7 +130,7 @@ TableLookups buildTableLookups(const TableSet& tables) {
                                            tables.procedureIndex.count, kProcedureCodeWidth);
     for (int v = 0; v < kDecisionVersions; ++v)
         lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], tables.conditions.conditionCount);
-    lookups.refinedCodes = buildRefinedCodes(tables.drgCodes);
+    lookups.refinedCodeIndex = buildRefinedCodes(tables.refinedCodes);
     return lookups;
 }
 

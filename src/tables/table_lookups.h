@@ -42,7 +42,7 @@ struct TableLookups {
     CodeHashIndex diagnosisCodes;
     CodeHashIndex procedureCodes;
     std::array<RowGuardIndex, kDecisionVersions> decisionRowGuards;
-    RefinedCodeIndex refinedCodes;
+    RefinedCodeIndex refinedCodeIndex;
 };
 
 TableLookups buildTableLookups(const TableSet& tables);

@@ -141,7 +141,7 @@ struct TableSet {
     ProcedureCodeIndex procedureIndex;
     CodeTextTable mdcCodes{0, {{}, 3}};
     CodeTextTable adrgCodes{0, {{}, 4}};
-    CodeTextTable drgCodes{0, {{}, 5}};
+    CodeTextTable refinedCodes{0, {{}, 5}};
     DaggerAsteriskTable daggerAsterisk;
     ConditionTable conditions;
     CodeConditionTable codeConditions;

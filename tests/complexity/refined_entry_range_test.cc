@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "conditions/claim_state.h"
-#include "driver/record_grouping.h"
+#include "engine/record_grouping.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
 #include "tables/table_loader.h"
@@ -26,13 +26,13 @@ TEST(RefinedEntryRange, EntryBeyond32767GivesItsCodeAndSplit) {
 
     // 40001 refined codes with "B010A" only at entry 40000, which has a split row.
     constexpr uint16_t kEntries = 40001;
-    tables.drgCodes.text.bytes.clear();
+    tables.refinedCodes.text.bytes.clear();
     for (int i = 0; i < kEntries; ++i) {
         char text[6];
         std::snprintf(text, sizeof text, i == 40000 ? "B010A" : "X%04d", i % 10000);
-        tables.drgCodes.text.bytes.insert(tables.drgCodes.text.bytes.end(), text, text + 5);
+        tables.refinedCodes.text.bytes.insert(tables.refinedCodes.text.bytes.end(), text, text + 5);
     }
-    tables.drgCodes.count = kEntries;
+    tables.refinedCodes.count = kEntries;
     auto& splits = tables.splits;
     splits.splitGroupCount = kEntries;
     splits.splitRowBegin.assign(kEntries, 0);

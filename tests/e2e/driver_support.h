@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/record_layout.h"
+#include "record/record_layout.h"
 #include "support/table_builder.h"
 #include "support/test_files.h"
 

@@ -104,7 +104,7 @@ protected:
 
     void SetUp() override {
         // A second "E050A" behind the first.
-        CodeTextTable& drgs = loaded.tables.drgCodes;
+        CodeTextTable& drgs = loaded.tables.refinedCodes;
         const std::string again = "E050A";
         drgs.text.bytes.insert(drgs.text.bytes.end(), again.begin(), again.end());
         ++drgs.count;
@@ -127,7 +127,7 @@ protected:
     }
 
     int16_t entryOf(const std::string& text) {
-        const CodeTextTable& drgs = loaded.tables.drgCodes;
+        const CodeTextTable& drgs = loaded.tables.refinedCodes;
         for (uint16_t j = 1; j < drgs.count; ++j)
             if (std::string(drgs.text.at(j), 5) == text) return static_cast<int16_t>(j);
         ADD_FAILURE() << "no refined code " << text;
@@ -138,7 +138,7 @@ protected:
 };
 
 TEST_F(RefinedCodeSearch, RepeatedCodeGivesTheLowerEntry) {
-    ASSERT_EQ(std::string(loaded.tables.drgCodes.text.at(loaded.tables.drgCodes.count - 1u), 5), "E050A");
+    ASSERT_EQ(std::string(loaded.tables.refinedCodes.text.at(loaded.tables.refinedCodes.count - 1u), 5), "E050A");
     EXPECT_EQ(refinedIndex("E050"), entryOf("E050A"));
 }
 

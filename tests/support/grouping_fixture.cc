@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "driver/record_grouping.h"
+#include "engine/record_grouping.h"
 #include "support/test_files.h"
 
 namespace drg::testing {

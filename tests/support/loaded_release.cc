@@ -5,7 +5,7 @@
 #include "complexity/cc_exclusion.h"
 #include "complexity/complication_levels.h"
 #include "conditions/prepare_record.h"
-#include "driver/record_layout.h"
+#include "record/record_layout.h"
 #include "grouping/decision_tables.h"
 #include "tables/table_loader.h"
 

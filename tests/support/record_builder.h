@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/record_layout.h"
+#include "record/record_layout.h"
 
 namespace drg::testing {
 

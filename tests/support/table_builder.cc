@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "conditions/derived_conditions.h"
+#include "tables/condition_kinds.h"
 #include "tables/table_writer.h"
 
 namespace drg::testing {
@@ -155,7 +155,7 @@ TableSet TableBuilder::build() const {
     };
     texts(t.mdcCodes, mdcs_);
     texts(t.adrgCodes, adrgs_);
-    texts(t.drgCodes, drgs_);
+    texts(t.refinedCodes, drgs_);
     const size_t mdcCount = mdcs_.size(), adrgCount = adrgs_.size(), drgCount = drgs_.size();
 
     auto& dag = t.daggerAsterisk;
@@ -171,7 +171,7 @@ TableSet TableBuilder::build() const {
     cond.conditionCount = static_cast<uint16_t>(conditionCount_);
     for (int c = 0; c < conditionCount_; ++c) {
         auto kind = kinds_.find(c);
-        cond.conditionKind.push_back(kind != kinds_.end() ? kind->second : (isDerivedCondition(c) ? 'l' : 't'));
+        cond.conditionKind.push_back(kind != kinds_.end() ? kind->second : expectedConditionKind(c));
         auto slots = slots_.find(c);
         cond.firstSlot.push_back(i16(slots != slots_.end() ? slots->second.first : 1));
         cond.lastSlot.push_back(i16(slots != slots_.end() ? slots->second.second : 46));

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "conditions/claim_state.h"
-#include "driver/record_grouping.h"
+#include "engine/record_grouping.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
 #include "support/test_files.h"

@@ -35,7 +35,7 @@ TEST(TextKey, OrdersAndComparesLikeTheBoundedComparison) {
     }
 }
 
-CodeTextTable refinedCodes(const std::vector<std::string>& texts) {
+CodeTextTable refinedCodeTexts(const std::vector<std::string>& texts) {
     CodeTextTable table{static_cast<uint16_t>(texts.size()), {{}, 5}};
     for (const auto& t : texts) table.text.bytes.insert(table.text.bytes.end(), t.begin(), t.end());
     return table;
@@ -56,12 +56,12 @@ TEST(RefinedCodeIndex, FindsTheFirstEqualEntryLikeTheLinearSearch) {
         for (int i = 0; i < count; ++i) texts.push_back(randomText(rng, 5));
         if (count > 3) texts[static_cast<size_t>(count) - 1] = texts[1];  // a duplicated key
         TableSet tables;
-        tables.drgCodes = refinedCodes(texts);
+        tables.refinedCodes = refinedCodeTexts(texts);
         const TableLookups lookups = buildTableLookups(tables);
         for (int probe = 0; probe < 60; ++probe) {
             const std::string key = probe < count ? texts[static_cast<size_t>(probe)] : randomText(rng, 5);
-            ASSERT_EQ(findRefinedCode(lookups.refinedCodes, textKey(key.data(), 5)),
-                      linearSearch(tables.drgCodes, key))
+            ASSERT_EQ(findRefinedCode(lookups.refinedCodeIndex, textKey(key.data(), 5)),
+                      linearSearch(tables.refinedCodes, key))
                 << "round " << round << " probe " << probe;
         }
     }
@@ -69,11 +69,11 @@ TEST(RefinedCodeIndex, FindsTheFirstEqualEntryLikeTheLinearSearch) {
 
 TEST(RefinedCodeIndex, KeyEqualToEntryZeroGivesEntryZeroEvenWhenRepeatedLater) {
     TableSet tables;
-    tables.drgCodes = refinedCodes({"B010A", "B010B", "B010A"});
+    tables.refinedCodes = refinedCodeTexts({"B010A", "B010B", "B010A"});
     const TableLookups lookups = buildTableLookups(tables);
-    EXPECT_EQ(findRefinedCode(lookups.refinedCodes, textKey("B010A", 5)), 0);
-    EXPECT_EQ(findRefinedCode(lookups.refinedCodes, textKey("B010B", 5)), 1);
-    EXPECT_EQ(findRefinedCode(lookups.refinedCodes, textKey("B010C", 5)), -1);
+    EXPECT_EQ(findRefinedCode(lookups.refinedCodeIndex, textKey("B010A", 5)), 0);
+    EXPECT_EQ(findRefinedCode(lookups.refinedCodeIndex, textKey("B010B", 5)), 1);
+    EXPECT_EQ(findRefinedCode(lookups.refinedCodeIndex, textKey("B010C", 5)), -1);
 }
 
 }  // namespace

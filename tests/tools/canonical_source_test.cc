@@ -159,7 +159,7 @@ TEST(CanonicalSource, CompilesCodesRangesAndProfiles) {
               (std::vector<int16_t>{0, 2}));
     // The split of the second B01A entry is reached through @5.
     EXPECT_EQ(t.splits.splitRowEnd[5] - t.splits.splitRowBegin[5], 1);
-    EXPECT_EQ(std::string(t.drgCodes.text.at(0), 5), "ZZZZZ");
+    EXPECT_EQ(std::string(t.refinedCodes.text.at(0), 5), "ZZZZZ");
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ void bytesNobodyReads(TableSet& t) {
 
 // A refined code listed twice: the refinement search takes the first.
 void duplicateRefinedCode(TableSet& t) {
-    auto& drgs = t.drgCodes;
+    auto& drgs = t.refinedCodes;
     drgs.text.bytes.insert(drgs.text.bytes.end(), drgs.text.at(1), drgs.text.at(1) + 5);
     drgs.count += 1;
     auto& s = t.splits;

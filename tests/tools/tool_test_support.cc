@@ -5,7 +5,7 @@
 #include <random>
 
 #include "conditions/claim_state.h"
-#include "driver/record_grouping.h"
+#include "engine/record_grouping.h"
 #include "support/record_builder.h"
 #include "tables/table_loader.h"
 #include "tables/table_writer.h"

@@ -2,7 +2,7 @@
 // group code lists: everything that the row tables refer to.
 #include <algorithm>
 
-#include "conditions/derived_conditions.h"
+#include "tables/condition_kinds.h"
 #include "tables/table_files.h"
 #include "tables/table_loader.h"
 #include "tablesource/compile_steps.h"
@@ -139,8 +139,8 @@ void compileConditions(CompileContext& c, const Settings& settings) {
         if (auto [it, added] = lineOf.try_emplace(n, row.line()); !added)
             return row.error("condition " + std::to_string(n) + " is already listed at line " +
                              std::to_string(it->second));
-        const char k = *kind != '\0' ? *kind : (isDerivedCondition(n) ? 'l' : 't');
-        if (k != (isDerivedCondition(n) ? 'l' : 't'))
+        const char k = *kind != '\0' ? *kind : expectedConditionKind(n);
+        if (k != expectedConditionKind(n))
             row.warning("condition " + std::to_string(n) + " of kind '" + escapeText(std::string(1, k)) +
                         "' disagrees with the built-in derived conditions (782-823 and 853 are 'l', all others "
                         "'t'); the grouper will stop at the first record");
@@ -159,7 +159,7 @@ void compileConditions(CompileContext& c, const Settings& settings) {
             t.firstSlot.push_back(it->second.first);
             t.lastSlot.push_back(it->second.last);
         } else {
-            t.conditionKind.push_back(isDerivedCondition(n) ? 'l' : 't');
+            t.conditionKind.push_back(expectedConditionKind(n));
             t.firstSlot.push_back(kDefaultFirstSlot);
             t.lastSlot.push_back(kDefaultLastSlot);
         }
@@ -234,7 +234,7 @@ void compileGroupLists(CompileContext& c, const Settings& settings) {
         }
         CodeTextTable& out = kind == GroupKind::Mdc ? c.tables.mdcCodes
                              : kind == GroupKind::Adrg ? c.tables.adrgCodes
-                                                       : c.tables.drgCodes;
+                                                       : c.tables.refinedCodes;
         out.count = static_cast<uint16_t>(texts.size());
         out.text.bytes.clear();
         for (const auto& t : texts) out.text.bytes.insert(out.text.bytes.end(), t.begin(), t.end());

@@ -355,7 +355,7 @@ void compileSplits(CompileContext& c) {
         Dates dates;
         int16_t profile;
     };
-    const size_t drgs = c.tables.drgCodes.count;
+    const size_t drgs = c.tables.refinedCodes.count;
     std::vector<std::vector<Row>> byDrg(drgs);
     std::map<std::string, int16_t> profileNumbers;
     std::vector<char> characters;

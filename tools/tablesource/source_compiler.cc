@@ -10,21 +10,6 @@
 #include "tablesource/source_folder.h"
 
 namespace drg::source {
-namespace {
-
-// The count field of an earlier file that a field of `file` must equal.
-struct CountLink {
-    int file, field, earlierFile;
-};
-
-constexpr CountLink kCountLinks[] = {
-    {kFileDagAst, 0, kFileDxIdx},  {kFileCode, 0, kFileDxIdx},     {kFileCode, 1, kFileSgIdx},
-    {kFileAdrg1, 0, kFileMdcIdx},  {kFileAdrg2, 0, kFileMdcIdx},   {kFileAdrg3, 0, kFileMdcIdx},
-    {kFileAdrg4, 0, kFileMdcIdx},  {kFileAdrg5, 0, kFileMdcIdx},   {kFileAadrg, 0, kFileAdrgIdx},
-    {kFileCcl2, 0, kFileDxIdx},    {kFileCcl2, 3, kFileAdrgIdx},   {kFilePccl, 0, kFileAadrgIdx},
-};
-
-}  // namespace
 
 std::optional<TableSet> compileSource(const Source& source, Diagnostics& diagnostics) {
     CompileContext context{source, diagnostics, {}, {}, {}, {}, {}, 0};
@@ -58,21 +43,9 @@ bool passesLoadChecks(const TableSet& tables, std::string* problem) {
             *problem = name + ": an array does not hold as many elements as its count says";
             return false;
         }
-        const auto counts = fileCounts(tables, file);
-        for (const auto& link : kCountLinks)
-            if (link.file == file && counts[link.field] != fileCounts(tables, link.earlierFile)[0]) {
-                *problem = name + ": count field " + std::to_string(link.field + 1) + " is " +
-                           std::to_string(counts[link.field]) + " but " + kTableFileNames[link.earlierFile] +
-                           " holds " + std::to_string(fileCounts(tables, link.earlierFile)[0]);
-                return false;
-            }
-        for (int64_t count : counts)
-            if (count < 0) {
-                *problem = name + ": a count is negative";
-                return false;
-            }
-        if (file == kFileCondIdx && counts[0] < kMinimumConditionCount) {
-            *problem = name + ": fewer than " + std::to_string(kMinimumConditionCount) + " conditions";
+        std::string countProblem;
+        if (checkFileCounts(tables, file, fileCounts(tables, file), &countProblem) != kLoadOk) {
+            *problem = name + ": " + countProblem;
             return false;
         }
         std::string field;

@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "conditions/derived_conditions.h"
+#include "tables/condition_kinds.h"
 #include "tables/code_lookup.h"
 #include "tables/table_files.h"
 #include "tables/table_loader.h"
@@ -146,7 +146,7 @@ SourceFile releaseFile(const TableSet& t) {
     const int n = t.conditions.conditionCount;
     int highestListed = -1;
     for (int c = 0; c < n; ++c)
-        if (t.conditions.conditionKind[c] != (isDerivedCondition(c) ? 'l' : 't') ||
+        if (t.conditions.conditionKind[c] != expectedConditionKind(c) ||
             t.conditions.firstSlot[c] != kDefaultFirstSlot || t.conditions.lastSlot[c] != kDefaultLastSlot)
             highestListed = c;
     if (n != std::max(kMinimumConditionCount, highestListed + 1))
@@ -157,7 +157,7 @@ SourceFile releaseFile(const TableSet& t) {
         if (!tail.empty()) file.rows.push_back({0, {headerSettingName(f), escapeText(tail)}});
     }
     const std::pair<const char*, const CodeTextTable*> lists[] = {
-        {"Tmdc.idx", &t.mdcCodes}, {"Tadrg.idx", &t.adrgCodes}, {"Taadrg.idx", &t.drgCodes}};
+        {"Tmdc.idx", &t.mdcCodes}, {"Tadrg.idx", &t.adrgCodes}, {"Taadrg.idx", &t.refinedCodes}};
     for (const auto& [name, table] : lists) {
         if (table->count == 0) continue;
         std::string placeholder(table->text.at(0), table->text.width);
@@ -174,7 +174,7 @@ SourceFile conditionFile(const ConditionTable& t) {
     bool kinds = false, slots = false;
     std::vector<int> listed;
     for (int c = 0; c < t.conditionCount; ++c) {
-        const bool kind = t.conditionKind[c] != (isDerivedCondition(c) ? 'l' : 't');
+        const bool kind = t.conditionKind[c] != expectedConditionKind(c);
         const bool slot = t.firstSlot[c] != kDefaultFirstSlot || t.lastSlot[c] != kDefaultLastSlot;
         if (kind || slot) listed.push_back(c);
         kinds = kinds || kind;
@@ -318,8 +318,8 @@ SourceFile exclusionFile(const CcExclusionTable& t, const CodeView& dx) {
 
 SourceFile splitFile(const PcclSplitTable& t, const TableSet& tables) {
     SourceFile file{0, {"drg", "profile", "from", "to"}, {}};
-    const GroupView drgs{tables.drgCodes};
-    for (size_t i = 1; i < tables.drgCodes.count; ++i) {
+    const GroupView drgs{tables.refinedCodes};
+    for (size_t i = 1; i < tables.refinedCodes.count; ++i) {
         const auto [b, e] = rangeOf(t.splitRowBegin, t.splitRowEnd, i);
         for (int64_t r = b; r < e; ++r) {
             const auto start = static_cast<size_t>(t.splitProfile[r]) * kSplitProfileWidth;
@@ -355,7 +355,7 @@ Source decompileTables(const TableSet& t) {
     addIfRows(source, SourceTable::Procedures, codeFile(sg, false));
     addIfRows(source, SourceTable::Mdcs, groupFile(t.mdcCodes));
     addIfRows(source, SourceTable::Adrgs, groupFile(t.adrgCodes));
-    addIfRows(source, SourceTable::Drgs, groupFile(t.drgCodes));
+    addIfRows(source, SourceTable::Drgs, groupFile(t.refinedCodes));
     addIfRows(source, SourceTable::DaggerAsterisk, daggerFile(t.daggerAsterisk, dx));
     addIfRows(source, SourceTable::DiagnosisConditions, codeConditionFile(t.codeConditions, dx, true));
     addIfRows(source, SourceTable::ProcedureConditions, codeConditionFile(t.codeConditions, sg, false));

@@ -2,7 +2,20 @@
 
 #include <stdexcept>
 
+#include "tables/table_versions.h"
+
 namespace drg::source {
+namespace {
+
+// File name dates of a dated table: none for the first version, then the
+// first day of each later one.
+std::vector<std::string> versionFileDates(std::span<const char* const> cutDates) {
+    std::vector<std::string> dates{""};
+    dates.insert(dates.end(), cutDates.begin(), cutDates.end());
+    return dates;
+}
+
+}  // namespace
 
 const std::vector<SourceTableLayout>& sourceTableLayouts() {
     static const std::vector<SourceTableLayout> layouts = {
@@ -22,13 +35,13 @@ const std::vector<SourceTableLayout>& sourceTableLayouts() {
         {SourceTable::ProcedureConditions, "procedure-conditions", {"code", "condition"}, {"from", "to", "tag"},
          {""}, "conditions raised by procedure codes"},
         {SourceTable::Decisions, "decisions", {"range", "must_hold", "must_not_hold", "mdc", "adrg"},
-         {"from", "to"}, {"", "20050101", "20090101", "20091001", "20110101", "20120701"},
+         {"from", "to"}, versionFileDates(kDecisionCutDates),
          "decision rows by MDC range, first match wins"},
         {SourceTable::Refinements, "refinements", {"adrg", "min_age", "max_age", "suffix"}, {"from", "to"}, {""},
          "refinement character of an ADRG by age in years"},
         {SourceTable::Levels, "levels", {"diagnosis", "default", "levels"}, {"from", "to"},
-         {"", "20091201", "20120701"}, "complication levels of a diagnosis by ADRG"},
-        {SourceTable::Exclusions, "exclusions", {"diagnosis", "excluded"}, {}, {"", "20080101", "20111101"},
+         versionFileDates(kLevelCutDates), "complication levels of a diagnosis by ADRG"},
+        {SourceTable::Exclusions, "exclusions", {"diagnosis", "excluded"}, {}, versionFileDates(kExclusionCutDates),
          "CC exclusions: codes whose presence cancels the diagnosis's level"},
         {SourceTable::Splits, "splits", {"drg", "profile"}, {"from", "to"}, {""},
          "split characters of a refined code for PCCL 0 to 4"},

@@ -11,8 +11,4 @@ namespace drg::source {
 // versions the dates on which the version is in force.
 std::string summarizeTables(const TableSet& tables);
 
-// The first condition whose kind disagrees with the built-in derived
-// conditions, or -1. The grouper stops at the first record when there is one.
-int firstConditionKindMismatch(const TableSet& tables);
-
 }  // namespace drg::source

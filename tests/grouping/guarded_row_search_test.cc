@@ -7,7 +7,7 @@
 #include "conditions/claim_state.h"
 #include "conditions/code_conditions.h"
 #include "grouping/decision_tables.h"
-#include "grouping/row_candidates.h"
+#include "grouping/guarded_row_search.h"
 #include "tables/table_loader.h"
 
 namespace drg {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "conditions/claim_state.h"
-#include "driver/record_grouping.h"
-#include "driver/record_layout.h"
+#include "engine/record_grouping.h"
+#include "record/record_layout.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
 #include "tables/table_loader.h"

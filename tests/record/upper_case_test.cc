@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "conditions/upper_case.h"
+#include "record/upper_case.h"
 
 namespace drg {
 namespace {

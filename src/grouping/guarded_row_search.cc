@@ -1,8 +1,8 @@
-#include "grouping/row_candidates.h"
+#include "grouping/guarded_row_search.h"
 
 #include <algorithm>
 
-#include "grouping/decision_tables.h"
+#include "grouping/row_match.h"
 
 namespace drg {
 namespace {

@@ -1,4 +1,4 @@
-#include "driver/record_grouping.h"
+#include "engine/record_grouping.h"
 
 #include <cstring>
 
@@ -6,8 +6,8 @@
 #include "complexity/complexity.h"
 #include "complexity/complication_levels.h"
 #include "conditions/prepare_record.h"
-#include "driver/digits.h"
-#include "driver/record_layout.h"
+#include "record/digits.h"
+#include "record/record_layout.h"
 #include "grouping/decision_tables.h"
 #include "grouping/refinement.h"
 

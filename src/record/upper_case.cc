@@ -1,4 +1,4 @@
-#include "conditions/upper_case.h"
+#include "record/upper_case.h"
 
 #include <cstdint>
 #include <cstring>

@@ -4,7 +4,8 @@
 
 #include <string>
 
-#include "driver/digits.h"
+#include "record/age.h"
+#include "record/digits.h"
 
 namespace drg {
 namespace {

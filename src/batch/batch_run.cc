@@ -1,12 +1,12 @@
-#include "driver/batch_run.h"
+#include "batch/batch_run.h"
 
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "conditions/claim_state.h"
-#include "driver/record_grouping.h"
-#include "driver/record_layout.h"
+#include "engine/record_grouping.h"
+#include "record/record_layout.h"
 #include "conditions/prepare_record.h"
 #include "tables/table_loader.h"
 
@@ -192,7 +192,7 @@ int runBatch(const std::string& directory) {
     std::string problem;
     const int loaded = loadTables(tables, directory, &problem);
     if (loaded != kLoadOk) {
-        std::fputs(loaded == kLoadCountError ? " file count error \n" : " file init error \n", stdout);
+        std::fputs(loadFailureLine(loaded), stdout);
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", problem.c_str());
         releaseTables(tables);

@@ -29,10 +29,21 @@ inline constexpr RecordField kVersionDateOut{297, 8};
 // The fixed part of a record; columns from here on are the record tail.
 inline constexpr int kRecordLength = 305;
 
+// Code slots are numbered 1..46: 1..10 diagnoses (1 the principal), 11..46
+// procedures. Slot 0 is never used, so arrays by slot have 47 places.
+inline constexpr int kDiagnosisSlots = 10;
+inline constexpr int kFirstProcedureSlot = 11;
+inline constexpr int kLastSlot = 46;
+inline constexpr int kSlotCount = kLastSlot + 1;
+inline constexpr int kDiagnosisCodeWidth = 6;
+inline constexpr int kProcedureCodeWidth = 5;
+
 // Start of code slot s (1..46) and its width.
 constexpr RecordField codeSlotField(int slot) {
-    return slot <= 10 ? RecordField{kDiagnosisSlotsField.offset + 6 * (slot - 1), 6}
-                      : RecordField{kProcedureSlotsField.offset + 5 * (slot - 11), 5};
+    return slot <= kDiagnosisSlots
+               ? RecordField{kDiagnosisSlotsField.offset + kDiagnosisCodeWidth * (slot - 1), kDiagnosisCodeWidth}
+               : RecordField{kProcedureSlotsField.offset + kProcedureCodeWidth * (slot - kFirstProcedureSlot),
+                             kProcedureCodeWidth};
 }
 
 static_assert(codeSlotField(46).offset + codeSlotField(46).width == kBirthWeightText.offset);
