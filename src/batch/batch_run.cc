@@ -1,171 +1,53 @@
 #include "batch/batch_run.h"
 
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
+#include <memory>
+#include <thread>
 #include <vector>
 
-#include "conditions/claim_state.h"
-#include "engine/record_grouping.h"
-#include "record/record_layout.h"
-#include "conditions/prepare_record.h"
+#include "batch/grouping_worker.h"
+#include "batch/line_pipeline.h"
+#include "engine/release.h"
 #include "tables/table_loader.h"
 
 namespace drg {
 namespace {
 
-constexpr size_t kInputChunk = size_t{1} << 20;
 constexpr int kProgressEvery = 10000;
+constexpr int kMostWorkers = 16;
 
-// Buffered output that remembers the first write failure (a full disk shows
-// only when a large write or the final flush fails).
-class OutputFile {
+// Writes the jobs in input order and prints a progress line for every
+// 10000th record once it is written.
+class OutputWriter final : public JobSink {
 public:
-    explicit OutputFile(std::FILE* file) : file_(file), buffer_(kInputChunk + 2 * kRecordLength) {}
+    OutputWriter(FileIo& io, int fd, std::FILE* console) : io_(io), fd_(fd), console_(console) {}
 
-    // Room for `bytes` contiguous bytes at the end of the buffer.
-    char* reserve(size_t bytes) {
-        if (used_ + bytes > buffer_.size()) flush();
-        return buffer_.data() + used_;
-    }
-    void commit(size_t bytes) { used_ += bytes; }
-    void append(const char* data, size_t bytes) {
-        while (bytes > 0) {
-            size_t room = buffer_.size() - used_;
-            if (room == 0) {
-                flush();
-                room = buffer_.size();
-            }
-            const size_t n = bytes < room ? bytes : room;
-            std::memcpy(buffer_.data() + used_, data, n);
-            used_ += n;
-            data += n;
-            bytes -= n;
+    bool consume(const Job& job) override {
+        if (!writeFully(io_, fd_, job.output.data(), job.output.size())) {
+            writeFailed_ = true;
+            return false;
         }
+        const int32_t before = recordCount_;
+        recordCount_ += static_cast<int32_t>(groupedRecords(job));
+        for (int32_t n = (before / kProgressEvery + 1) * kProgressEvery; n <= recordCount_; n += kProgressEvery)
+            std::fprintf(console_, "record_count = [%d]\n", n);
+        if (job.refusedPiece >= 0) {
+            refused_ = true;
+            return false;
+        }
+        return true;
     }
-    void flush() {
-        if (used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_) failed_ = true;
-        used_ = 0;
-    }
-    // Flushes and closes; false when any write so far failed.
-    bool close() {
-        flush();
-        if (std::fflush(file_) != 0) failed_ = true;
-        if (std::fclose(file_) != 0) failed_ = true;
-        file_ = nullptr;
-        return !failed_;
-    }
-    bool failed() const { return failed_; }
+
+    bool writeFailed() const { return writeFailed_; }
+    bool refused() const { return refused_; }
 
 private:
-    std::FILE* file_;
-    std::vector<char> buffer_;
-    size_t used_ = 0;
-    bool failed_ = false;
-};
-
-enum class RunEnd { Complete, LogicError, ReadError, WriteError };
-
-class BatchRun {
-public:
-    BatchRun(std::FILE* in, OutputFile& out, const TableSet& tables, ClaimState& state)
-        : in_(in), out_(out), tables_(tables), state_(state), input_(kInputChunk) {}
-
-    RunEnd run() {
-        for (;;) {
-            const char* newline = static_cast<const char*>(std::memchr(input_.data() + pos_, '\n', end_ - pos_));
-            if (newline) {
-                const size_t length = static_cast<size_t>(newline - input_.data()) + 1 - pos_;
-                if (!processLine(input_.data() + pos_, length)) return RunEnd::LogicError;
-                pos_ += length;
-                continue;
-            }
-            if (eof_) {
-                if (pos_ < end_ && !processLine(input_.data() + pos_, end_ - pos_)) return RunEnd::LogicError;
-                break;
-            }
-            if (pos_ > 0) {
-                std::memmove(input_.data(), input_.data() + pos_, end_ - pos_);
-                end_ -= pos_;
-                pos_ = 0;
-            } else if (end_ == input_.size()) {
-                // A line longer than the whole buffer: group its head, then
-                // pass the rest through upper-cased up to its line end.
-                const RunEnd longLine = processLongLine();
-                if (longLine != RunEnd::Complete) return longLine;
-                continue;
-            }
-            if (!fill()) return RunEnd::ReadError;
-            if (out_.failed()) return RunEnd::WriteError;
-        }
-        return out_.failed() ? RunEnd::WriteError : RunEnd::Complete;
-    }
-
-private:
-    // Reads more input after end_; false on a read error.
-    bool fill() {
-        const size_t n = std::fread(input_.data() + end_, 1, input_.size() - end_, in_);
-        end_ += n;
-        if (n == 0 || end_ < input_.size()) {
-            if (std::ferror(in_)) return false;
-            if (std::feof(in_)) eof_ = true;
-        }
-        return true;
-    }
-
-    // One complete line (with its line end, if any). A line shorter than the
-    // record is padded with blanks before its line end.
-    bool processLine(const char* line, size_t length) {
-        size_t endLength = 0;
-        if (length > 0 && line[length - 1] == '\n') endLength = (length > 1 && line[length - 2] == '\r') ? 2 : 1;
-        const size_t textLength = length - endLength;
-        const size_t recordLength = textLength < kRecordLength ? kRecordLength : textLength;
-        char* record = out_.reserve(recordLength + endLength);
-        std::memcpy(record, line, textLength);
-        std::memset(record + textLength, ' ', recordLength - textLength);
-        std::memcpy(record + recordLength, line + textLength, endLength);
-        if (!groupOne(record, recordLength)) return false;
-        out_.commit(recordLength + endLength);
-        return true;
-    }
-
-    RunEnd processLongLine() {
-        char* record = out_.reserve(end_);
-        std::memcpy(record, input_.data(), end_);
-        if (!groupOne(record, end_)) return RunEnd::LogicError;
-        out_.commit(end_);
-        pos_ = end_ = 0;
-        for (;;) {
-            if (!fill()) return RunEnd::ReadError;
-            if (end_ == 0) return RunEnd::Complete;  // the file ended inside the line
-            char* data = input_.data();
-            const char* newline = static_cast<const char*>(std::memchr(data, '\n', end_));
-            const size_t tail = newline ? static_cast<size_t>(newline - data) + 1 : end_;
-            upperCase(data, tail);
-            out_.append(data, tail);
-            if (newline) {
-                pos_ = tail;
-                return RunEnd::Complete;
-            }
-            end_ = 0;
-        }
-    }
-
-    bool groupOne(char* record, size_t length) {
-        ++recordCount_;
-        if (groupRecord(state_, tables_, record, length) != 0) return false;
-        if (recordCount_ % kProgressEvery == 0) std::printf("record_count = [%d]\n", recordCount_);
-        return true;
-    }
-
-    std::FILE* in_;
-    OutputFile& out_;
-    const TableSet& tables_;
-    ClaimState& state_;
-    std::vector<char> input_;
-    size_t pos_ = 0;
-    size_t end_ = 0;
-    bool eof_ = false;
+    FileIo& io_;
+    int fd_;
+    std::FILE* console_;
     int32_t recordCount_ = 0;
+    bool writeFailed_ = false;
+    bool refused_ = false;
 };
 
 std::string pathIn(const std::string& directory, const char* name) {
@@ -174,47 +56,64 @@ std::string pathIn(const std::string& directory, const char* name) {
 
 }  // namespace
 
-int runBatch(const std::string& directory) {
-    std::FILE* in = std::fopen(pathIn(directory, "valtic.in").c_str(), "rb");
-    if (!in) {
-        std::fputs("file in open error\n", stdout);
-        return kExitFailed;
-    }
-    std::FILE* outFile = std::fopen(pathIn(directory, "valtic.out").c_str(), "wb");
-    if (!outFile) {
-        std::fputs("file out open error\n", stdout);
-        std::fclose(in);
-        return kExitFailed;
-    }
-    OutputFile out(outFile);
+int batchWorkerCount(int requested) {
+    if (requested > 0) return requested;
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(cores, 1, kMostWorkers);
+}
 
-    TableSet tables;
+int runBatch(const std::string& directory, const BatchOptions& options) {
+    FileIo& io = options.io ? *options.io : systemFileIo();
+    std::FILE* console = options.console;
+    const int in = io.open(pathIn(directory, "valtic.in"), OpenMode::Read);
+    if (in < 0) {
+        std::fputs("file in open error\n", console);
+        return kExitFailed;
+    }
+    const int out = io.open(pathIn(directory, "valtic.out"), OpenMode::Write);
+    if (out < 0) {
+        std::fputs("file out open error\n", console);
+        io.close(in);
+        return kExitFailed;
+    }
+
+    auto release = std::make_unique<Release>();
     std::string problem;
-    const int loaded = loadTables(tables, directory, &problem);
+    const int loaded = loadRelease(*release, directory, &problem);
     if (loaded != kLoadOk) {
-        std::fputs(loadFailureLine(loaded), stdout);
-        std::fflush(stdout);
+        std::fputs(loadFailureLine(loaded), console);
+        std::fflush(console);
         std::fprintf(stderr, "%s\n", problem.c_str());
-        releaseTables(tables);
-        std::fclose(in);
-        out.close();
+        io.close(in);
+        io.close(out);
         return kExitFailed;
     }
 
-    ClaimState state;
-    initClaimState(state, tables);
-    const RunEnd end = BatchRun(in, out, tables, state).run();
-    releaseTables(tables);
-    std::fclose(in);
-    const bool written = out.close();
+    std::vector<std::unique_ptr<GroupingWorker>> workers;
+    std::vector<JobWorker*> workerList;
+    for (int i = 0; i < batchWorkerCount(options.workers); ++i) {
+        workers.push_back(std::make_unique<GroupingWorker>(*release));
+        workerList.push_back(workers.back().get());
+    }
+    OutputWriter writer(io, out, console);
+    const PipelineEnd end = runLinePipeline(io, in, workerList, writer);
+    io.close(in);
+    const bool closed = io.close(out) == 0;
 
-    if (end == RunEnd::LogicError) return kExitFailed;  // its line is printed already
-    if (end == RunEnd::ReadError) {
-        std::fputs("file in read error\n", stdout);
+    if (writer.refused()) {
+        std::fputs("logic setting missing or error\n", console);
         return kExitFailed;
     }
-    if (end == RunEnd::WriteError || !written) {
-        std::fputs("file out write error\n", stdout);
+    if (writer.writeFailed()) {
+        std::fputs("file out write error\n", console);
+        return kExitFailed;
+    }
+    if (end == PipelineEnd::ReadError) {
+        std::fputs("file in read error\n", console);
+        return kExitFailed;
+    }
+    if (!closed) {
+        std::fputs("file out write error\n", console);
         return kExitFailed;
     }
     return kExitComplete;

@@ -3,7 +3,7 @@
 #include "tables/condition_kinds.h"
 
 namespace drg {
-void initClaimState(ClaimState& state, const TableSet& tables) {
+void initClaimState(ClaimState& state, const TableSet& tables, const TableLookups& lookups) {
     const uint16_t n = tables.conditions.conditionCount;
     ConditionFlags& f = state.conditions;
     f.conditionCount = n;
@@ -17,7 +17,7 @@ void initClaimState(ClaimState& state, const TableSet& tables) {
     f.markedSlotCells.clear();
     f.markedSlotCells.reserve(static_cast<size_t>(kMarkedProcedureSlots) * n);
     state.conditionKindsAgree = firstConditionKindMismatch(tables.conditions) < 0;
-    state.lookups = buildTableLookups(tables);
+    state.lookups = &lookups;
 }
 
 }  // namespace drg

@@ -1,7 +1,8 @@
 #pragma once
-// Everything the grouper derives from one record. A single instance lives for
-// the whole run and is rebuilt for every record; its arrays are sized once
-// from the condition count, so no record allocates.
+// Everything the grouper derives from one record. Each worker owns one
+// instance for its whole life and rebuilds it for every record; its arrays
+// are sized once from the condition count, so no record allocates. The
+// tables and their lookup aids are shared by all workers and only read.
 
 #include <array>
 #include <cstdint>
@@ -64,13 +65,13 @@ struct ClaimState {
     // derived; it does not depend on the record, so it is decided once.
     bool conditionKindsAgree = false;
 
-    // Built once from the tables.
-    TableLookups lookups;
+    // The lookup aids of the release this state groups against.
+    const TableLookups* lookups = nullptr;
 };
 
 // Sizes the per-record arrays for the loaded condition count, decides the
-// condition kind check and builds the lookup aids. Call once after loading
-// (or after building a table set in memory), before the first record.
-void initClaimState(ClaimState& state, const TableSet& tables);
+// condition kind check and binds the state to the release's lookup aids
+// (built from the same tables). Call once before the first record.
+void initClaimState(ClaimState& state, const TableSet& tables, const TableLookups& lookups);
 
 }  // namespace drg

@@ -1,6 +1,5 @@
 #include "conditions/prepare_record.h"
 
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -28,13 +27,13 @@ void lookupSlots(ClaimState& state, const TableSet& tables, const char* record) 
         const char* text = record + codeSlotField(s).offset;
         state.codeIds[s] = std::memcmp(text, kBlankSlot, kDiagnosisCodeWidth) == 0
                                ? 0
-                               : lookupSlotCode(state.lookups, tables, text, s);
+                               : lookupSlotCode(*state.lookups, tables, text, s);
     }
     for (int s = kDiagnosisSlots + 1; s <= kLastSlot; ++s) {
         const char* text = record + codeSlotField(s).offset;
         state.codeIds[s] = std::memcmp(text, kBlankSlot, kProcedureCodeWidth) == 0
                                ? 0
-                               : lookupSlotCode(state.lookups, tables, text, s);
+                               : lookupSlotCode(*state.lookups, tables, text, s);
     }
 }
 
@@ -110,11 +109,7 @@ int prepareRecord(ClaimState& state, const TableSet& tables, char* record, size_
     raiseCodeConditions(state, tables);
     deriveConditions(state);
 
-    if (!state.conditionKindsAgree) {
-        std::fputs("logic setting missing or error\n", stdout);
-        return kPrepareLogicError;
-    }
-    return kPrepareOk;
+    return state.conditionKindsAgree ? kPrepareOk : kPrepareLogicError;
 }
 
 }  // namespace drg

@@ -6,10 +6,10 @@
 #include "complexity/complexity.h"
 #include "complexity/complication_levels.h"
 #include "conditions/prepare_record.h"
-#include "record/digits.h"
-#include "record/record_layout.h"
 #include "grouping/decision_tables.h"
 #include "grouping/refinement.h"
+#include "record/digits.h"
+#include "record/record_layout.h"
 
 namespace drg {
 
@@ -19,13 +19,14 @@ void writeResultText(char* column, const char* text, int width) {
     for (; i < width; ++i) column[i] = ' ';
 }
 
-int groupRecord(ClaimState& state, const TableSet& tables, char* record, size_t length) {
+int groupRecord(ClaimState& state, const Release& release, char* record, size_t length) {
+    const TableSet& tables = release.tables;
     const char* effectiveDate = record + kEffectiveDate.offset;
     selectDecisionTable(state, tables, effectiveDate);
     selectExclusionTable(state, tables, effectiveDate);
     selectLevelTable(state, tables, effectiveDate);
 
-    if (prepareRecord(state, tables, record, length) != 0) return -1;
+    if (prepareRecord(state, tables, record, length) != kPrepareOk) return kGroupLogicError;
     assignMdc(state);
     if (state.mdcIndex != 0) assignAdrg(state);
     if (state.adrgIndex != 0) {
@@ -50,7 +51,28 @@ int groupRecord(ClaimState& state, const TableSet& tables, char* record, size_t 
     else
         std::memcpy(drg, "000000", 6);
     writeDigits(kVersionDate, record + kVersionDateOut.offset, kVersionDateOut.width);
-    return 0;
+    return kGroupOk;
+}
+
+size_t lineEndLength(const char* line, size_t length) {
+    if (length == 0 || line[length - 1] != '\n') return 0;
+    return length > 1 && line[length - 2] == '\r' ? 2 : 1;
+}
+
+size_t groupedLineLength(const char* line, size_t length) {
+    const size_t endLength = lineEndLength(line, length);
+    const size_t textLength = length - endLength;
+    return (textLength < kRecordLength ? kRecordLength : textLength) + endLength;
+}
+
+int groupLine(ClaimState& state, const Release& release, const char* line, size_t length, char* out) {
+    const size_t endLength = lineEndLength(line, length);
+    const size_t textLength = length - endLength;
+    const size_t recordLength = textLength < kRecordLength ? kRecordLength : textLength;
+    std::memcpy(out, line, textLength);
+    std::memset(out + textLength, ' ', recordLength - textLength);
+    std::memcpy(out + recordLength, line + textLength, endLength);
+    return groupRecord(state, release, out, recordLength);
 }
 
 }  // namespace drg

@@ -13,7 +13,7 @@ int firstMatchingRow(ClaimState& state, int m) {
     if (m < 0 || m >= table.entryCount) return -1;
     const int begin = table.rowBegin[m], end = table.rowEnd[m];
     if (end - begin >= kGuardedSearchMinimumRows && state.activeDecisionVersion >= 0) {
-        const RowGuardIndex& guards = state.lookups.decisionRowGuards[state.activeDecisionVersion];
+        const RowGuardIndex& guards = state.lookups->decisionRowGuards[state.activeDecisionVersion];
         // Lookups built for another table set are never trusted.
         if (guards.rows.size() == table.rowCount)
             return firstMatchingGuardedRow(table, guards, begin, end, state);

@@ -25,7 +25,7 @@ void refineAdrg(ClaimState& state, const TableSet& tables) {
 
     // The first entry holding the key, as a scan from entry 0 finds it; a key
     // held first by the placeholder entry 0 counts as not found.
-    const int entry = findRefinedCode(state.lookups.refinedCodeIndex, textKey(key, 5));
+    const int entry = findRefinedCode(state.lookups->refinedCodeIndex, textKey(key, 5));
     if (entry > 0) state.refinedAdrgIndex = static_cast<int16_t>(entry);
 }
 

@@ -45,10 +45,13 @@ TEST(RefinedEntryRange, EntryBeyond32767GivesItsCodeAndSplit) {
     splits.splitRowCount = splits.splitProfileCount = 1;
     for (auto& table : tables.decisionTables) decisionRowFixup(table, tables.conditions.conditionCount);
 
+    Release release;
+    release.tables = std::move(tables);
+    prepareRelease(release);
     ClaimState state;
-    initClaimState(state, tables);
+    initClaimState(state, release);
     std::string record = RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"G40.0"}).text();
-    ASSERT_EQ(groupRecord(state, tables, record.data(), record.size()), 0);
+    ASSERT_EQ(groupRecord(state, release, record.data(), record.size()), 0);
     EXPECT_EQ(resultColumns(record), "01 B0100B010AP20130201");
 }
 

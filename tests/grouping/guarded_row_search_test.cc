@@ -47,7 +47,8 @@ TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) {
     tables.conditions.conditionCount = kConditions;
     tables.conditions.conditionKind.assign(kConditions, 't');
     ClaimState state;
-    initClaimState(state, tables);
+    const TableLookups unused;
+    initClaimState(state, tables, unused);
     for (int round = 0; round < 300; ++round) {
         const int rows = 1 + static_cast<int>(rng() % 120);
         const DecisionTable table = randomTable(rng, rows);

@@ -109,7 +109,8 @@ protected:
         drgs.text.bytes.insert(drgs.text.bytes.end(), again.begin(), again.end());
         ++drgs.count;
         // Anything the state derives from the tables must see the extra entry.
-        initClaimState(loaded.state, loaded.tables);
+        prepareRelease(loaded.release);
+        initClaimState(loaded.state, loaded.release);
     }
 
     int16_t refinedIndex(const std::string& adrgText) {

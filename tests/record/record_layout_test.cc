@@ -127,18 +127,20 @@ protected:
         b.decisionRow({.range = 1, .mustSet = {100}, .mustClear = {}, .mdc = mdc, .adrg = adrg, .dated = {}});
         b.refinementRow("B010", 0, 120, 'A');
         b.splitRow("B010A", "12345");
-        tables_ = b.build();
+        release_.tables = b.build();
         // What the loader does to every decision table.
-        for (auto& table : tables_.decisionTables) decisionRowFixup(table, tables_.conditions.conditionCount);
-        initClaimState(state_, tables_);
+        for (auto& table : release_.tables.decisionTables)
+            decisionRowFixup(table, release_.tables.conditions.conditionCount);
+        prepareRelease(release_);
+        initClaimState(state_, release_);
     }
 
     std::string group(std::string line) {
-        EXPECT_EQ(groupRecord(state_, tables_, line.data(), line.size()), 0);
+        EXPECT_EQ(groupRecord(state_, release_, line.data(), line.size()), 0);
         return line;
     }
 
-    TableSet tables_;
+    Release release_;
     ClaimState state_;
 };
 

@@ -11,7 +11,7 @@ namespace drg::testing {
 
 std::string groupedColumns(LoadedRelease& release, const RecordBuilder& record) {
     std::string line = record.text();
-    if (groupRecord(release.state, release.tables, line.data(), line.size()) != 0) {
+    if (groupRecord(release.state, release.release, line.data(), line.size()) != 0) {
         ADD_FAILURE() << "record refused by preparation";
         return "";
     }

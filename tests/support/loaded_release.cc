@@ -14,9 +14,9 @@ namespace drg::testing {
 LoadedRelease::LoadedRelease(const TableBuilder& builder) {
     builder.write(dir.path());
     std::string problem;
-    if (loadTables(tables, dir.path(), &problem) != kLoadOk)
+    if (loadRelease(release, dir.path(), &problem) != kLoadOk)
         throw std::runtime_error("test release does not load: " + problem);
-    initClaimState(state, tables);
+    initClaimState(state, release);
 }
 
 LoadedRelease::~LoadedRelease() { releaseTables(tables); }
@@ -35,7 +35,7 @@ int LoadedRelease::prepare(std::string& record, ClaimState& target) const {
 
 ClaimState LoadedRelease::freshState() const {
     ClaimState fresh;
-    initClaimState(fresh, tables);
+    initClaimState(fresh, release);
     return fresh;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "conditions/claim_state.h"
+#include "engine/release.h"
 #include "support/table_builder.h"
 #include "support/test_files.h"
 #include "tables/table_set.h"
@@ -31,7 +32,8 @@ struct LoadedRelease {
     ClaimState freshState() const;
 
     TempDir dir;
-    TableSet tables;
+    Release release;
+    TableSet& tables = release.tables;
     ClaimState state;
 };
 

@@ -120,11 +120,14 @@ std::vector<std::string> generatedRecords(const std::vector<std::string>& diagno
 }
 
 std::vector<std::string> groupAll(const TableSet& tables, const std::vector<std::string>& records) {
+    Release release;
+    release.tables = tables;
+    prepareRelease(release);
     ClaimState state;
-    initClaimState(state, tables);
+    initClaimState(state, release);
     std::vector<std::string> out;
     for (std::string record : records) {
-        EXPECT_EQ(groupRecord(state, tables, record.data(), record.size()), 0);
+        EXPECT_EQ(groupRecord(state, release, record.data(), record.size()), 0);
         out.push_back(record);
     }
     return out;

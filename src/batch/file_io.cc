@@ -1,0 +1,62 @@
+#include "batch/file_io.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace drg {
+namespace {
+
+class SystemFileIo final : public FileIo {
+public:
+    int open(const std::string& path, OpenMode mode) override {
+        const int flags = mode == OpenMode::Read ? O_RDONLY : O_WRONLY | O_CREAT | O_TRUNC;
+        int fd;
+        do fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        while (fd < 0 && errno == EINTR);
+        return fd;
+    }
+    ssize_t read(int fd, char* buffer, size_t size) override {
+        ssize_t n;
+        do n = ::read(fd, buffer, size);
+        while (n < 0 && errno == EINTR);
+        return n;
+    }
+    ssize_t write(int fd, const char* data, size_t size) override {
+        ssize_t n;
+        do n = ::write(fd, data, size);
+        while (n < 0 && errno == EINTR);
+        return n;
+    }
+    int close(int fd) override { return ::close(fd); }
+};
+
+}  // namespace
+
+FileIo& systemFileIo() {
+    static SystemFileIo io;
+    return io;
+}
+
+ssize_t readFully(FileIo& io, int fd, char* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = io.read(fd, buffer + done, size - done);
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool writeFully(FileIo& io, int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = io.write(fd, data, size);
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace drg

@@ -1,0 +1,37 @@
+#pragma once
+// The one seam through which the batch run touches files: open, read, write
+// and close. The run uses the operating system's calls; a test can put a
+// seam in between that makes any one of these operations fail.
+
+#include <cstddef>
+#include <string>
+#include <sys/types.h>
+
+namespace drg {
+
+enum class OpenMode { Read, Write };  // Write creates or truncates
+
+class FileIo {
+public:
+    virtual ~FileIo() = default;
+    // A descriptor, or -1.
+    virtual int open(const std::string& path, OpenMode mode) = 0;
+    // Bytes read (0 at the end), or -1 on an error.
+    virtual ssize_t read(int fd, char* buffer, size_t size) = 0;
+    // Bytes written (possibly fewer than asked), or -1 on an error.
+    virtual ssize_t write(int fd, const char* data, size_t size) = 0;
+    // 0, or -1 when the file could not be closed (for output: not all data reached it).
+    virtual int close(int fd) = 0;
+};
+
+// The operating system's calls, retried when a signal interrupts them.
+FileIo& systemFileIo();
+
+// Reads until `size` bytes are in or the input ends. Returns the bytes read,
+// or -1 on an error (what was read before the error is lost to the caller).
+ssize_t readFully(FileIo& io, int fd, char* buffer, size_t size);
+
+// Writes all `size` bytes; false on an error.
+bool writeFully(FileIo& io, int fd, const char* data, size_t size);
+
+}  // namespace drg

@@ -1,0 +1,62 @@
+#include "batch/grouping_worker.h"
+
+#include <cstring>
+
+#include "engine/record_grouping.h"
+#include "record/upper_case.h"
+
+namespace drg {
+
+GroupingWorker::GroupingWorker(const Release& release, RecordObserver* observer)
+    : release_(release), observer_(observer) {
+    initClaimState(state_, release);
+}
+
+void GroupingWorker::process(Job& job) {
+    size_t total = 0;
+    for (const Piece& piece : job.pieces)
+        total += piece.kind == PieceKind::Line ? groupedLineLength(job.input.data() + piece.offset, piece.length)
+                                               : piece.length;
+    job.output.resize(total);
+
+    char* out = job.output.data();
+    for (size_t i = 0; i < job.pieces.size(); ++i) {
+        const Piece& piece = job.pieces[i];
+        const char* in = job.input.data() + piece.offset;
+        size_t written = piece.length;
+        size_t recordLength = piece.length;
+        int result = kGroupOk;
+        switch (piece.kind) {
+        case PieceKind::Line:
+            written = groupedLineLength(in, piece.length);
+            recordLength = written - lineEndLength(in, piece.length);
+            result = groupLine(state_, release_, in, piece.length, out);
+            break;
+        case PieceKind::LongLineHead:
+            std::memcpy(out, in, piece.length);
+            result = groupRecord(state_, release_, out, piece.length);
+            break;
+        case PieceKind::LongLineRest:
+            std::memcpy(out, in, piece.length);
+            upperCase(out, piece.length);
+            break;
+        }
+        if (result != kGroupOk) {
+            job.refusedPiece = static_cast<int32_t>(i);
+            job.output.resize(static_cast<size_t>(out - job.output.data()));
+            return;
+        }
+        if (observer_ && piece.kind != PieceKind::LongLineRest) observer_->recordGrouped(state_, out, recordLength);
+        out += written;
+    }
+}
+
+uint32_t groupedRecords(const Job& job) {
+    if (job.refusedPiece < 0) return job.records;
+    uint32_t records = 0;
+    for (int32_t i = 0; i < job.refusedPiece; ++i)
+        if (job.pieces[static_cast<size_t>(i)].kind != PieceKind::LongLineRest) ++records;
+    return records;
+}
+
+}  // namespace drg

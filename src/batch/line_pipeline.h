@@ -1,0 +1,76 @@
+#pragma once
+// Records through several worker threads with their order kept. One thread
+// reads the input and cuts it into jobs of whole lines, the workers turn
+// jobs into output, and the caller's thread takes the finished jobs in input
+// order. A fixed pool of jobs bounds the memory however large the input is.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "batch/file_io.h"
+
+namespace drg {
+
+// The read window: a line longer than this is grouped by its first window
+// of bytes, and the rest of it is passed through upper-cased.
+inline constexpr size_t kReadWindow = size_t{1} << 20;
+
+enum class PieceKind : uint8_t {
+    Line,           // one whole line with its line end, if any
+    LongLineHead,   // the first window of a line longer than the window: one record
+    LongLineRest,   // more of such a line, up to and including its line end
+};
+
+struct Piece {
+    PieceKind kind;
+    uint32_t offset;  // into Job::input
+    uint32_t length;
+};
+
+struct Job {
+    uint64_t sequence = 0;
+    std::vector<char> input;
+    std::vector<Piece> pieces;
+    uint32_t records = 0;  // pieces that are records (all but LongLineRest)
+
+    // Written by the worker.
+    std::vector<char> output;
+    // The first piece whose record was refused, or -1; `output` then holds
+    // what came before it.
+    int32_t refusedPiece = -1;
+    // Whatever else a worker reports per job, read in input order.
+    std::vector<char> side;
+};
+
+class JobWorker {
+public:
+    virtual ~JobWorker() = default;
+    virtual void process(Job& job) = 0;
+};
+
+class JobSink {
+public:
+    virtual ~JobSink() = default;
+    // Called for every job in input order; false stops the run.
+    virtual bool consume(const Job& job) = 0;
+};
+
+enum class PipelineEnd {
+    Complete,   // the input ended and every job was consumed
+    ReadError,  // reading failed; every job before the failure was consumed
+    Stopped,    // the sink stopped the run
+};
+
+struct PipelineLimits {
+    size_t jobInputBytes = size_t{256} << 10;  // a job takes lines up to about this many bytes
+    uint32_t jobRecords = 2048;                // and at most this many records
+    size_t readWindow = kReadWindow;
+};
+
+// Reads `inputFd` to its end, one worker thread per entry of `workers`, and
+// hands the jobs to `sink` on the calling thread.
+PipelineEnd runLinePipeline(FileIo& io, int inputFd, const std::vector<JobWorker*>& workers, JobSink& sink,
+                            const PipelineLimits& limits = {});
+
+}  // namespace drg
