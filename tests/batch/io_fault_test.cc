@@ -1,0 +1,131 @@
+// Every open, read, write and close of a batch made to fail in turn, once or
+// from then on: the console line and status say what failed, and what was
+// written before the failure is whole records of the right output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+#include "batch/batch_test_support.h"
+
+namespace drg::testing {
+namespace {
+
+enum Operation { kOpen, kRead, kWrite, kClose, kOperations };
+constexpr std::array<const char*, kOperations> kOperationNames = {"open", "read", "write", "close"};
+
+// The system's calls, with the Nth call of one operation failing once or
+// from then on; counts every operation either way.
+class FaultyIo final : public FileIo {
+public:
+    FaultyIo(Operation failing, int nth, bool persistent) : failing_(failing), nth_(nth), persistent_(persistent) {}
+
+    int open(const std::string& path, OpenMode mode) override {
+        return fails(kOpen) ? -1 : systemFileIo().open(path, mode);
+    }
+    ssize_t read(int fd, char* buffer, size_t size) override {
+        // Small reads, so that a small input takes many of them.
+        return fails(kRead) ? -1 : systemFileIo().read(fd, buffer, size < 5000 ? size : 5000);
+    }
+    ssize_t write(int fd, const char* data, size_t size) override {
+        return fails(kWrite) ? -1 : systemFileIo().write(fd, data, size < 7000 ? size : 7000);
+    }
+    int close(int fd) override {
+        const bool failed = fails(kClose);
+        systemFileIo().close(fd);
+        return failed ? -1 : 0;
+    }
+    int count(Operation op) const { return counts_[op]; }
+
+private:
+    bool fails(Operation op) {
+        const int n = ++counts_[op];
+        return op == failing_ && (n == nth_ || (persistent_ && n > nth_));
+    }
+
+    Operation failing_;
+    int nth_;
+    bool persistent_;
+    std::array<int, kOperations> counts_{};
+};
+
+TEST(BatchIoFaults, EachFailureIsReportedAndLosesNoEarlierRecord) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    std::mt19937 rng(21);
+    const std::vector<std::string> lines = mixedLines(rng, 400);
+    writeFile(dir.file("valtic.in"), joined(lines));
+    const std::string expected = groupedOneByOne(dir.path(), lines);
+    std::vector<size_t> lineEnds;  // offsets in the output where a record ends
+    {
+        OpenedRelease opened = openRelease(dir.path());
+        size_t at = 0;
+        for (const auto& line : lines) lineEnds.push_back(at += Worker::groupedLength(line.data(), line.size()));
+    }
+
+    FaultyIo clean(kOperations, 0, false);
+    ASSERT_EQ(runBatchInProcess(dir.path(), 2, &clean).output, expected);
+    ASSERT_GT(clean.count(kRead), 5);
+    ASSERT_GT(clean.count(kWrite), 5);
+
+    for (int op = 0; op < kOperations; ++op) {
+        for (bool persistent : {false, true}) {
+            for (int nth = 1; nth <= clean.count(static_cast<Operation>(op)); ++nth) {
+                for (int workers : {1, 3}) {
+                    FaultyIo io(static_cast<Operation>(op), nth, persistent);
+                    const BatchOutcome run = runBatchInProcess(dir.path(), workers, &io);
+                    const std::string what = std::string(kOperationNames[op]) + " " + std::to_string(nth) +
+                                             (persistent ? " from then on, " : " once, ") +
+                                             std::to_string(workers) + " workers";
+                    std::string line;
+                    switch (op) {
+                    case kOpen: line = nth == 1 ? "file in open error\n" : "file out open error\n"; break;
+                    case kRead: line = "file in read error\n"; break;
+                    case kWrite: line = "file out write error\n"; break;
+                    case kClose:  // the input is closed first; its failure harms nothing
+                        line = nth == 1 && !persistent ? "" : "file out write error\n";
+                        break;
+                    }
+                    EXPECT_EQ(run.console, line) << what;
+                    EXPECT_EQ(run.status, line.empty() ? kExitComplete : kExitFailed) << what;
+                    if (op == kOpen) continue;
+                    if (op == kClose || op == kRead) {
+                        // Whatever reached the file is a run of whole records from the first.
+                        ASSERT_LE(run.output.size(), expected.size()) << what;
+                        EXPECT_EQ(run.output, expected.substr(0, run.output.size())) << what;
+                        const bool whole = run.output.empty() ||
+                                           std::find(lineEnds.begin(), lineEnds.end(), run.output.size()) != lineEnds.end();
+                        EXPECT_TRUE(whole) << what << ": output ends inside a record";
+                        if (op == kClose) {
+                            EXPECT_EQ(run.output, expected) << what;
+                        }
+                    } else {
+                        // Writes before the failing one reached the file in order.
+                        EXPECT_EQ(run.output, expected.substr(0, run.output.size())) << what;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(BatchIoFaults, ProgressLinesPrecedeTheErrorLine) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    std::mt19937 rng(22);
+    const std::vector<std::string> lines = mixedLines(rng, 25000);
+    writeFile(dir.file("valtic.in"), joined(lines));
+    FaultyIo clean(kOperations, 0, false);
+    runBatchInProcess(dir.path(), 2, &clean);
+    // Fail the last write: every record before it was written and counted.
+    for (int workers : {1, 2, 7}) {
+        FaultyIo io(kWrite, clean.count(kWrite), false);
+        const BatchOutcome run = runBatchInProcess(dir.path(), workers, &io);
+        EXPECT_EQ(run.status, kExitFailed);
+        EXPECT_EQ(run.console, "record_count = [10000]\nrecord_count = [20000]\nfile out write error\n")
+            << workers << " workers";
+    }
+}
+
+}  // namespace
+}  // namespace drg::testing

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The C example groups the bundled sample exactly as drg-batch does.
+# Usage: example_test.sh EXAMPLE DRG_TOOL DRG_BATCH SOURCE_DIR
+set -euo pipefail
+example=$1 tool=$2 batch=$3 source=$4
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$tool" tables build "$source/data/sample-release" "$work" >/dev/null
+cp "$source/data/sample/valtic.in" "$work/"
+(cd "$work" && "$batch" >/dev/null) || [ $? -eq 1 ]
+"$example" "$work" "$work/valtic.in" >"$work/example.out" 2>"$work/example.err"
+cmp "$work/valtic.out" "$work/example.out"
+grep -q "^37 records grouped$" "$work/example.err"
+# A release that is not there is refused with its reason and status 1.
+if "$example" "$work/missing" "$work/valtic.in" 2>"$work/refused.err"; then exit 1; fi
+grep -q "missing: Tdx.idx: cannot be opened" "$work/refused.err"

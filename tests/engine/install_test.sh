@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Another CMake project finds the installed grouper with find_package(drg),
+# links drg::drg and groups the sample with it.
+# Usage: install_test.sh BUILD_DIR SOURCE_DIR DRG_TOOL
+set -euo pipefail
+build=$1 source=$2 tool=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+test -f "$work/prefix/include/drg/grouper.h"
+test -f "$work/prefix/include/drg/grouper_c.h"
+ls "$work"/prefix/lib*/libdrg.so >/dev/null
+ls "$work"/prefix/lib*/libdrg.a >/dev/null
+# Only the public headers are installed.
+test "$(find "$work/prefix/include" -type f | wc -l)" -eq 2
+cmake -S "$source/examples" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$work/consumer" >/dev/null
+"$tool" tables build "$source/data/sample-release" "$work/tables" >/dev/null
+"$work/consumer/group_records" "$work/tables" "$source/data/sample/valtic.in" >"$work/out" 2>/dev/null
+test "$(wc -l <"$work/out")" -eq 37

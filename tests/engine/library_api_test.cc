@@ -1,0 +1,96 @@
+// The public interfaces, C++ and C: opening and refusing releases, grouping
+// lines and records as the batch does, and the errors a caller can make.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "batch/batch_test_support.h"
+#include "drg/grouper_c.h"
+
+namespace drg::testing {
+namespace {
+
+const std::string kGrouping =
+    RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"G40.0", "I10"}).text();
+
+TEST(LibraryApi, RefusedReleasesSayWhichFileAndField) {
+    TempDir dir;
+    EXPECT_EQ(openRelease(dir.path()).status, LoadStatus::InitError);
+    EXPECT_EQ(openRelease(dir.path()).reason, "Tdx.idx: cannot be opened");
+    groupingRelease().write(dir.path());
+    setCountField(dir.path(), "Tcode", 1, "99");
+    const OpenedRelease opened = openRelease(dir.path());
+    EXPECT_EQ(opened.status, LoadStatus::CountError);
+    EXPECT_FALSE(opened.release);
+    EXPECT_NE(opened.reason.find("Tcode: count field 1 is 99"), std::string::npos) << opened.reason;
+}
+
+TEST(LibraryApi, GroupsALineExactlyAsTheBatchWritesIt) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    const std::vector<std::string> lines = {kGrouping + "tail\r\n", "short\n", kGrouping};
+    writeFile(dir.file("valtic.in"), joined(lines));
+    ASSERT_EQ(runBatchProgram(dir.path()).exitStatus, 1);
+    EXPECT_EQ(groupedOneByOne(dir.path(), lines), readFile(dir.file("valtic.out")));
+
+    Worker worker(openRelease(dir.path()).release);
+    std::string record = kGrouping;
+    GroupResult result;
+    ASSERT_EQ(worker.groupRecord(record.data(), record.size(), &result), GroupStatus::Ok);
+    EXPECT_STREQ(result.mdc, "01 ");
+    EXPECT_STREQ(result.adrg, "B010");
+    EXPECT_STREQ(result.drg, "B010BW");
+    EXPECT_EQ(result.pccl, 3);
+    EXPECT_EQ(resultColumns(record), "01 B0103B010BW20130201");
+    std::string tooShort(304, ' ');
+    EXPECT_EQ(worker.groupRecord(tooShort.data(), tooShort.size()), GroupStatus::TooShort);
+}
+
+TEST(LibraryApi, ARefusingReleaseRefusesEveryRecordAndSaysWhy) {
+    TempDir dir;
+    TableBuilder release = groupingRelease();
+    release.conditionKind(853, 't');
+    release.write(dir.path());
+    const OpenedRelease opened = openRelease(dir.path());
+    ASSERT_TRUE(opened.release);
+    std::string reason;
+    EXPECT_FALSE(releaseGroupsRecords(*opened.release, &reason));
+    EXPECT_NE(reason.find("condition 853 has kind 't'"), std::string::npos) << reason;
+    std::string out;
+    EXPECT_EQ(Worker(opened.release).groupLine(kGrouping, out), GroupStatus::Refused);
+}
+
+TEST(LibraryApi, CInterface) {
+    TempDir dir;
+    drg_release* release = nullptr;
+    EXPECT_EQ(drg_release_open(dir.path().c_str(), &release), DRG_INIT_ERROR);
+    EXPECT_EQ(release, nullptr);
+    EXPECT_STREQ(drg_last_error(), "Tdx.idx: cannot be opened");
+    EXPECT_EQ(drg_release_open(nullptr, &release), DRG_INVALID_ARGUMENT);
+
+    groupingRelease().write(dir.path());
+    ASSERT_EQ(drg_release_open(dir.path().c_str(), &release), DRG_OK);
+    drg_worker* worker = nullptr;
+    ASSERT_EQ(drg_worker_new(release, &worker), DRG_OK);
+    drg_release_close(release);  // the worker keeps the release alive
+
+    const std::string line = kGrouping + "\n";
+    std::string out(drg_grouped_length(line.data(), line.size()), '\0');
+    size_t written = 0;
+    drg_result result;
+    EXPECT_EQ(drg_group_line(worker, line.data(), line.size(), out.data(), out.size() - 1, &written, &result),
+              DRG_BUFFER_TOO_SMALL);
+    ASSERT_EQ(drg_group_line(worker, line.data(), line.size(), out.data(), out.size(), &written, &result), DRG_OK);
+    EXPECT_EQ(written, 306u);
+    EXPECT_STREQ(result.drg, "B010BW");
+    EXPECT_EQ(resultColumns(out), "01 B0103B010BW20130201");
+
+    std::string record(300, ' ');
+    EXPECT_EQ(drg_group_record(worker, record.data(), record.size(), &result), DRG_INVALID_ARGUMENT);
+    EXPECT_EQ(drg_group_line(nullptr, line.data(), line.size(), out.data(), out.size(), &written, &result),
+              DRG_INVALID_ARGUMENT);
+    drg_worker_free(worker);
+}
+
+}  // namespace
+}  // namespace drg::testing
