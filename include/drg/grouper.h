@@ -21,8 +21,9 @@
 
 namespace drg {
 
-struct Release;     // one opened release (opaque)
-struct ClaimState;  // one worker's per-record state (opaque)
+struct Release;      // one opened release (opaque)
+struct ClaimState;   // one worker's per-record state (opaque)
+struct Explanation;  // drg/explain.h
 
 // How opening a release ended, with the values the batch program's loader uses.
 enum class LoadStatus {
@@ -88,6 +89,10 @@ public:
 
     // The same into a string (which may allocate).
     GroupStatus groupLine(std::string_view line, std::string& out, GroupResult* result = nullptr);
+
+    // Groups one input line as groupLine does and tells how its result came
+    // about (drg/explain.h). Slower than groupLine; allocates.
+    GroupStatus explainLine(std::string_view line, Explanation& explanation);
 
     const std::shared_ptr<const Release>& release() const { return release_; }
 

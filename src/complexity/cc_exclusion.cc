@@ -41,6 +41,8 @@ void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
             const int c = code.entryCondition[k];
             if (kinds.firstSlot[c] != 1 || kinds.lastSlot[c] != 1) continue;
             if (c == cancelling) {
+                if (state.observer && state.cclBySlot[s] != 0)
+                    state.observer->levelCleared(s, state.cclBySlot[s], LevelRule::SexSpecific, 0);
                 state.cclBySlot[s] = 0;
                 break;
             }
@@ -51,8 +53,10 @@ void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
 void applyPrincipalExclusion(ClaimState& state) {
     const CcExclusionTable& t = *state.activeExclusionTable;
     for (int s = 2; s <= kDiagnosisSlots; ++s)
-        if (state.cclBySlot[s] != 0 && inExclusionList(t, state.codeIds[1], state.codeIds[s]))
+        if (state.cclBySlot[s] != 0 && inExclusionList(t, state.codeIds[1], state.codeIds[s])) {
+            if (state.observer) state.observer->levelCleared(s, state.cclBySlot[s], LevelRule::PrincipalExclusion, 1);
             state.cclBySlot[s] = 0;
+        }
 }
 
 void applyHighestLevelExclusion(ClaimState& state, int16_t m) {
@@ -60,8 +64,11 @@ void applyHighestLevelExclusion(ClaimState& state, int16_t m) {
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.cclBySlot[s] != m) continue;
         for (int u = 2; u <= kDiagnosisSlots; ++u)
-            if (u != s && state.cclBySlot[u] != 0 && inExclusionList(t, state.codeIds[s], state.codeIds[u]))
+            if (u != s && state.cclBySlot[u] != 0 && inExclusionList(t, state.codeIds[s], state.codeIds[u])) {
+                if (state.observer)
+                    state.observer->levelCleared(u, state.cclBySlot[u], LevelRule::HighestLevelExclusion, s);
                 state.cclBySlot[u] = 0;
+            }
     }
 }
 

@@ -35,22 +35,30 @@ void buildFinalGroupCode(ClaimState& state, const TableSet& tables) {
 
     const PcclSplitTable& s = tables.splits;
     const int32_t date = state.effectiveDateNumber;
+    int chosen = -1;
     if (i < s.splitGroupCount) {
         for (int r = s.splitRowBegin[i]; r < s.splitRowEnd[i]; ++r) {
             if (s.splitValidFrom[r] > date || date > s.splitValidTo[r]) continue;
             state.finalGroupCode[5] =
                 s.splitCharacters[static_cast<size_t>(s.splitProfile[r]) * kSplitProfileWidth + state.pccl];
+            chosen = r;
             break;
         }
     }
+    if (state.observer) state.observer->splitRowChosen(chosen);
     if (state.finalGroupCode[5] == '\0') state.finalGroupCode[5] = '0';
 }
 
 }  // namespace
 
-int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
+double weightedLevelSum(const int16_t* levels, int count) {
     double s = 0.0;
     for (int k = 0; k < count && k < kSecondarySlots; ++k) s += levels[k] * kWeights.weight[k];
+    return s;
+}
+
+int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
+    const double s = weightedLevelSum(levels, count);
     const double x = std::log(1.0 + s) / kWeights.scale + 0.5;
     if (!(x >= 0.0)) return 0;  // below 0, or not a number
     if (x >= 5.0) return 4;
@@ -58,8 +66,12 @@ int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
 }
 
 void computeComplexity(ClaimState& state, const TableSet& tables) {
-    for (int s = 2; s <= kDiagnosisSlots; ++s)
-        if (state.codeIds[s] != 0) state.cclBySlot[s] = complicationLevel(state, state.codeIds[s]);
+    for (int s = 2; s <= kDiagnosisSlots; ++s) {
+        if (state.codeIds[s] == 0) continue;
+        int row;
+        state.cclBySlot[s] = complicationLevel(state, state.codeIds[s], &row);
+        if (state.observer) state.observer->levelFound(s, state.cclBySlot[s], row);
+    }
 
     clearSexSpecificLevels(state, tables);
     applyPrincipalExclusion(state);
@@ -68,11 +80,17 @@ void computeComplexity(ClaimState& state, const TableSet& tables) {
     for (int s = 2; s <= kDiagnosisSlots; ++s) m = std::max(m, state.cclBySlot[s]);
     if (m > 0) {
         applyHighestLevelExclusion(state, m);
+        if (state.observer) state.observer->levelsSettled(state.cclBySlot.data());
         int16_t* secondary = state.cclBySlot.data() + 2;
         std::sort(secondary, secondary + kSecondarySlots, std::greater<int16_t>());
         state.pccl = pcclFromSortedLevels(secondary, kSecondarySlots);
+        if (state.observer) state.observer->pcclComputed(weightedLevelSum(secondary, kSecondarySlots), state.pccl);
     } else {
         state.pccl = 0;
+        if (state.observer) {
+            state.observer->levelsSettled(state.cclBySlot.data());
+            state.observer->pcclComputed(0.0, 0);
+        }
     }
     buildFinalGroupCode(state, tables);
 }

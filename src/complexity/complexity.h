@@ -14,6 +14,9 @@ namespace drg {
 // number; the PCCL is then 0.
 int16_t pcclFromSortedLevels(const int16_t* levels, int count);
 
+// S of the formula above: the k-th largest level weighted by e^(-0.4 k).
+double weightedLevelSum(const int16_t* sortedLevels, int count);
+
 // Levels of slots 2..10, the three exclusion rules, the PCCL and the final code.
 void computeComplexity(ClaimState& state, const TableSet& tables);
 

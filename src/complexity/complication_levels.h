@@ -16,6 +16,7 @@ void selectLevelTable(ClaimState& state, const TableSet& tables, const char* eff
 // The first dated row of the diagnosis selects a profile; the level is that
 // profile's byte for the record's ADRG, read as signed, minus '0'. A diagnosis
 // or ADRG that an older table does not cover has level 0.
-int16_t complicationLevel(const ClaimState& state, int16_t diagnosisId);
+// `row` (when given) receives the level row that decided, or -1.
+int16_t complicationLevel(const ClaimState& state, int16_t diagnosisId, int* row = nullptr);
 
 }  // namespace drg

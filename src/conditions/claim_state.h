@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "conditions/grouping_observer.h"
 #include "record/record_layout.h"
 #include "tables/table_lookups.h"
 #include "tables/table_set.h"
@@ -67,6 +68,9 @@ struct ClaimState {
 
     // The lookup aids of the release this state groups against.
     const TableLookups* lookups = nullptr;
+
+    // Told how the result comes about, when someone asks; usually none.
+    GroupingObserver* observer = nullptr;
 };
 
 // Sizes the per-record arrays for the loaded condition count, decides the

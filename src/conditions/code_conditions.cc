@@ -23,6 +23,7 @@ void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
             if (kinds.firstSlot[c] > s || s > kinds.lastSlot[c]) continue;
             raiseCondition(f, c);
             ++f.hitCount[c];
+            if (state.observer) state.observer->codeConditionRaised(s, k, c);
             if (marksRow) {
                 const uint32_t cell = static_cast<uint32_t>(s - kFirstProcedureSlot) * f.conditionCount + c;
                 if (!f.slotConditions[cell]) {

@@ -84,10 +84,68 @@ void deriveConditions(ClaimState& state) {
 
     for (int n = 782; n <= 823; ++n) {
         f.derivedMark[n] = 1;
-        if (holds[n - 782]) raiseCondition(f, n);
+        if (holds[n - 782]) {
+            raiseCondition(f, n);
+            if (state.observer) state.observer->derivedConditionRaised(n);
+        }
     }
     f.derivedMark[853] = 1;
-    if (holds853) raiseCondition(f, 853);
+    if (holds853) {
+        raiseCondition(f, 853);
+        if (state.observer) state.observer->derivedConditionRaised(853);
+    }
+}
+
+const char* derivedConditionRule(int c) {
+    // In the order of the rules above, 782..823, then 853.
+    static constexpr const char* kRules[] = {
+        "conditions 602 and 603 raised twice or more in all",
+        "condition 621 raised twice or more",
+        "condition 387 raised twice or more",
+        "condition 398 raised twice or more",
+        "condition 403 raised twice or more",
+        "condition 408 raised twice or more",
+        "two or more of conditions 389 and 391-397",
+        "two or more of conditions 399-402",
+        "two or more of conditions 404-407",
+        "two or more of conditions 409-412",
+        "birth weight 1000-1499 g",
+        "birth weight 1500-1999 g",
+        "birth weight 2000-2499 g",
+        "birth weight 750-999 g",
+        "birth weight below 1250 g (a blank weight counts as 0)",
+        "birth weight 1-749 g",
+        "birth weight 2500 g or more",
+        "age over 27 days",
+        "age one year or more",
+        "condition 13 or 428",
+        "stay under 3 days",
+        "stay under 5 days",
+        "stay of 1 day",
+        "a procedure in slots 11-41 with condition 357 but not 743",
+        "a procedure in slots 11-41 with condition 357 but not 745",
+        "a procedure in slots 11-41 with condition 357 but not 746",
+        "a procedure in slots 11-41 with condition 357 but not 747",
+        "a procedure in slots 11-41 with condition 357 but not 748",
+        "condition 15, 39 or 753",
+        "condition 17, 40 or 755",
+        "condition 19, 41 or 757",
+        "a procedure in slots 11-41 with condition 357 but not 759",
+        "a procedure in slots 11-41 with condition 357 but not 358",
+        "a procedure in slots 11-41 with condition 357 but not 359",
+        "discharge status 2 or 3",
+        "discharge status 2, 3 or 4",
+        "discharge status 4",
+        "male: an odd century-and-sex digit",
+        "ventilation over 24 hours",
+        "ventilation over 95 hours",
+        "age unknown (age in years below 0)",
+        "no birth weight (0 or less)",
+        "conditions 603 and 850 raised twice or more in all",
+    };
+    if (c >= 782 && c <= 823) return kRules[c - 782];
+    if (c == 853) return kRules[823 - 782 + 1];
+    return "";
 }
 
 }  // namespace drg

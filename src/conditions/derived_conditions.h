@@ -10,4 +10,7 @@ namespace drg {
 // Raises the derived conditions whose rules hold; never clears a flag.
 void deriveConditions(ClaimState& state);
 
+// What raises derived condition c, in words ("" for other conditions).
+const char* derivedConditionRule(int c);
+
 }  // namespace drg

@@ -25,15 +25,15 @@ constexpr char kBlankSlot[] = "      ";
 void lookupSlots(ClaimState& state, const TableSet& tables, const char* record) {
     for (int s = 1; s <= kDiagnosisSlots; ++s) {
         const char* text = record + codeSlotField(s).offset;
-        state.codeIds[s] = std::memcmp(text, kBlankSlot, kDiagnosisCodeWidth) == 0
-                               ? 0
-                               : lookupSlotCode(*state.lookups, tables, text, s);
+        const bool blank = std::memcmp(text, kBlankSlot, kDiagnosisCodeWidth) == 0;
+        state.codeIds[s] = blank ? 0 : lookupSlotCode(*state.lookups, tables, text, s);
+        if (state.observer && !blank) state.observer->codeLookedUp(s, state.codeIds[s]);
     }
     for (int s = kDiagnosisSlots + 1; s <= kLastSlot; ++s) {
         const char* text = record + codeSlotField(s).offset;
-        state.codeIds[s] = std::memcmp(text, kBlankSlot, kProcedureCodeWidth) == 0
-                               ? 0
-                               : lookupSlotCode(*state.lookups, tables, text, s);
+        const bool blank = std::memcmp(text, kBlankSlot, kProcedureCodeWidth) == 0;
+        state.codeIds[s] = blank ? 0 : lookupSlotCode(*state.lookups, tables, text, s);
+        if (state.observer && !blank) state.observer->codeLookedUp(s, state.codeIds[s]);
     }
 }
 
@@ -42,7 +42,10 @@ void removeRepeatedDiagnoses(ClaimState& state) {
     for (int i = 1; i <= kDiagnosisSlots; ++i) {
         if (state.codeIds[i] == 0) continue;
         for (int j = i + 1; j <= kDiagnosisSlots; ++j)
-            if (state.codeIds[j] == state.codeIds[i]) state.codeIds[j] = 0;
+            if (state.codeIds[j] == state.codeIds[i]) {
+                state.codeIds[j] = 0;
+                if (state.observer) state.observer->repeatDropped(j, i);
+            }
     }
 }
 
@@ -57,6 +60,7 @@ void exchangeDaggerAsterisk(ClaimState& state, const TableSet& tables) {
     for (int32_t k = pairs.pairBegin[principal]; k < pairs.pairEnd[principal]; ++k) {
         if (pairs.pairValidFrom[k] <= d && d <= pairs.pairValidTo[k] && pairs.pairPartner[k] == partner) {
             std::swap(state.codeIds[1], state.codeIds[2]);
+            if (state.observer) state.observer->daggerAsteriskExchanged(k);
             return;
         }
     }

@@ -23,6 +23,12 @@ int firstMatchingRow(ClaimState& state, int m) {
     return -1;
 }
 
+void reportPass(const ClaimState& state, DecisionPass pass, int m, int row) {
+    const DecisionTable& table = *state.activeDecisionTable;
+    const bool known = m >= 0 && m < table.entryCount;
+    state.observer->decisionPassDone(pass, m, known ? table.rowBegin[m] : 0, known ? table.rowEnd[m] : 0, row);
+}
+
 }  // namespace
 
 void selectDecisionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
@@ -34,6 +40,7 @@ void selectDecisionTable(ClaimState& state, const TableSet& tables, const char* 
 void assignMdc(ClaimState& state) {
     const DecisionTable& table = *state.activeDecisionTable;
     const int row = firstMatchingRow(state, 1);
+    if (state.observer) reportPass(state, DecisionPass::Mdc, 1, row);
     if (row < 0) return;
     state.mdcIndex = table.rowMdc[row];
     state.adrgIndex = table.rowAdrg[row];
@@ -42,6 +49,7 @@ void assignMdc(ClaimState& state) {
 void assignAdrg(ClaimState& state) {
     const DecisionTable& table = *state.activeDecisionTable;
     const int row = firstMatchingRow(state, state.mdcIndex);
+    if (state.observer) reportPass(state, DecisionPass::Adrg, state.mdcIndex, row);
     if (row >= 0) state.adrgIndex = table.rowAdrg[row];
 }
 

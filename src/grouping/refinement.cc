@@ -8,11 +8,13 @@ void refineAdrg(ClaimState& state, const TableSet& tables) {
     const RefinementTable& rows = tables.refinement;
     const int a = state.adrgIndex;
     const int32_t d = state.effectiveDateNumber;
+    int fitting = -1;
     if (a < rows.adrgCount) {
         for (int i = rows.refinementBegin[a]; i < rows.refinementEnd[a]; ++i) {
             if (rows.refinementMinAge[i] > state.ageYears || state.ageYears > rows.refinementMaxAge[i]) continue;
             if (rows.refinementValidFrom[i] > d || d > rows.refinementValidTo[i]) continue;
             state.adrgSuffix = rows.refinementSuffix[i];
+            fitting = i;
             break;
         }
     }
@@ -27,6 +29,7 @@ void refineAdrg(ClaimState& state, const TableSet& tables) {
     // held first by the placeholder entry 0 counts as not found.
     const int entry = findRefinedCode(state.lookups->refinedCodeIndex, textKey(key, 5));
     if (entry > 0) state.refinedAdrgIndex = static_cast<int16_t>(entry);
+    if (state.observer) state.observer->refinementDone(fitting, entry > 0 ? entry : 0);
 }
 
 }  // namespace drg

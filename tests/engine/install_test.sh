@@ -9,10 +9,11 @@ trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test -f "$work/prefix/include/drg/grouper.h"
 test -f "$work/prefix/include/drg/grouper_c.h"
+test -f "$work/prefix/include/drg/explain.h"
 ls "$work"/prefix/lib*/libdrg.so >/dev/null
 ls "$work"/prefix/lib*/libdrg.a >/dev/null
 # Only the public headers are installed.
-test "$(find "$work/prefix/include" -type f | wc -l)" -eq 2
+test "$(find "$work/prefix/include" -type f | wc -l)" -eq 3
 cmake -S "$source/examples" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$tool" tables build "$source/data/sample-release" "$work/tables" >/dev/null
