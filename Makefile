@@ -35,9 +35,12 @@ install: build
 run: build
 	./tools/run-sample.sh build scratch/sample
 
-bench:
+# Speed on the national-scale synthetic release (the figures quoted in notes
+# and the README), then the micro-benchmarks.
+bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDRG_BENCHMARKS=ON >/dev/null
 	cmake --build build-bench -j $(JOBS)
+	./bench/run-bench.sh build-bench
 	for b in build-bench/bench/bench_*; do $$b; done
 
 # Installs what a fresh machine lacks (needs root and the package registry).

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The figures quoted for the grouper's speed: drg-batch on 1,000,000 records
+# of the national-scale synthetic release, with one worker and with every
+# worker, against a plain copy (cat) of the same input.
+# Usage: bench/run-bench.sh BUILD_DIR [RECORDS]
+set -euo pipefail
+build=$(cd "$1" && pwd)
+records=${2:-1000000}
+data="$build/synthetic-$records"
+cores=$(nproc)
+
+if [ ! -f "$data/valtic.in" ]; then
+  echo "writing the synthetic release and $records records to $data (once)"
+  "$build/drg" synth --seed 1 --records "$records" "$data" >/dev/null
+fi
+bytes=$(stat -c %s "$data/valtic.in")
+
+# Best of three wall times, and the peak resident memory of the best run.
+measure() {
+  local best="" memory=""
+  for _ in 1 2 3; do
+    local out
+    out=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
+    local t=${out% *} m=${out#* }
+    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t memory=$m; fi
+  done
+  echo "$best $memory"
+}
+
+read -r copy _ < <(measure sh -c "cat '$data/valtic.in' > '$data/copy.out'")
+read -r one oneMemory < <(measure "$build/bench/batch_run" "$data" 1)
+read -r all allMemory < <(measure "$build/bench/batch_run" "$data" 0)
+tables=$(du -cb "$data"/T* | tail -1 | cut -f1)
+rm -f "$data/copy.out"
+
+awk -v r="$records" -v b="$bytes" -v c="$copy" -v o="$one" -v a="$all" -v om="$oneMemory" -v am="$allMemory" \
+    -v t="$tables" -v n="$cores" 'BEGIN {
+  printf "input: %d records, %.0f MB; tables %.1f MB; %d cores\n", r, b / 1e6, t / 1e6, n
+  printf "%-22s %8s %10s %14s %12s\n", "", "seconds", "x cat", "records/s", "peak MiB"
+  printf "%-22s %8.2f %10.1f %14s %12s\n", "cat", c, 1, "-", "-"
+  printf "%-22s %8.2f %10.1f %14.0f %12.1f\n", "drg-batch, 1 worker", o, o / c, r / o, om / 1024
+  printf "%-22s %8.2f %10.1f %14.0f %12.1f\n", "drg-batch, " n " workers", a, a / c, r / a, am / 1024
+  printf "all workers / one worker: %.2f\n", a / o
+}'
