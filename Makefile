@@ -10,18 +10,20 @@ build: deps
 test: deps
 	$(MAKE) test-release test-sanitize
 
-test-release: build
-	cd build && ctest --output-on-failure -j $(JOBS)
+# Both print the build only when it fails or warns, the output of failing
+# tests in full, and the totals.
+test-release: deps
+	JOBS=$(JOBS) ./tools/run-tests.sh build -DCMAKE_BUILD_TYPE=Release
 
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-sanitize:
-	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDRG_SANITIZE=ON >/dev/null
-	cmake --build build-sanitize -j $(JOBS)
-	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
+test-sanitize: deps
+	JOBS=$(JOBS) ./tools/run-tests.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDRG_SANITIZE=ON
 
-# Builds everything, compiles the bundled sample classification and groups
-# the sample records in scratch/sample.
-run: build
+# Builds only the two programs it runs, compiles the bundled sample
+# classification and groups the sample records in scratch/sample.
+run: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build -j $(JOBS) --target drg-batch drg
 	./tools/run-sample.sh build scratch/sample
 
 bench:
