@@ -1,5 +1,6 @@
 # Developer entry points. `make test` is what CI runs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+MAKEFLAGS += --no-print-directory
 
 .PHONY: build test test-release test-sanitize run bench clean deps
 
