@@ -8,8 +8,8 @@ build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build -j $(JOBS)
 
-test: deps
-	$(MAKE) test-release test-sanitize
+test:
+	@$(MAKE) test-release test-sanitize
 
 # Both print the build only when it fails or warns, the output of failing
 # tests in full, and the totals.
