@@ -1,5 +1,6 @@
 # Developer entry points. `make test` is what CI runs.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+MAKEFLAGS += --no-print-directory
 
 .PHONY: build test test-release test-sanitize test-threads run bench clean deps install
 
@@ -7,32 +8,33 @@ build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build -j $(JOBS)
 
-test: deps
-	$(MAKE) test-release test-sanitize test-threads
+test:
+	@$(MAKE) test-release test-sanitize test-threads
 
-test-release: build
-	cd build && ctest --output-on-failure -j $(JOBS)
+# Both print the build only when it fails or warns, the output of failing
+# tests in full, and the totals.
+test-release: deps
+	JOBS=$(JOBS) ./tools/run-tests.sh build -DCMAKE_BUILD_TYPE=Release
 
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-sanitize:
-	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDRG_SANITIZE=ON >/dev/null
-	cmake --build build-sanitize -j $(JOBS)
-	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
+test-sanitize: deps
+	JOBS=$(JOBS) ./tools/run-tests.sh build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDRG_SANITIZE=ON
 
 # The tests that group on several threads once more under ThreadSanitizer.
-test-threads:
-	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DDRG_TSAN=ON >/dev/null
-	cmake --build build-tsan -j $(JOBS) --target test_engine test_batch
-	cd build-tsan && ctest --output-on-failure -j $(JOBS) -R '^(SharedRelease|ParallelBatch)\.'
+test-threads: deps
+	JOBS=$(JOBS) TARGETS="test_engine test_batch" TESTS='^(SharedRelease|ParallelBatch)\.' \
+	  ./tools/run-tests.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DDRG_TSAN=ON
 
 # Installs the library, its headers, the CMake package and drg-batch under PREFIX.
 PREFIX ?= /usr/local
 install: build
 	cmake --install build --prefix $(PREFIX)
 
-# Builds everything, compiles the bundled sample classification and groups
-# the sample records in scratch/sample.
-run: build
+# Builds only the two programs it runs, compiles the bundled sample
+# classification and groups the sample records in scratch/sample.
+run: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build -j $(JOBS) --target drg-batch drg
 	./tools/run-sample.sh build scratch/sample
 
 # Speed on the national-scale synthetic release (the figures quoted in notes
