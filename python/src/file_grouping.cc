@@ -1,0 +1,102 @@
+#include "file_grouping.h"
+
+#include <atomic>
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "batch/file_io.h"
+#include "batch/grouping_worker.h"
+#include "batch/line_pipeline.h"
+
+namespace drg::python {
+namespace {
+
+// The system's calls, keeping the error number of a failed read or write,
+// which happen on other threads than the one that reports them.
+class ErrorKeepingIo final : public FileIo {
+public:
+    int open(const std::string& path, OpenMode mode) override { return system_.open(path, mode); }
+    ssize_t read(int fd, char* buffer, size_t size) override { return kept(system_.read(fd, buffer, size), readError); }
+    ssize_t write(int fd, const char* data, size_t size) override {
+        return kept(system_.write(fd, data, size), writeError);
+    }
+    int close(int fd) override { return system_.close(fd); }
+
+    std::atomic<int> readError{0}, writeError{0};
+
+private:
+    static ssize_t kept(ssize_t done, std::atomic<int>& error) {
+        if (done < 0) error = errno;
+        return done;
+    }
+    FileIo& system_ = systemFileIo();
+};
+
+class OutputWriter final : public JobSink {
+public:
+    OutputWriter(FileIo& io, int fd) : io_(io), fd_(fd) {}
+
+    bool consume(const Job& job) override {
+        if (!writeFully(io_, fd_, job.output.data(), job.output.size())) {
+            writeFailed = true;
+            return false;
+        }
+        records += groupedRecords(job);
+        if (job.refusedPiece >= 0) {
+            refused = true;
+            return false;
+        }
+        return true;
+    }
+
+    bool writeFailed = false;
+    bool refused = false;
+    uint64_t records = 0;
+
+private:
+    FileIo& io_;
+    int fd_;
+};
+
+FileGroupingOutcome ended(FileGroupingEnd end, int error, uint64_t records = 0) { return {end, error, records}; }
+
+}  // namespace
+
+FileGroupingOutcome groupFile(const Release& release, const std::string& input, const std::string& output,
+                              int jobs) {
+    std::vector<std::unique_ptr<GroupingWorker>> workers;
+    std::vector<JobWorker*> workerList;
+    for (int i = 0; i < jobs; ++i) {
+        workers.push_back(std::make_unique<GroupingWorker>(release));
+        workerList.push_back(workers.back().get());
+    }
+
+    ErrorKeepingIo io;
+    const int in = io.open(input, OpenMode::Read);
+    if (in < 0) return ended(FileGroupingEnd::InputNotOpened, errno);
+    const int out = io.open(output, OpenMode::Write);
+    if (out < 0) {
+        const int error = errno;
+        io.close(in);
+        return ended(FileGroupingEnd::OutputNotOpened, error);
+    }
+    OutputWriter writer(io, out);
+    const PipelineEnd end = runLinePipeline(io, in, workerList, writer);
+    io.close(in);
+    const bool closed = io.close(out) == 0;
+    const int closeError = errno;
+
+    // The same order of complaints as the batch program.
+    if (writer.refused) return ended(FileGroupingEnd::Refused, 0, writer.records);
+    if (writer.writeFailed) {
+        // A write that took nothing (a full device) leaves no error number.
+        const int error = io.writeError ? io.writeError.load() : ENOSPC;
+        return ended(FileGroupingEnd::WriteFailed, error, writer.records);
+    }
+    if (end == PipelineEnd::ReadError) return ended(FileGroupingEnd::ReadFailed, io.readError.load(), writer.records);
+    if (!closed) return ended(FileGroupingEnd::WriteFailed, closeError, writer.records);
+    return ended(FileGroupingEnd::Complete, 0, writer.records);
+}
+
+}  // namespace drg::python

@@ -1,0 +1,84 @@
+// drg._drg: the grouper for Python. The package drg re-exports it and adds
+// the pandas side.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include "line_text.h"
+#include "python_release.h"
+
+namespace py = pybind11;
+using drg::python::LineResult;
+using drg::python::PythonRelease;
+
+namespace {
+
+constexpr const char* kLinesNote =
+    "A line is str or bytes. bytes are taken as they are; a str is taken as Latin-1, one byte per "
+    "character U+0000 to U+00FF (ValueError for any other character), so that every byte of a record "
+    "survives the round trip. An output line has the type of its input line and keeps its line end "
+    "(\"\\n\" or \"\\r\\n\") if it had one.";
+
+std::string withLinesNote(const char* text) { return std::string(text) + "\n\n" + kLinesNote; }
+
+std::string repr(const py::object& value) { return py::repr(value); }
+
+}  // namespace
+
+PYBIND11_MODULE(_drg, m) {
+    m.doc() = "The DRG grouper's extension module; use it through the package drg.";
+    drg::python::registerReleaseError(m);
+
+    py::class_<LineResult>(m, "GroupResult",
+                           "The result of one record: its MDC, ADRG, PCCL and DRG, as written into the record, "
+                           "and the output line.")
+        .def_readonly("mdc", &LineResult::mdc, "The MDC text (3 characters), \"000\" when none was found.")
+        .def_readonly("adrg", &LineResult::adrg, "The ADRG text (4 characters), \"0000\" when none was found.")
+        .def_readonly("pccl", &LineResult::pccl, "The patient clinical complexity level, 0 to 4.")
+        .def_readonly("drg", &LineResult::drg, "The DRG code (6 characters), \"000000\" when none was found.")
+        .def_readonly("line", &LineResult::line,
+                      "The output line: exactly what drg-batch writes for the input line, of the input's type.")
+        .def("__repr__", [](const LineResult& r) {
+            return "GroupResult(mdc=" + repr(r.mdc) + ", adrg=" + repr(r.adrg) +
+                   ", pccl=" + std::to_string(r.pccl) + ", drg=" + repr(r.drg) + ")";
+        });
+
+    py::class_<PythonRelease>(m, "Release",
+                              "The 22 table files of one classification release, opened once.\n\n"
+                              "A release never changes after it is opened: any number of threads may group "
+                              "with one release at the same time. Every call takes a worker of its own and "
+                              "lets go of the interpreter lock while it groups.")
+        .def(py::init<const py::object&>(), py::arg("path"),
+             "Opens the release in the folder `path` (str, bytes or os.PathLike).\n\n"
+             "Raises drg.ReleaseError naming the file and the field at fault when a table file is missing, "
+             "short, unreadable, holds out-of-bounds values or disagrees with another file's counts.")
+        .def_property_readonly("path", &PythonRelease::path, "The folder the release was opened from.")
+        .def("group", &PythonRelease::group, py::arg("line"),
+             withLinesNote("Groups one record line and returns its GroupResult.\n\n"
+                           "Raises drg.ReleaseError when the release refuses records (its condition kinds "
+                           "disagree with the grouper's derived conditions).")
+                 .c_str())
+        .def("group_lines", &PythonRelease::groupLines, py::arg("lines"), py::arg("jobs") = py::none(),
+             withLinesNote("Groups an iterable of record lines on `jobs` threads (default: one per core, at "
+                           "most 16) and returns the output lines in input order.\n\n"
+                           "Joined, the output lines are the bytes drg-batch writes for the joined input "
+                           "lines, when each input line but the last ends with its line end.")
+                 .c_str())
+        .def("group_columns", &PythonRelease::groupColumns, py::arg("lines"), py::arg("jobs") = py::none(),
+             withLinesNote("Groups an iterable of record lines as group_lines does and returns the results "
+                           "as columns: a dict with the lists \"mdc\", \"adrg\", \"pccl\" and \"drg\", one "
+                           "entry per line in input order.")
+                 .c_str())
+        .def("explain", &PythonRelease::explain, py::arg("line"), py::arg("line_number") = 1,
+             withLinesNote("Groups one record line and tells how its result came about: the same dict as "
+                           "one line of `drg explain --json` (line_number is its \"line\" value). Text "
+                           "fields that are not UTF-8 are given byte for byte as Latin-1 characters.")
+                 .c_str())
+        .def("group_file", &PythonRelease::groupFile, py::arg("input"), py::arg("output"),
+             py::arg("jobs") = py::none(),
+             "Groups the record file `input` into the file `output` on `jobs` threads (default: one per "
+             "core, at most 16), streaming, and returns the number of records grouped.\n\n"
+             "The output is byte for byte what drg-batch writes for the same input. Raises OSError naming the "
+             "file when a file cannot be opened, read or written, and drg.ReleaseError when the release "
+             "refuses records (the output then holds what came before).")
+        .def("__repr__", [](const PythonRelease& r) { return "drg.Release(" + repr(r.path()) + ")"; });
+}

@@ -1,0 +1,103 @@
+"""A release that does not load raises the loader's reason; one that refuses
+its records raises that reason; wrong arguments raise TypeError or
+ValueError and never crash the interpreter."""
+
+import os
+import re
+import shutil
+import subprocess
+import pytest
+
+import drg
+
+
+def check_reason(folder):
+    """The reason `drg tables check` gives on standard error."""
+    run = subprocess.run([os.environ["DRG_TOOL"], "tables", "check", folder], capture_output=True, text=True)
+    assert run.returncode == 1
+    return run.stderr.strip()
+
+
+def raise_first_count(path):
+    data = bytearray(path.read_bytes())
+    data[0:10] = str(int(data[0:10]) + 1).ljust(10).encode()
+    path.write_bytes(data)
+
+
+DAMAGES = {
+    "missing folder": (lambda folder: shutil.rmtree(folder), "Tdx.idx"),
+    "short file": (lambda folder: os.truncate(folder / "Tccl", 150), "Tccl"),
+    "count beyond the file": (lambda folder: raise_first_count(folder / "Tmdc.idx"), "Tmdc.idx"),
+    "count of another file": (lambda folder: raise_first_count(folder / "Tcode"), "Tcode"),
+}
+
+
+@pytest.mark.parametrize("damage", DAMAGES, ids=list(DAMAGES))
+def test_a_release_that_does_not_load_raises_its_reason(tables, tmp_path, damage):
+    spoil, file_at_fault = DAMAGES[damage]
+    folder = tmp_path / "release"
+    shutil.copytree(tables, folder)
+    spoil(folder)
+    with pytest.raises(drg.ReleaseError) as raised:
+        drg.Release(folder)
+    assert str(raised.value) == f"{folder}: {check_reason(folder)}"
+    assert file_at_fault in str(raised.value)
+
+
+def test_a_release_that_refuses_records_raises_on_grouping(tables, lines, tmp_path):
+    folder = tmp_path / "release"
+    shutil.copytree(tables, folder)
+    conditions = bytearray((folder / "Tcond.idx").read_bytes())
+    conditions[100 + 1] = ord("l")  # condition 1 said to be derived
+    (folder / "Tcond.idx").write_bytes(conditions)
+    release = drg.Release(folder)
+    reason = "the release refuses every record: " + check_reason(folder)
+    for call in (lambda: release.group(lines[0]), lambda: release.group_lines(lines, jobs=3),
+                 lambda: release.group_columns(lines)):
+        with pytest.raises(drg.ReleaseError, match="^" + re.escape(reason)):
+            call()
+    (tmp_path / "in").write_bytes(b"".join(lines))
+    with pytest.raises(drg.ReleaseError):
+        release.group_file(tmp_path / "in", tmp_path / "out")
+    assert (tmp_path / "out").read_bytes() == b""
+    assert release.explain(lines[0])["status"] == "refused"
+
+
+WRONG_TYPES = {
+    "Release(int)": lambda release: drg.Release(3),
+    "group(int)": lambda release: release.group(5),
+    "group(None)": lambda release: release.group(None),
+    "group(bytearray)": lambda release: release.group(bytearray(b"x")),
+    "group_lines(one line)": lambda release: release.group_lines(b"a line"),
+    "group_lines(not iterable)": lambda release: release.group_lines(5),
+    "group_lines(an int among lines)": lambda release: release.group_lines([b"x", 3]),
+    "group_lines(jobs=str)": lambda release: release.group_lines([b"x"], jobs="2"),
+    "group_columns(a None among lines)": lambda release: release.group_columns(["x", None]),
+    "explain(float)": lambda release: release.explain(1.5),
+    "explain(line_number=str)": lambda release: release.explain(b"x", line_number="1"),
+    "group_file(int, int)": lambda release: release.group_file(1, 2),
+    "group_frame(list)": lambda release: drg.group_frame([b"x"], release),
+}
+
+
+@pytest.mark.parametrize("call", WRONG_TYPES, ids=list(WRONG_TYPES))
+def test_a_wrong_argument_type_raises_type_error(release, call):
+    with pytest.raises(TypeError):
+        WRONG_TYPES[call](release)
+
+
+WRONG_VALUES = {
+    "a str character beyond Latin-1": (lambda release: release.group("R\u0100"), ValueError, "U\\+00FF"),
+    "no jobs": (lambda release: release.group_lines([b"x"], jobs=0), ValueError, "jobs"),
+    "a missing input": (lambda release: release.group_file("/nonexistent/in", "out"), FileNotFoundError,
+                        "/nonexistent/in"),
+    "an output that cannot be made": (lambda release: release.group_file(__file__, "/nonexistent/out"),
+                                      FileNotFoundError, "/nonexistent/out"),
+}
+
+
+@pytest.mark.parametrize("case", WRONG_VALUES, ids=list(WRONG_VALUES))
+def test_a_wrong_value_raises_with_what_is_wrong(release, case):
+    call, error, text = WRONG_VALUES[case]
+    with pytest.raises(error, match=text):
+        call(release)

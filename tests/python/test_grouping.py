@@ -1,0 +1,74 @@
+"""The package groups exactly as drg-batch does, one line at a time, many on
+several threads and file to file, and explains as the report library does."""
+
+import json
+import os
+import subprocess
+from concurrent.futures import ThreadPoolExecutor
+
+import pytest
+
+
+def result_columns(output_line):
+    """MDC, ADRG, PCCL and DRG as the output line holds them."""
+    record = output_line.rstrip(b"\r\n").decode("latin-1")
+    return record[283:286], record[286:290], int(record[290]), record[291:297]
+
+
+def test_group_gives_the_batch_line_and_its_result_columns(release, lines, expected):
+    results = [release.group(line) for line in lines]
+    assert b"".join(result.line for result in results) == expected
+    assert [(r.mdc, r.adrg, r.pccl, r.drg) for r in results] == [result_columns(r.line) for r in results]
+    # The random records reach many groups, not just the ungrouped default.
+    assert len({r.drg for r in results}) >= 8
+
+
+@pytest.mark.parametrize("jobs", [1, 2, 5])
+def test_group_lines_keeps_the_input_order_on_any_number_of_threads(release, lines, expected, jobs):
+    assert b"".join(release.group_lines(lines, jobs=jobs)) == expected
+    columns = release.group_columns(iter(lines), jobs=jobs)
+    assert list(zip(columns["mdc"], columns["adrg"], columns["pccl"], columns["drg"])) == [
+        result_columns(line) for line in expected.split(b"\n")
+    ]
+
+
+def test_str_lines_are_latin1_and_come_back_as_str(release, lines, expected):
+    texts = [line.decode("latin-1") for line in lines]
+    grouped = release.group_lines(texts, jobs=2)
+    assert all(isinstance(line, str) for line in grouped)
+    assert "".join(grouped).encode("latin-1") == expected
+    # Only a to z are upper-cased; every other byte passes unchanged.
+    record = texts[0].rstrip("\r\n")[:20] + "\xe9\xff\x00"
+    assert release.group(record).line[:23] == record.upper()[:20] + "\xe9\xff\x00"
+    assert [type(line) for line in release.group_lines([lines[0], texts[1]])] == [bytes, str]
+
+
+@pytest.mark.parametrize("jobs", [1, 3])
+def test_group_file_writes_the_batch_bytes(release, lines, expected, tmp_path, jobs):
+    source, target = tmp_path / "in", tmp_path / "out"
+    source.write_bytes(b"".join(lines))
+    assert release.group_file(source, str(target), jobs=jobs) == len(lines)
+    assert target.read_bytes() == expected
+
+
+def test_threads_share_one_release(release, lines, expected):
+    chunks = [lines[i : i + 500] for i in range(0, len(lines), 500)]
+    with ThreadPoolExecutor(4) as pool:
+        single = list(pool.map(lambda line: release.group(line).line, lines))
+        many = list(pool.map(lambda chunk: b"".join(release.group_lines(chunk, jobs=2)), chunks))
+    assert b"".join(single) == expected
+    assert b"".join(many) == expected
+
+
+def test_explain_gives_the_report_librarys_json(release, tables, lines, tmp_path):
+    sample = lines[:300]
+    source = tmp_path / "in"
+    source.write_bytes(b"".join(sample))
+    reference = subprocess.run(
+        [os.environ["DRG_EXPLAIN_REFERENCE"], tables, source], check=True, capture_output=True
+    ).stdout.splitlines()
+    explained = [release.explain(line, line_number=n) for n, line in enumerate(sample, 1)]
+    assert explained == [json.loads(line) for line in reference]
+    assert [(e["mdc"], e["adrg"], e["pccl"], e["drg"]) for e in explained] == [
+        result_columns(release.group(line).line) for line in sample
+    ]
