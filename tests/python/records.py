@@ -68,7 +68,7 @@ def batch_output(tables, data, folder):
     """What drg-batch writes for the input `data`, run in `folder` with the
     table files of `tables`."""
     folder = Path(folder)
-    for table in Path(tables).iterdir():
+    for table in Path(tables).resolve().iterdir():
         (folder / table.name).symlink_to(table)
     (folder / "valtic.in").write_bytes(data)
     run = subprocess.run([os.environ["DRG_BATCH"]], cwd=folder, capture_output=True)
