@@ -15,19 +15,10 @@ constexpr size_t kLinesPerChunk = 256;
 }  // namespace
 
 GroupedLines groupLinesInParallel(WorkerPool& pool, const std::vector<std::string_view>& lines, int jobs,
-                                  bool keepOutput) {
+                                  char* const* outputs) {
     GroupedLines grouped;
     const size_t count = lines.size();
     grouped.results.resize(count);
-    if (keepOutput) {
-        grouped.ends.resize(count);
-        size_t total = 0;
-        for (size_t i = 0; i < count; ++i) {
-            total += Worker::groupedLength(lines[i].data(), lines[i].size());
-            grouped.ends[i] = total;
-        }
-        grouped.output.resize(total);
-    }
 
     const size_t chunks = (count + kLinesPerChunk - 1) / kLinesPerChunk;
     const size_t threads = std::clamp<size_t>(static_cast<size_t>(std::max(jobs, 1)), 1, std::max<size_t>(chunks, 1));
@@ -43,8 +34,8 @@ GroupedLines groupLinesInParallel(WorkerPool& pool, const std::vector<std::strin
             for (size_t i = chunk * kLinesPerChunk; i < end; ++i) {
                 const std::string_view line = lines[i];
                 char* out;
-                if (keepOutput) {
-                    out = grouped.output.data() + (i == 0 ? 0 : grouped.ends[i - 1]);
+                if (outputs) {
+                    out = outputs[i];
                 } else {
                     scratch.resize(Worker::groupedLength(line.data(), line.size()));
                     out = scratch.data();

@@ -13,14 +13,14 @@ namespace drg::python {
 
 struct GroupedLines {
     std::vector<GroupResult> results;  // one per line
-    std::vector<char> output;          // every output line in order, when asked for
-    std::vector<size_t> ends;          // where each line's output ends in `output`
     bool refused = false;              // the release refused a record: the rest is incomplete
 };
 
-// Needs no interpreter lock: call it with the lock released. `lines` must
-// stay valid until it returns.
+// Writes the output line of lines[i] to outputs[i], which has room for
+// Worker::groupedLength of it; with no outputs, gives the results alone.
+// Needs no interpreter lock: call it with the lock released. `lines` and
+// `outputs` must stay valid until it returns.
 GroupedLines groupLinesInParallel(WorkerPool& pool, const std::vector<std::string_view>& lines, int jobs,
-                                  bool keepOutput);
+                                  char* const* outputs);
 
 }  // namespace drg::python

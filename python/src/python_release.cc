@@ -1,5 +1,6 @@
 #include "python_release.h"
 
+#include <cerrno>
 #include <vector>
 
 #include "batch/batch_run.h"
@@ -58,41 +59,49 @@ LineResult lineResult(const GroupResult& result, std::string_view line, bool asS
     return {text(result.mdc), text(result.adrg), text(result.drg), result.pccl, linePyObject(line, asStr)};
 }
 
-// The lines of an iterable, held alive, with their bytes.
+// The lines of an iterable with their bytes, held alive in a tuple of their
+// own, which no other thread can change while the lines are grouped.
 struct LineList {
-    std::vector<py::object> objects;
+    py::object tuple;
     std::vector<std::string_view> bytes;
-    std::vector<bool> isStr;
+    std::vector<LineText> texts;
 };
 
-LineList lineList(py::handle lines) {
+LineList lineList(const py::object& lines) {
     if (PyUnicode_Check(lines.ptr()) || PyBytes_Check(lines.ptr()))
         throw py::type_error("lines must be an iterable of lines, not one " +
                              std::string(Py_TYPE(lines.ptr())->tp_name) + "; group a single line with group()");
-    PyObject* iterator = PyObject_GetIter(lines.ptr());
-    if (!iterator) {
-        PyErr_Clear();
+    if (!PyObject_HasAttrString(lines.ptr(), "__iter__"))
         throw py::type_error("lines must be an iterable of str or bytes, not " +
                              std::string(Py_TYPE(lines.ptr())->tp_name));
-    }
-    const py::iterator items = py::reinterpret_steal<py::iterator>(iterator);
     LineList list;
-    for (py::handle item : items) {
-        const std::string what = "lines[" + std::to_string(list.objects.size()) + "]";
-        const LineText line = lineText(item, what.c_str());
-        list.objects.push_back(py::reinterpret_borrow<py::object>(item));
-        list.bytes.push_back(line.bytes);
-        list.isStr.push_back(line.isStr);
+    PyObject* tuple = PySequence_Tuple(lines.ptr());
+    if (!tuple) throw py::error_already_set();
+    list.tuple = py::reinterpret_steal<py::object>(tuple);
+    const Py_ssize_t count = PyTuple_GET_SIZE(tuple);
+    list.bytes.reserve(static_cast<size_t>(count));
+    list.texts.reserve(static_cast<size_t>(count));
+    for (Py_ssize_t i = 0; i < count; ++i) {
+        list.texts.push_back(lineText(PyTuple_GET_ITEM(tuple, i), static_cast<long>(i)));
+        list.bytes.push_back(list.texts.back().bytes);
     }
     return list;
 }
 
-GroupedLines groupedInParallel(WorkerPool& pool, const LineList& lines, std::optional<int> jobs, bool keepOutput) {
+// A new list that takes over the references in `items`.
+py::list listOf(std::vector<py::object>&& items) {
+    py::list list(items.size());
+    for (size_t i = 0; i < items.size(); ++i) PyList_SET_ITEM(list.ptr(), static_cast<Py_ssize_t>(i), items[i].release().ptr());
+    return list;
+}
+
+GroupedLines groupedInParallel(WorkerPool& pool, const LineList& lines, std::optional<int> jobs,
+                               char* const* outputs) {
     const int threads = jobCount(jobs);
     GroupedLines grouped;
     {
         py::gil_scoped_release unlocked;
-        grouped = groupLinesInParallel(pool, lines.bytes, threads, keepOutput);
+        grouped = groupLinesInParallel(pool, lines.bytes, threads, outputs);
     }
     if (grouped.refused) raiseRefused(*pool.release());
     return grouped;
@@ -115,7 +124,7 @@ PythonRelease::PythonRelease(const py::object& path) : path_(pathBytes(path)), p
 py::object PythonRelease::path() const { return py::module_::import("os").attr("fsdecode")(py::bytes(path_)); }
 
 LineResult PythonRelease::group(const py::object& line) {
-    const LineText input = lineText(line, "line");
+    const LineText input = lineText(line);
     std::string output;
     GroupResult result;
     GroupStatus status;
@@ -130,22 +139,26 @@ LineResult PythonRelease::group(const py::object& line) {
 
 py::list PythonRelease::groupLines(const py::object& lines, std::optional<int> jobs) {
     const LineList input = lineList(lines);
-    const GroupedLines grouped = groupedInParallel(pool_, input, jobs, true);
-    py::list output(input.objects.size());
-    size_t begin = 0;
-    for (size_t i = 0; i < input.objects.size(); ++i) {
-        const size_t end = grouped.ends[i];
-        output[i] = linePyObject(std::string_view(grouped.output.data() + begin, end - begin), input.isStr[i]);
-        begin = end;
+    const size_t count = input.texts.size();
+    std::vector<OutputLine> output;
+    std::vector<char*> targets;
+    output.reserve(count);
+    targets.reserve(count);
+    for (const LineText& line : input.texts) {
+        output.push_back(newOutputLine(line));
+        targets.push_back(output.back().bytes);
     }
-    return output;
+    groupedInParallel(pool_, input, jobs, targets.data());
+    std::vector<py::object> finished(count);
+    for (size_t i = 0; i < count; ++i) finished[i] = finishedLine(std::move(output[i]));
+    return listOf(std::move(finished));
 }
 
 py::dict PythonRelease::groupColumns(const py::object& lines, std::optional<int> jobs) {
     const LineList input = lineList(lines);
-    const GroupedLines grouped = groupedInParallel(pool_, input, jobs, false);
+    const GroupedLines grouped = groupedInParallel(pool_, input, jobs, nullptr);
     const size_t count = grouped.results.size();
-    py::list mdc(count), adrg(count), pccl(count), drg(count);
+    std::vector<py::object> mdc(count), adrg(count), pccl(count), drg(count);
     for (size_t i = 0; i < count; ++i) {
         const GroupResult& result = grouped.results[i];
         mdc[i] = text(result.mdc);
@@ -154,15 +167,15 @@ py::dict PythonRelease::groupColumns(const py::object& lines, std::optional<int>
         drg[i] = text(result.drg);
     }
     py::dict columns;
-    columns["mdc"] = mdc;
-    columns["adrg"] = adrg;
-    columns["pccl"] = pccl;
-    columns["drg"] = drg;
+    columns["mdc"] = listOf(std::move(mdc));
+    columns["adrg"] = listOf(std::move(adrg));
+    columns["pccl"] = listOf(std::move(pccl));
+    columns["drg"] = listOf(std::move(drg));
     return columns;
 }
 
 py::object PythonRelease::explain(const py::object& line, long lineNumber) {
-    const LineText input = lineText(line, "line");
+    const LineText input = lineText(line);
     std::string json;
     {
         py::gil_scoped_release unlocked;
