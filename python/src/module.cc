@@ -69,9 +69,10 @@ PYBIND11_MODULE(_drg, m) {
                            "entry per line in input order.")
                  .c_str())
         .def("explain", &PythonRelease::explain, py::arg("line"), py::arg("line_number") = 1,
-             withLinesNote("Groups one record line and tells how its result came about: the same dict as "
-                           "one line of `drg explain --json` (line_number is its \"line\" value). Text "
-                           "fields that are not UTF-8 are given byte for byte as Latin-1 characters.")
+             withLinesNote("Groups one record line and tells how its result came about: the JSON object of "
+                           "the explain report for one record, as a dict (line_number is its \"line\" "
+                           "value). Text fields that are not UTF-8 are given byte for byte as Latin-1 "
+                           "characters.")
                  .c_str())
         .def("group_file", &PythonRelease::groupFile, py::arg("input"), py::arg("output"),
              py::arg("jobs") = py::none(),
