@@ -17,7 +17,7 @@ from drg._drg import GroupResult, Release, ReleaseError
 
 __all__ = ["GroupResult", "Release", "ReleaseError", "group_frame"]
 
-_RESULT_COLUMNS = ("mdc", "adrg", "pccl", "drg")
+_RESULT_COLUMNS = {"mdc": object, "adrg": object, "pccl": "int64", "drg": object}
 
 
 def group_frame(df, release, column="record", jobs=None):
@@ -38,4 +38,6 @@ def group_frame(df, release, column="record", jobs=None):
     if not isinstance(release, Release):
         raise TypeError(f"release must be a drg.Release, not {type(release).__name__}")
     columns = release.group_columns(df[column], jobs)
-    return df.assign(**{name: pandas.Series(columns[name], index=df.index) for name in _RESULT_COLUMNS})
+    return df.assign(**{
+        name: pandas.Series(columns[name], index=df.index, dtype=dtype) for name, dtype in _RESULT_COLUMNS.items()
+    })
