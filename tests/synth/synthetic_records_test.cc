@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 
@@ -52,6 +53,11 @@ TEST(SyntheticRecords, MixOfDatesAgesCodesAndFields) {
     ASSERT_EQ(records.size(), 4000u);
     EXPECT_EQ(text.substr(0, 100 * synth::kLineLength), generated(release.catalog, 9, 100));
 
+    std::set<std::string> known;
+    for (const auto& d : release.catalog.diagnoses) known.insert(std::string(d.text.data(), d.text.size()));
+    for (const auto& p : release.catalog.procedures) known.insert(std::string(p.text.data(), p.text.size()));
+    int unknown = 0, codes = 0;
+
     std::set<int> decisionVersions, levelVersions, exclusionVersions, diagnosisCounts;
     int minAge = 200, maxAge = -200, maxProcedures = 0, lowerCase = 0, weights = 0, ventilated = 0, newborns = 0;
     for (const std::string& r : records) {
@@ -66,6 +72,21 @@ TEST(SyntheticRecords, MixOfDatesAgesCodesAndFields) {
         if (age.years >= 0) minAge = std::min(minAge, age.years), maxAge = std::max(maxAge, age.years);
         if (age.years == 0 && age.days <= 27) ++newborns;
         if (r.find_first_of("abcdefghijklmnopqrstuvwxyz") != std::string::npos) ++lowerCase;
+        // Codes fill the slots from the first on; each is a code of the
+        // release (in either case) or one it cannot know.
+        for (int s = 1; s <= kLastSlot; ++s) {
+            const RecordField f = codeSlotField(s);
+            std::string code = r.substr(static_cast<size_t>(f.offset), static_cast<size_t>(f.width));
+            for (char& c : code) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            if (code == std::string(code.size(), ' ')) continue;
+            const int firstOfKind = s <= kDiagnosisSlots ? 1 : kFirstProcedureSlot;
+            ASSERT_TRUE(s == firstOfKind || r[static_cast<size_t>(codeSlotField(s - 1).offset)] != ' ') << r;
+            ++codes;
+            if (!known.count(code)) {
+                ++unknown;
+                EXPECT_TRUE(code[0] == 'U' || code[0] == '7') << code;
+            }
+        }
         if (parseDigits(r.data() + kBirthWeightText.offset, kBirthWeightText.width) > 0) ++weights;
         if (parseDigits(r.data() + kVentilationHoursText.offset, kVentilationHoursText.width) > 0) ++ventilated;
     }
@@ -78,6 +99,8 @@ TEST(SyntheticRecords, MixOfDatesAgesCodesAndFields) {
     EXPECT_EQ(minAge, 0);
     EXPECT_GE(maxAge, 95);
     EXPECT_LE(maxAge, 101);
+    EXPECT_GT(unknown * 200, codes);  // about 1 in 100
+    EXPECT_LT(unknown * 50, codes);
     for (int share : {lowerCase, weights, ventilated, newborns}) {
         EXPECT_GT(share, 20);
         EXPECT_LT(share, 1000);
