@@ -72,8 +72,10 @@ FuzzOutcome runRecord(const uint8_t* data, size_t size) {
     outcome.fault = checkGroupedRecord(input, record);
     const std::string drg = column(record, kDrgOut);
     if (!outcome.fault.empty()) return outcome;
-    if (!release.mdcs.count(column(record, kMdcOut))) outcome.fault = "MDC column holds no MDC of the release";
-    else if (!release.adrgs.count(column(record, kAdrgOut))) outcome.fault = "ADRG column holds no ADRG of the release";
+    if (!release.mdcs.count(column(record, kMdcOut)))
+        outcome.fault = "MDC column holds no MDC of the release";
+    else if (!release.adrgs.count(column(record, kAdrgOut)))
+        outcome.fault = "ADRG column holds no ADRG of the release";
     else if (drg != "000000" && (!release.refined.count(drg.substr(0, 5)) || !release.splitCharacters.count(drg[5])))
         outcome.fault = "DRG column holds " + drg;
     return outcome;

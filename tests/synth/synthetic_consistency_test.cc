@@ -32,7 +32,8 @@ TEST(SyntheticConsistency, CodesInUseRaiseOnePrincipalGroupRoutedInEveryVersion)
         for (int32_t day : kDays) {
             int groups = 0;
             for (int32_t k = code.diagnosisEntryBegin[id]; k < code.diagnosisEntryEnd[id]; ++k)
-                if (code.entryValidFrom[k] <= day && day <= code.entryValidTo[k] && isPrincipalGroup(code.entryCondition[k]))
+                if (code.entryValidFrom[k] <= day && day <= code.entryValidTo[k] &&
+                    isPrincipalGroup(code.entryCondition[k]))
                     ++groups;
             const bool inUse = dx.validFrom <= day && day <= dx.validTo;
             ASSERT_EQ(groups, inUse ? 1 : 0) << std::string(dx.text.data(), 6) << " on " << day;
@@ -41,7 +42,8 @@ TEST(SyntheticConsistency, CodesInUseRaiseOnePrincipalGroupRoutedInEveryVersion)
     for (const DecisionTable& d : t.decisionTables) {
         std::set<int> routed;
         for (int r = d.rowBegin[1]; r < d.rowEnd[1]; ++r) routed.insert(d.rowConditions[static_cast<size_t>(r) * 20]);
-        for (int g = synth::kFirstPrincipalGroup; g <= synth::kLastPrincipalGroup; ++g) EXPECT_TRUE(routed.count(g)) << g;
+        for (int g = synth::kFirstPrincipalGroup; g <= synth::kLastPrincipalGroup; ++g)
+            EXPECT_TRUE(routed.count(g)) << g;
         // Every MDC range ends in a row without conditions (all places empty,
         // as written; the loader makes the must-be-clear half N) that is always valid.
         for (int m = 2; m < d.entryCount; ++m) {
@@ -66,8 +68,8 @@ TEST(SyntheticConsistency, EveryAdrgRefinesEveryAgeToAReleaseCode) {
                 int fitting = 0;
                 char suffix = '0';
                 for (int k = r.refinementBegin[a]; k < r.refinementEnd[a]; ++k)
-                    if (r.refinementMinAge[k] <= age && age <= r.refinementMaxAge[k] && r.refinementValidFrom[k] <= day &&
-                        day <= r.refinementValidTo[k])
+                    if (r.refinementMinAge[k] <= age && age <= r.refinementMaxAge[k] &&
+                        r.refinementValidFrom[k] <= day && day <= r.refinementValidTo[k])
                         ++fitting, suffix = r.refinementSuffix[k];
                 const std::string key = std::string(t.adrgCodes.text.at(a), 4) + suffix;
                 ASSERT_EQ(fitting, 1) << key << " age " << age << " on " << day;
@@ -80,7 +82,8 @@ TEST(SyntheticConsistency, AtMostOneLevelRowOnAnyDay) {
         for (size_t d = 1; d < c.cclRowBegin.size(); ++d)
             for (int32_t day : kDays) {
                 int valid = 0;
-                for (int k = c.cclRowBegin[d]; k < c.cclRowEnd[d]; ++k) valid += c.cclValidFrom[k] <= day && day <= c.cclValidTo[k];
+                for (int k = c.cclRowBegin[d]; k < c.cclRowEnd[d]; ++k)
+                    valid += c.cclValidFrom[k] <= day && day <= c.cclValidTo[k];
                 ASSERT_LE(valid, 1) << "diagnosis id " << d << " on " << day;
             }
 }

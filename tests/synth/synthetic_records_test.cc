@@ -41,7 +41,9 @@ int filledSlots(const std::string& line, int first, int last) {
     int n = 0;
     for (int s = first; s <= last; ++s) {
         const RecordField f = codeSlotField(s);
-        if (line.compare(static_cast<size_t>(f.offset), static_cast<size_t>(f.width), std::string(static_cast<size_t>(f.width), ' ')) != 0) ++n;
+        if (line.compare(static_cast<size_t>(f.offset), static_cast<size_t>(f.width),
+                         std::string(static_cast<size_t>(f.width), ' ')) != 0)
+            ++n;
     }
     return n;
 }

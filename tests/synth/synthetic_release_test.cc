@@ -95,7 +95,9 @@ TEST(SyntheticRelease, LoadsAtNationalScale) {
     for (int v = 1; v < kLevelVersions; ++v) EXPECT_NE(t.levelTables[v].cclMatrix, t.levelTables[v - 1].cclMatrix);
 
     // Code texts ascend strictly, so every code is found.
-    auto strictlyBefore = [](const char* a, const char* b, uint32_t w) { return std::lexicographical_compare(a, a + w, b, b + w); };
+    auto strictlyBefore = [](const char* a, const char* b, uint32_t w) {
+        return std::lexicographical_compare(a, a + w, b, b + w);
+    };
     EXPECT_TRUE(ascending(t.diagnosisIndex.code, 1, strictlyBefore));
     EXPECT_TRUE(ascending(t.procedureIndex.code, 1, strictlyBefore));
 

@@ -29,8 +29,8 @@ constexpr LetterRange kDiagnosisMdcs[] = {
 
 // Chapter-5 (surgery) areas of the procedure codes, by the same rule.
 constexpr LetterRange kSurgeryMdcs[] = {
-    {'5', 0, 2},  {'5', 6, 11}, {'5', 8, 3},  {'5', 18, 4}, {'5', 29, 5},  {'5', 35, 6},  {'5', 40, 17},
-    {'5', 42, 7}, {'5', 50, 8}, {'5', 53, 7}, {'5', 55, 12}, {'5', 60, 13}, {'5', 65, 14}, {'5', 72, 15},
+    {'5', 0, 2},  {'5', 6, 11}, {'5', 8, 3},   {'5', 18, 4},  {'5', 29, 5},  {'5', 35, 6},       {'5', 40, 17},
+    {'5', 42, 7}, {'5', 50, 8}, {'5', 53, 7},  {'5', 55, 12}, {'5', 60, 13}, {'5', 65, 14},      {'5', 72, 15},
     {'5', 76, 4}, {'5', 78, 9}, {'5', 87, 14}, {'5', 89, 10}, {'5', 93, 23}, {'5', 94, kPreMdc},
 };
 
@@ -137,7 +137,8 @@ void assignPrincipalGroups(CodeCatalog& catalog) {
         for (int g = 0; g < groups[m]; ++g) catalog.principalGroups[m].push_back(next++);
         int rank = 0;
         for (Category& c : catalog.categories)
-            if (c.mdc == m) c.principalGroup = catalog.principalGroups[m][static_cast<size_t>(rank++ * groups[m] / categories[m])];
+            if (c.mdc == m)
+                c.principalGroup = catalog.principalGroups[m][static_cast<size_t>(rank++ * groups[m] / categories[m])];
     }
 }
 
@@ -210,8 +211,10 @@ void makeDiagnoses(CodeCatalog& catalog, SynthRandom& random) {
     std::vector<int32_t> validFrom;
     for (DiagnosisCode& code : catalog.diagnoses) {
         const uint32_t life = random.below(1000);
-        if (life < 25) code.validFrom = life < 10 ? 20060101 : life < 18 ? 20090101 : 20110101;
-        else if (life < 35) code.validTo = 20101231;
+        if (life < 25)
+            code.validFrom = life < 10 ? 20060101 : life < 18 ? 20090101 : 20110101;
+        else if (life < 35)
+            code.validTo = 20101231;
         validFrom.push_back(code.validFrom);
     }
     assignIds(catalog.diagnoses, validFrom);
@@ -249,65 +252,94 @@ void makeDaggerPairs(CodeCatalog& catalog, SynthRandom& random) {
         }
 }
 
+struct Chapter {
+    char digit;
+    int codes;
+};
+
+// How many codes each of the 100 areas of a chapter holds: about even, a
+// few transplant-like areas of surgery with very few.
+std::array<int, 100> codesPerArea(const Chapter& chapter, SynthRandom& random) {
+    std::array<int, 100> perArea{};
+    auto rare = [&](uint32_t area) { return chapter.digit == '5' && area >= kTransplantAreas; };
+    const int base = chapter.codes / 100;
+    int total = 0;
+    for (uint32_t area = 0; area < 100; ++area) {
+        perArea[area] =
+            rare(area) ? random.between(1, 3) : std::min(kSymbolCount, random.between(base / 2 + 1, base * 3 / 2));
+        total += perArea[area];
+    }
+    while (total != chapter.codes) {
+        const uint32_t area = random.below(100);
+        if (rare(area)) continue;
+        int& n = perArea[area];
+        if (total > chapter.codes && n > 1)
+            --n, --total;
+        else if (total < chapter.codes && n < kSymbolCount)
+            ++n, ++total;
+    }
+    return perArea;
+}
+
+// The last characters of an area's codes: `n` distinct symbols, ascending.
+std::array<int, kSymbolCount> areaSymbols(int n, SynthRandom& random) {
+    std::array<int, kSymbolCount> symbols;
+    for (int s = 0; s < kSymbolCount; ++s) symbols[s] = s;
+    for (int s = 0; s < n; ++s)
+        std::swap(symbols[s], symbols[s + random.below(static_cast<uint32_t>(kSymbolCount - s))]);
+    std::sort(symbols.begin(), symbols.begin() + n);
+    return symbols;
+}
+
+// Surgery raises its group, the operating-room kind and now and then a
+// minor kind; non-operating-room therapy and the other chapters raise
+// groups of their own.
+void addProcedureConditions(std::vector<DatedCondition>& list, char chapter, int area, int surgicalGroup,
+                            int otherChapter, SynthRandom& random) {
+    if (chapter == '5') {
+        addCondition(list, surgicalGroup, kAlways, kForever);
+        addCondition(list, kOrProcedure, kAlways, kForever);
+        for (int kind : kMinorKinds)
+            if (random.perMille(kind == 743 ? 120 : 50)) addCondition(list, kind, kAlways, kForever);
+    } else if (chapter == '8') {
+        addCondition(list, kFirstNonOrGroup + area, kAlways, kForever);
+        if (random.perMille(50)) addCondition(list, kOrProcedure, kAlways, kForever);
+        if (area >= 50 && area < 55) addCondition(list, kProcedureMarkers[0], kAlways, kForever);
+    } else {
+        addCondition(list, kFirstOtherProcedureGroup + otherChapter * 5 + area / 20, kAlways, kForever);
+        if (random.perMille(30)) addCondition(list, kProcedureMarkers[1 + random.below(3)], kAlways, kForever);
+    }
+}
+
 void makeProcedures(CodeCatalog& catalog, SynthRandom& random) {
-    struct Chapter {
-        char digit;
-        int codes;
-    };
     constexpr Chapter kChapters[] = {{'1', 900}, {'3', 600}, {'5', 3000}, {'6', 500}, {'8', 1500}, {'9', 500}};
     static_assert(900 + 600 + 3000 + 500 + 1500 + 500 == kProcedureCodes);
     int nextSurgicalGroup = kFirstSurgicalGroup;
     int otherChapter = 0;
     for (const Chapter& chapter : kChapters) {
-        std::array<int, 100> perArea{};
-        int total = 0;
-        const int base = chapter.codes / 100;
+        const std::array<int, 100> perArea = codesPerArea(chapter, random);
         for (int area = 0; area < 100; ++area) {
-            // Transplants and the like are few.
-            const bool rare = chapter.digit == '5' && area >= kTransplantAreas;
-            perArea[area] = rare ? random.between(1, 3) : std::min(kSymbolCount, random.between(base / 2 + 1, base * 3 / 2));
-            total += perArea[area];
-        }
-        while (total != chapter.codes) {
-            const uint32_t area = random.below(100);
-            if (chapter.digit == '5' && area >= kTransplantAreas) continue;
-            int& n = perArea[area];
-            if (total > chapter.codes && n > 1) --n, --total;
-            else if (total < chapter.codes && n < kSymbolCount) ++n, ++total;
-        }
-        for (int area = 0; area < 100; ++area) {
-            std::array<int, kSymbolCount> symbols;
-            for (int s = 0; s < kSymbolCount; ++s) symbols[s] = s;
             const int n = perArea[area];
-            for (int s = 0; s < n; ++s) std::swap(symbols[s], symbols[s + random.below(static_cast<uint32_t>(kSymbolCount - s))]);
-            std::sort(symbols.begin(), symbols.begin() + n);
-            const int mdc = chapter.digit == '5' ? mdcOf(kSurgeryMdcs, '5', area) : 0;
-            // Surgical areas hold two groups (one with a single one near the end).
-            const int groups = chapter.digit != '5' || area >= kTransplantAreas ? 0 : area < 88 ? 2 : 1;
+            const std::array<int, kSymbolCount> symbols = areaSymbols(n, random);
+            const bool surgery = chapter.digit == '5';
+            const int mdc = surgery ? mdcOf(kSurgeryMdcs, '5', area) : 0;
+            // Surgical areas hold two groups, the last few one.
+            const int groups = !surgery || area >= kTransplantAreas ? 0 : area < 88 ? 2 : 1;
             const int firstGroup = nextSurgicalGroup;
             nextSurgicalGroup += groups;
             for (int g = firstGroup; g < firstGroup + groups; ++g) catalog.surgicalGroups[mdc].push_back(g);
             for (int s = 0; s < n; ++s) {
                 ProcedureCode code{{chapter.digit, '-', static_cast<char>('0' + area / 10),
                                     static_cast<char>('0' + area % 10), kSymbols[symbols[s]]},
-                                   0, mdc, {}};
-                auto& list = code.conditions;
-                if (chapter.digit == '5') {
-                    const int group = area >= kTransplantAreas ? kFirstTransplantGroup + area - kTransplantAreas
-                                                                : firstGroup + (groups == 2 && s >= n / 2 ? 1 : 0);
-                    addCondition(list, group, kAlways, kForever);
-                    addCondition(list, kOrProcedure, kAlways, kForever);
-                    for (int kind : kMinorKinds)
-                        if (random.perMille(kind == 743 ? 120 : 50)) addCondition(list, kind, kAlways, kForever);
-                    catalog.surgery[static_cast<size_t>(mdc)].push_back(static_cast<uint32_t>(catalog.procedures.size()));
-                } else if (chapter.digit == '8') {
-                    addCondition(list, kFirstNonOrGroup + area, kAlways, kForever);
-                    if (random.perMille(50)) addCondition(list, kOrProcedure, kAlways, kForever);
-                    if (area >= 50 && area < 55) addCondition(list, kProcedureMarkers[0], kAlways, kForever);
-                } else {
-                    addCondition(list, kFirstOtherProcedureGroup + otherChapter * 5 + area / 20, kAlways, kForever);
-                    if (random.perMille(30)) addCondition(list, kProcedureMarkers[1 + random.below(3)], kAlways, kForever);
-                }
+                                   0,
+                                   mdc,
+                                   {}};
+                const int group = area >= kTransplantAreas ? kFirstTransplantGroup + area - kTransplantAreas
+                                                           : firstGroup + (groups == 2 && s >= n / 2 ? 1 : 0);
+                addProcedureConditions(code.conditions, chapter.digit, area, group, otherChapter, random);
+                if (surgery)
+                    catalog.surgery[static_cast<size_t>(mdc)].push_back(
+                        static_cast<uint32_t>(catalog.procedures.size()));
                 catalog.procedures.push_back(code);
             }
         }
@@ -330,7 +362,9 @@ void makeProcedures(CodeCatalog& catalog, SynthRandom& random) {
 std::vector<int> typicalFeatures(int mdc) {
     // Features outside the injury families, which only injuries raise.
     static const std::vector<int> pool = [] {
-        auto among = [](int c, const auto& list) { return std::find(std::begin(list), std::end(list), c) != std::end(list); };
+        auto among = [](int c, const auto& list) {
+            return std::find(std::begin(list), std::end(list), c) != std::end(list);
+        };
         std::vector<int> p;
         for (int c = 1; c < kConditionCount; ++c)
             if (isDiagnosisFeature(c) && !among(c, kInjuryRegions) && !among(c, kInjuryCounted) &&

@@ -57,8 +57,8 @@ public:
             row.adrg = alternative;
         } else if (draw < 185) {
             RowTemplate oneDay = row;
-            oneDay.from = oneDay.to = dateValue({random_.between(2003, 2013), random_.between(1, 12),
-                                                 random_.between(1, 28)});
+            oneDay.from = oneDay.to =
+                dateValue({random_.between(2003, 2013), random_.between(1, 12), random_.between(1, 28)});
             oneDay.adrg = alternative;
             rows.push_back(oneDay);
         }
@@ -114,8 +114,8 @@ void preMdcRows(const CodeCatalog& catalog, const GroupPlan& plan, RowPlan& rows
     // Newborns by birth weight, whatever their principal diagnosis.
     const auto& newborn = plan.medical[kNewbornMdc];
     for (size_t band = 0; band < std::size(kBirthWeightBands); ++band)
-        rows.fixed(kPreMdc, {{kBirthWeightBands[band]}, {kOlderThan27Days, kOlderThanOneYear}, kNewbornMdc,
-                             at(newborn, band)});
+        rows.fixed(kPreMdc,
+                   {{kBirthWeightBands[band]}, {kOlderThan27Days, kOlderThanOneYear}, kNewbornMdc, at(newborn, band)});
     rows.fixed(kPreMdc, {{}, {kOlderThan27Days, kOlderThanOneYear}, kNewbornMdc, plan.other[kNewbornMdc]});
 
     // Injuries of several regions, or several severe ones.
@@ -151,13 +151,20 @@ void medicalRows(const CodeCatalog& catalog, const GroupPlan& plan, int m, RowPl
         // The ways a principal group is told apart: by ventilation, outcome,
         // stay, age, sex, what else the patient has.
         std::vector<RowTemplate> variants = {
-            {{g, kVentilatedOver95}, {}},      {{g, kVentilatedOver24}, {}},
-            {{g, kDiedOrTransferred}, {}},     {{g, kStayOneDay}, {}},
-            {{g, kStayUnder3}, {kDiedOrTransferred}}, {{g}, {kOlderThanOneYear}},
-            {{g, kMale}, {}},                  {{g, features[j % 6]}, {}},
-            {{g, features[(j + 1) % 6]}, {kLeftEarly}}, {{g, kTransferred}, {}},
-            {{g, kStayUnder5, kOlderThanOneYear}, {}}, {{g, 801}, {}},
-            {{g, 784}, {}},                    {{g, features[(j + 2) % 6], features[(j + 3) % 6]}, {}},
+            {{g, kVentilatedOver95}, {}},
+            {{g, kVentilatedOver24}, {}},
+            {{g, kDiedOrTransferred}, {}},
+            {{g, kStayOneDay}, {}},
+            {{g, kStayUnder3}, {kDiedOrTransferred}},
+            {{g}, {kOlderThanOneYear}},
+            {{g, kMale}, {}},
+            {{g, features[j % 6]}, {}},
+            {{g, features[(j + 1) % 6]}, {kLeftEarly}},
+            {{g, kTransferred}, {}},
+            {{g, kStayUnder5, kOlderThanOneYear}, {}},
+            {{g, 801}, {}},
+            {{g, 784}, {}},
+            {{g, features[(j + 2) % 6], features[(j + 3) % 6]}, {}},
         };
         const int wanted = random.between(3, 7);
         for (int k = 0; k < wanted; ++k) {
@@ -170,8 +177,11 @@ void medicalRows(const CodeCatalog& catalog, const GroupPlan& plan, int m, RowPl
         rows.fixed(m, {{g}, {}, 0, at(md, j)});
     }
     for (int k = 0; k < 3; ++k)
-        rows.varied(m, {{kFirstNonOrGroup + random.between(0, kLastNonOrGroup - kFirstNonOrGroup)}, {}, 0,
-                        at(md, static_cast<size_t>(k))},
+        rows.varied(m,
+                    {{kFirstNonOrGroup + random.between(0, kLastNonOrGroup - kFirstNonOrGroup)},
+                     {},
+                     0,
+                     at(md, static_cast<size_t>(k))},
                     plan.other[m]);
 }
 

@@ -34,8 +34,10 @@ std::array<int, kMdcEntries> adrgsPerMdc(const CodeCatalog& catalog) {
     }
     for (int m = kFirstBodyMdc; given != wanted; m = m + 1 < kMdcEntries ? m + 1 : kFirstBodyMdc) {
         if (weight[m] == 0) continue;
-        if (given < wanted) ++count[m], ++given;
-        else if (count[m] > 4) --count[m], --given;
+        if (given < wanted)
+            ++count[m], ++given;
+        else if (count[m] > 4)
+            --count[m], --given;
     }
     count[kNewbornMdc] = kNewbornAdrgs;
     count[kPolytraumaMdc] = kPolytraumaAdrgs;
@@ -60,8 +62,10 @@ void chooseRefinements(GroupPlan& plan, SynthRandom& random) {
     while (total != kRefinedEntries - 1) {
         const uint32_t a = 1 + random.below(n - 1);
         if (plan.adrgs[a].mdc == kNewbornMdc) continue;
-        if (total < kRefinedEntries - 1 && size[a] < 4) ++size[a], ++total;
-        else if (total > kRefinedEntries - 1 && size[a] > 1) --size[a], --total;
+        if (total < kRefinedEntries - 1 && size[a] < 4)
+            ++size[a], ++total;
+        else if (total > kRefinedEntries - 1 && size[a] > 1)
+            --size[a], --total;
     }
     int next = 1;
     for (size_t a = 1; a < plan.adrgs.size(); ++a) {
@@ -89,16 +93,24 @@ std::vector<AgeBand> ageBands(const Adrg& adrg, bool moved) {
     if (s.size() == 1) return {{-1, 150, 'Z', kAlways, kForever}};
     if (s.size() == 2) {
         if (!moved) return {{0, 17, 'B', kAlways, kForever}, {18, 150, 'A', kAlways, kForever}};
-        return {{0, 14, 'B', kAlways, 20081231}, {15, 150, 'A', kAlways, 20081231},
-                {0, 17, 'B', 20090101, kForever}, {18, 150, 'A', 20090101, kForever}};
+        return {{0, 14, 'B', kAlways, 20081231},
+                {15, 150, 'A', kAlways, 20081231},
+                {0, 17, 'B', 20090101, kForever},
+                {18, 150, 'A', 20090101, kForever}};
     }
     if (s.size() == 3) {
         if (!moved)
-            return {{0, 15, 'C', kAlways, kForever}, {16, 64, 'B', kAlways, kForever}, {65, 150, 'A', kAlways, kForever}};
-        return {{0, 15, 'C', kAlways, kForever}, {16, 64, 'B', kAlways, 20091231}, {65, 150, 'A', kAlways, 20091231},
-                {16, 69, 'B', 20100101, kForever}, {70, 150, 'A', 20100101, kForever}};
+            return {
+                {0, 15, 'C', kAlways, kForever}, {16, 64, 'B', kAlways, kForever}, {65, 150, 'A', kAlways, kForever}};
+        return {{0, 15, 'C', kAlways, kForever},
+                {16, 64, 'B', kAlways, 20091231},
+                {65, 150, 'A', kAlways, 20091231},
+                {16, 69, 'B', 20100101, kForever},
+                {70, 150, 'A', 20100101, kForever}};
     }
-    return {{0, 0, 'D', kAlways, kForever}, {1, 17, 'C', kAlways, kForever}, {18, 74, 'B', kAlways, kForever},
+    return {{0, 0, 'D', kAlways, kForever},
+            {1, 17, 'C', kAlways, kForever},
+            {18, 74, 'B', kAlways, kForever},
             {75, 150, 'A', kAlways, kForever}};
 }
 

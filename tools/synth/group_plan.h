@@ -9,7 +9,7 @@
 
 namespace drg::synth {
 
-inline constexpr int kAdrgEntries = 398;     // placeholder included: the columns of the level matrix
+inline constexpr int kAdrgEntries = 398;      // placeholder included: the columns of the level matrix
 inline constexpr int kRefinedEntries = 1080;  // placeholder included
 
 // The surgical groups an MDC's rows test: its own, or those of the system

@@ -85,7 +85,8 @@ void fillLevelTables(const CodeCatalog& catalog, const GroupPlan& plan, SynthRan
         changeDay[i] = kChangeDays[random.below(4)];
     }
     std::vector<uint32_t> positionOfId(codes + 1);
-    for (size_t i = 0; i < codes; ++i) positionOfId[static_cast<size_t>(catalog.diagnoses[i].id)] = static_cast<uint32_t>(i);
+    for (size_t i = 0; i < codes; ++i)
+        positionOfId[static_cast<size_t>(catalog.diagnoses[i].id)] = static_cast<uint32_t>(i);
 
     const std::vector<uint8_t> base = profileMatrix(plan, random);
     const size_t columns = plan.adrgs.size();
@@ -97,7 +98,8 @@ void fillLevelTables(const CodeCatalog& catalog, const GroupPlan& plan, SynthRan
         t.cclMatrix = base;
         for (size_t cell = 0; cell < t.cclMatrix.size(); ++cell)
             if (v > 0 && cell % columns != 0 && random.perMille(30))
-                t.cclMatrix[cell] = static_cast<uint8_t>('0' + clampLevel(t.cclMatrix[cell] - '0' + (random.perMille(500) ? 1 : -1)));
+                t.cclMatrix[cell] =
+                    static_cast<uint8_t>('0' + clampLevel(t.cclMatrix[cell] - '0' + (random.perMille(500) ? 1 : -1)));
         t.cclRowBegin.assign(codes + 1, 0);
         t.cclRowEnd.assign(codes + 1, 0);
         for (size_t id = 1; id <= codes; ++id) {
@@ -106,7 +108,8 @@ void fillLevelTables(const CodeCatalog& catalog, const GroupPlan& plan, SynthRan
             if (rank[i] >= 0) {
                 // Later versions move some codes to a neighbouring profile.
                 int r = rank[i];
-                if (v > 0 && random.perMille(80)) r = std::clamp(r + (random.perMille(500) ? 1 : -1), 0, kProfilesPerMdc - 1);
+                if (v > 0 && random.perMille(80))
+                    r = std::clamp(r + (random.perMille(500) ? 1 : -1), 0, kProfilesPerMdc - 1);
                 if (v > 0 && random.perMille(30)) shape[i] = drawShape(random);
                 const int mdc = catalog.categories[catalog.diagnoses[i].category].mdc;
                 for (const LevelRow& row : levelRows(shape[i], r, changeDay[i], random)) {
@@ -141,8 +144,10 @@ void fillExclusionTables(const CodeCatalog& catalog, const TableSet& levels, Tab
                 int64_t sum = 0;
                 for (const Category& cat : catalog.categories)
                     for (uint32_t i = cat.firstCode; i < cat.firstCode + cat.codeCount; ++i)
-                        if (hasLevel[i]) sum += std::min<int64_t>(cat.codeCount, std::min(i - cat.firstCode, w) + 1 +
-                                                                  std::min(cat.firstCode + cat.codeCount - 1 - i, w));
+                        if (hasLevel[i])
+                            sum += std::min<int64_t>(cat.codeCount,
+                                                     std::min(i - cat.firstCode, w) + 1 +
+                                                         std::min(cat.firstCode + cat.codeCount - 1 - i, w));
                 return sum;
             };
             while (window > 0 && total(window) > target) --window;
@@ -164,7 +169,8 @@ void fillExclusionTables(const CodeCatalog& catalog, const TableSet& levels, Tab
         t.exclusionBegin.assign(codes + 1, 0);
         t.exclusionEnd.assign(codes + 1, 0);
         std::vector<uint32_t> positionOfId(codes + 1);
-        for (size_t i = 0; i < codes; ++i) positionOfId[static_cast<size_t>(catalog.diagnoses[i].id)] = static_cast<uint32_t>(i);
+        for (size_t i = 0; i < codes; ++i)
+            positionOfId[static_cast<size_t>(catalog.diagnoses[i].id)] = static_cast<uint32_t>(i);
         std::vector<int16_t> list;
         for (size_t id = 1; id <= codes; ++id) {
             const uint32_t i = positionOfId[id];

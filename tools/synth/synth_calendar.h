@@ -18,9 +18,7 @@ CivilDate civilDate(int32_t dayNumber);
 
 // YYYYMMDD as the tables store it.
 constexpr int32_t dateValue(CivilDate d) { return d.year * 10000 + d.month * 100 + d.day; }
-constexpr CivilDate fromDateValue(int32_t yyyymmdd) {
-    return {yyyymmdd / 10000, yyyymmdd / 100 % 100, yyyymmdd % 100};
-}
+constexpr CivilDate fromDateValue(int32_t yyyymmdd) { return {yyyymmdd / 10000, yyyymmdd / 100 % 100, yyyymmdd % 100}; }
 
 // The day before a YYYYMMDD date, as YYYYMMDD.
 int32_t dayBefore(int32_t yyyymmdd);

@@ -25,8 +25,8 @@ inline constexpr int kMaleOnly = 388;
 // Injury regions: hits of 387, 398, 403, 408 are counted, and two regions of
 // one family raise 788..791.
 inline constexpr int kInjuryCounted[] = {387, 398, 403, 408};
-inline constexpr int kInjuryRegions[] = {389, 391, 392, 393, 394, 395, 396, 397, 399, 400, 401, 402,
-                                         404, 405, 406, 407, 409, 410, 411, 412};
+inline constexpr int kInjuryRegions[] = {389, 391, 392, 393, 394, 395, 396, 397, 399, 400,
+                                         401, 402, 404, 405, 406, 407, 409, 410, 411, 412};
 // Severe injury kinds whose hits are counted (782, 783, 853).
 inline constexpr int kSevereInjury[] = {602, 603, 621, 850};
 

@@ -10,7 +10,7 @@
 
 namespace drg::synth {
 
-inline constexpr int32_t kAlways = 19950101;    // first day of every open-ended range
+inline constexpr int32_t kAlways = 19950101;  // first day of every open-ended range
 inline constexpr int32_t kForever = 99991231;
 
 // MDC entries: 0 a placeholder, 1 the pre-MDC range, 2..26 the body systems.
@@ -32,8 +32,8 @@ struct Category {
     char letter;
     int number;
     int mdc;
-    int principalGroup;    // the group its codes raise as principal diagnosis
-    uint32_t firstCode;    // position in CodeCatalog::diagnoses
+    int principalGroup;  // the group its codes raise as principal diagnosis
+    uint32_t firstCode;  // position in CodeCatalog::diagnoses
     uint32_t codeCount;
 };
 
@@ -62,7 +62,7 @@ struct CodeCatalog {
     std::vector<Category> categories;
     std::vector<DiagnosisCode> diagnoses;  // in text order, index position - 1
     std::vector<ProcedureCode> procedures;
-    std::vector<DaggerPair> daggerPairs;   // grouped by principal
+    std::vector<DaggerPair> daggerPairs;  // grouped by principal
     // Per MDC: principal diagnosis groups, surgical procedure groups, and the
     // chapter-5 procedures of that MDC.
     std::array<std::vector<int>, kMdcEntries> principalGroups;

@@ -33,9 +33,13 @@ bool writeSyntheticRun(uint64_t seed, uint64_t records, const std::string& direc
     }
     if (counts) {
         const TableSet& t = release.tables;
-        *counts = {static_cast<int>(release.catalog.diagnoses.size()), static_cast<int>(release.catalog.procedures.size()),
-                   t.conditions.conditionCount, t.mdcCodes.count - 1, t.adrgCodes.count - 1,
-                   t.refinedCodes.count - 1, records};
+        *counts = {static_cast<int>(release.catalog.diagnoses.size()),
+                   static_cast<int>(release.catalog.procedures.size()),
+                   t.conditions.conditionCount,
+                   t.mdcCodes.count - 1,
+                   t.adrgCodes.count - 1,
+                   t.refinedCodes.count - 1,
+                   records};
     }
     return true;
 }

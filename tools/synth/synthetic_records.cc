@@ -38,8 +38,8 @@ constexpr Band kDiagnosisCounts[] = {{150, 1, 1}, {300, 2, 2}, {440, 3, 3}, {560
                                      {750, 6, 6}, {830, 7, 7}, {900, 8, 8}, {950, 9, 9}, {1000, 10, 10}};
 constexpr Band kProcedureCounts[] = {{400, 0, 0}, {700, 1, 3}, {900, 4, 8}, {1000, 9, 20}};
 constexpr Band kStayDays[] = {{5, 0, 0}, {400, 1, 3}, {750, 4, 10}, {950, 11, 30}, {1000, 31, 365}};
-constexpr Band kBirthWeights[] = {{15, 300, 749}, {35, 750, 999}, {85, 1000, 1499}, {155, 1500, 1999},
-                                  {275, 2000, 2499}, {1000, 2500, 4800}};
+constexpr Band kBirthWeights[] = {{15, 300, 749},    {35, 750, 999},    {85, 1000, 1499},
+                                  {155, 1500, 1999}, {275, 2000, 2499}, {1000, 2500, 4800}};
 constexpr Band kVentilationHours[] = {{400, 1, 24}, {700, 25, 95}, {1000, 96, 2000}};
 constexpr Band kStatusDigits[] = {{860, 1, 1}, {890, 2, 2}, {910, 3, 3}, {970, 4, 4}, {990, 5, 5}, {1000, 9, 9}};
 
@@ -60,7 +60,8 @@ RecordGenerator::RecordGenerator(const CodeCatalog& catalog, uint64_t seed)
         if (catalog.procedures[i].mdc == 0) nonSurgical_.push_back(static_cast<uint32_t>(i));
     // Every cut date of every dated table, and the day before each.
     auto addCuts = [&](auto& dates) {
-        for (const char* date : dates) cutDays_.push_back(static_cast<uint32_t>(dayNumber(fromDateValue(std::atoi(date)))));
+        for (const char* date : dates)
+            cutDays_.push_back(static_cast<uint32_t>(dayNumber(fromDateValue(std::atoi(date)))));
     };
     addCuts(kDecisionCutDates);
     addCuts(kLevelCutDates);
@@ -71,7 +72,9 @@ uint32_t RecordGenerator::relatedDiagnosis(uint32_t principal) {
     // A code of the same category or one of the two on either side.
     const int64_t category = static_cast<int64_t>(catalog_.diagnoses[principal].category) + random_.between(-2, 2);
     const int64_t last = static_cast<int64_t>(catalog_.categories.size()) - 1;
-    const Category& cat = catalog_.categories[static_cast<size_t>(category < 0 ? 0 : category > last ? last : category)];
+    const Category& cat = catalog_.categories[static_cast<size_t>(category < 0      ? 0
+                                                                  : category > last ? last
+                                                                                    : category)];
     return cat.firstCode + random_.below(cat.codeCount);
 }
 
@@ -151,8 +154,9 @@ void RecordGenerator::next(char* line) {
     } else if (infant) {
         birthDay = day - random_.between(28, 364);
     } else {
-        const int32_t years = ageClass < 180 ? random_.between(1, 17)
-                              : random_.perMille(500) ? random_.between(18, 100) : random_.between(55, 95);
+        const int32_t years = ageClass < 180          ? random_.between(1, 17)
+                              : random_.perMille(500) ? random_.between(18, 100)
+                                                      : random_.between(55, 95);
         birthDay = day - years * 365 - years / 4 - random_.between(0, 364);
     }
     const CivilDate birth = civilDate(birthDay);
@@ -176,7 +180,8 @@ void RecordGenerator::next(char* line) {
     const int years = stay.year - birth.year;
     writeDiagnoses(line, fromBands(random_, kDiagnosisCounts), newborn || infant, !male && years >= 15 && years <= 45);
     // A principal diagnosis of one sex nearly always comes with that sex.
-    const bool maleOnly = principalMdc_ == kMaleMdc, femaleOnly = principalMdc_ == kFemaleMdc || principalMdc_ == kPregnancyMdc;
+    const bool maleOnly = principalMdc_ == kMaleMdc,
+               femaleOnly = principalMdc_ == kFemaleMdc || principalMdc_ == kPregnancyMdc;
     if (((maleOnly && !male) || (femaleOnly && male)) && random_.perMille(990)) male = !male;
     char century = birth.year >= 2000 ? (male ? '3' : '4') : (male ? '1' : '2');
     if (oddBirth < 10) century = male ? '7' : '8';

@@ -14,7 +14,7 @@ namespace drg::synth {
 struct SyntheticRelease {
     CodeCatalog catalog;  // what the record generator draws from
     GroupPlan groups;
-    TableSet tables;      // ready for writeTableFiles
+    TableSet tables;  // ready for writeTableFiles
 };
 
 SyntheticRelease makeSyntheticRelease(uint64_t seed);
