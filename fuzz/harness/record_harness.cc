@@ -26,7 +26,6 @@ std::set<std::string> columnTexts(const CodeTextTable& table) {
 
 struct FixedRelease {
     TableSet tables;
-    ClaimState state;
     std::set<std::string> mdcs, adrgs, refined;
     std::set<char> splitCharacters = {'0'};
 
@@ -35,7 +34,6 @@ struct FixedRelease {
         smallRelease().write(folder);
         std::string problem;
         if (loadTables(tables, folder, &problem) != kLoadOk) throw std::runtime_error(problem);
-        initClaimState(state, tables);
         mdcs = columnTexts(tables.mdcCodes);
         mdcs.insert("000");
         adrgs = columnTexts(tables.adrgCodes);
@@ -46,9 +44,15 @@ struct FixedRelease {
     }
 };
 
-// The one place this target calls the grouper.
-int groupOne(FixedRelease& release, char* record, size_t length) {
-    return groupRecord(release.state, release.tables, record, length);
+// The one place this target calls the grouper: one claim state for the
+// whole run, as the batch program keeps it.
+int groupOne(const TableSet& tables, char* record, size_t length) {
+    static ClaimState state = [&] {
+        ClaimState s;
+        initClaimState(s, tables);
+        return s;
+    }();
+    return groupRecord(state, tables, record, length);
 }
 
 std::string column(const std::string& record, RecordField field) {
@@ -58,12 +62,12 @@ std::string column(const std::string& record, RecordField field) {
 }  // namespace
 
 FuzzOutcome runRecord(const uint8_t* data, size_t size) {
-    static FixedRelease release;
+    static const FixedRelease release;
     std::string input(reinterpret_cast<const char*>(data), size);
     if (input.size() < static_cast<size_t>(kRecordLength)) input.resize(kRecordLength, ' ');
     std::string record = input;
     FuzzOutcome outcome;
-    const int result = groupOne(release, record.data(), record.size());
+    const int result = groupOne(release.tables, record.data(), record.size());
     if (result != 0) {
         outcome.fault = "grouping returned " + std::to_string(result);
         return outcome;
