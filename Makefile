@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS += --no-print-directory
 
-.PHONY: build test test-release test-sanitize test-threads run bench clean deps install
+.PHONY: build test test-release test-sanitize test-threads run bench clean deps install fuzz
 
 build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -45,9 +45,31 @@ bench: deps
 	./bench/run-bench.sh build-bench
 	for b in build-bench/bench/bench_*; do $$b; done
 
+# Coverage-guided fuzzing with clang's libFuzzer: builds every target of
+# fuzz/ and runs each for FUZZ_SECONDS on its corpus in build-fuzz/corpus/
+# (scratch table files go to /dev/shm when there is one).
+# An input that stops a target is left in build-fuzz/crashes/<target>/; once
+# the fault is fixed, keep it in fuzz/regressions/<target>/, where the test
+# suite replays it.
+FUZZ_SECONDS ?= 60
+
+fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ -DDRG_FUZZ=ON -DDRG_TESTS=OFF >/dev/null
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_all
+	@status=0; scratch=$$( [ -d /dev/shm ] && echo /dev/shm || echo $${TMPDIR:-/tmp} ); \
+	for bin in build-fuzz/fuzz/fuzz_*; do \
+	  name=$${bin##*/fuzz_}; corpus=build-fuzz/corpus/$$name; crashes=build-fuzz/crashes/$$name; \
+	  mkdir -p $$corpus $$crashes; \
+	  build-fuzz/fuzz/drg_fuzz_seeds $$name $$corpus || status=1; \
+	  if [ -d fuzz/regressions/$$name ]; then cp fuzz/regressions/$$name/* $$corpus/ 2>/dev/null; fi; \
+	  echo "== fuzzing $$name for $(FUZZ_SECONDS) s"; \
+	  TMPDIR=$$scratch $$bin -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=1 -print_final_stats=1 \
+	    -artifact_prefix=$$crashes/ $$corpus || status=1; \
+	done; exit $$status
+
 # Installs what a fresh machine lacks (needs root and the package registry).
 deps:
 	./.ci/install-deps
 
 clean:
-	rm -rf build build-sanitize build-tsan build-bench
+	rm -rf build build-sanitize build-tsan build-bench build-fuzz
