@@ -279,21 +279,41 @@ std::shared_ptr<const Release> openSide(const std::string& directory, bool from)
     return opened.release;
 }
 
-std::FILE* openOutput(const std::string& path) {
-    if (path.empty()) return nullptr;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) std::fprintf(stderr, "drg diff: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
-    return file;
-}
+// A file of the report, closed on every way out of the run.
+class ReportFile {
+public:
+    explicit ReportFile(std::string path) : path_(std::move(path)) {}
+    ~ReportFile() {
+        if (file_) std::fclose(file_);
+    }
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
 
-// Closes an output file; false, after saying so, when not all of it was written.
-bool closeOutput(std::FILE* file, const std::string& path) {
-    if (!file) return true;
-    const bool written = !std::ferror(file);
-    if (std::fclose(file) == 0 && written) return true;
-    std::fprintf(stderr, "drg diff: cannot write %s\n", path.c_str());
-    return false;
-}
+    // False, after saying why, when the file was asked for and cannot be created.
+    bool open() {
+        if (path_.empty()) return true;
+        file_ = std::fopen(path_.c_str(), "wb");
+        if (!file_) std::fprintf(stderr, "drg diff: cannot write %s: %s\n", path_.c_str(), std::strerror(errno));
+        return file_ != nullptr;
+    }
+
+    std::FILE* get() const { return file_; }
+
+    // False, after saying so, when not all of it reached the file.
+    bool close() {
+        if (!file_) return true;
+        const bool written = !std::ferror(file_);
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        if (written && closed) return true;
+        std::fprintf(stderr, "drg diff: cannot write %s\n", path_.c_str());
+        return false;
+    }
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+};
 
 template <size_t Width>
 void printTransitions(const char* title, const Transitions<Width>& transitions, size_t top) {
@@ -361,11 +381,8 @@ int runDiff(const DiffOptions& options) {
         std::fprintf(stderr, "drg diff: cannot open %s: %s\n", options.input.c_str(), std::strerror(errno));
         return kExitFailure;
     }
-    std::FILE* changedFile = openOutput(options.changedPath);
-    std::FILE* jsonFile = openOutput(options.jsonPath);
-    if ((!options.changedPath.empty() && !changedFile) || (!options.jsonPath.empty() && !jsonFile)) {
-        if (changedFile) std::fclose(changedFile);
-        if (jsonFile) std::fclose(jsonFile);
+    ReportFile changedFile(options.changedPath), jsonFile(options.jsonPath);
+    if (!changedFile.open() || !jsonFile.open()) {
         if (!fromStdin) io.close(inputFd);
         return kExitFailure;
     }
@@ -376,28 +393,31 @@ int runDiff(const DiffOptions& options) {
         workers.push_back(std::make_unique<DiffWorker>(from, to));
         workerList.push_back(workers.back().get());
     }
-    DiffTally tally(changedFile);
+    DiffTally tally(changedFile.get());
     const PipelineEnd end = runLinePipeline(io, inputFd, workerList, tally);
     tally.finish();
     if (!fromStdin) io.close(inputFd);
 
-    bool ok = true;
     if (tally.refusal() != kNotRefused) {
         const bool byFrom = tally.refusal() == kRefusedByFrom;
         std::fprintf(stderr, "drg diff: %s %s: the release refused the record of line %llu\n", sideName(byFrom),
                      (byFrom ? options.from : options.to).c_str(), static_cast<unsigned long long>(tally.lineNumber()));
-        ok = false;
-    } else if (end == PipelineEnd::ReadError) {
+        return kExitFailure;
+    }
+    if (end == PipelineEnd::ReadError) {
         std::fprintf(stderr, "drg diff: cannot read %s after line %llu\n",
                      fromStdin ? "standard input" : options.input.c_str(),
                      static_cast<unsigned long long>(tally.lineNumber()));
-        ok = false;
+        return kExitFailure;
     }
-    if (ok && jsonFile) writeJson(jsonFile, tally);
-    ok = closeOutput(changedFile, options.changedPath) && ok;
-    ok = closeOutput(jsonFile, options.jsonPath) && ok;
-    if (!ok) return kExitFailure;
+    // The tally stops the run only when the changed records cannot be written.
+    if (end == PipelineEnd::Stopped) {
+        std::fprintf(stderr, "drg diff: cannot write %s\n", options.changedPath.c_str());
+        return kExitFailure;
+    }
 
+    if (jsonFile.get()) writeJson(jsonFile.get(), tally);
+    if (!changedFile.close() || !jsonFile.close()) return kExitFailure;
     printReport(tally, static_cast<size_t>(options.top));
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "drg diff: cannot write the report to standard output\n");
