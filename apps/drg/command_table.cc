@@ -8,6 +8,7 @@ std::function<int()> attachTablesBuild(CLI::App& command);
 std::function<int()> attachTablesDump(CLI::App& command);
 std::function<int()> attachTablesCheck(CLI::App& command);
 std::function<int()> attachSynth(CLI::App& command);
+std::function<int()> attachDiff(CLI::App& command);
 
 const std::vector<CommandEntry>& commandTable() {
     static const std::vector<CommandEntry> table = {
@@ -15,6 +16,7 @@ const std::vector<CommandEntry>& commandTable() {
         {{"tables", "dump"}, "Write the source of a table set", attachTablesDump},
         {{"tables", "check"}, "Load a table set as the grouper does and say what it holds", attachTablesCheck},
         {{"synth"}, "Write a made-up national-scale release and records for it", attachSynth},
+        {{"diff"}, "Group the same records under two releases and report what changed", attachDiff},
     };
     return table;
 }

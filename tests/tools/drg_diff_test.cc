@@ -1,0 +1,190 @@
+// `drg diff` as a user runs it: two releases, one input, and what the
+// report, the changed-records file and the JSON say, checked against two
+// runs of the batch program on the same input.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "batch/batch_test_support.h"
+#include "support/record_builder.h"
+#include "support/test_files.h"
+#include "tables/table_writer.h"
+
+namespace drg::testing {
+namespace {
+
+constexpr size_t kResultsWidth = 3 + 4 + 1 + 6;  // MDC, ADRG, PCCL, DRG
+
+std::vector<std::string> splitOn(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) parts.push_back(part);
+    return parts;
+}
+
+// A release in from/ and, in to/, the same with one decision row changed:
+// the row that gives principal G40.0 ADRG B010 gives B020 instead, which is
+// refined for children only, so adults lose their group.
+struct TwoReleases {
+    TempDir dir;
+    std::string from = dir.file("from"), to = dir.file("to");
+
+    TwoReleases() {
+        TableBuilder builder = groupingRelease();
+        const int16_t b010 = static_cast<int16_t>(builder.adrg("B010"));
+        const int16_t b020 = static_cast<int16_t>(builder.adrg("B020"));
+        builder.drg("B020A");
+        builder.refinementRow("B020", 0, 17, 'A');
+        builder.splitRow("B020A", "ABCDE");
+        TableSet tables = builder.build();
+        std::filesystem::create_directories(from);
+        std::filesystem::create_directories(to);
+        EXPECT_TRUE(writeTableFiles(tables, from));
+        for (auto& table : tables.decisionTables)
+            for (auto& adrg : table.rowAdrg)
+                if (adrg == b010) adrg = b020;
+        EXPECT_TRUE(writeTableFiles(tables, to));
+    }
+};
+
+// Lines of every kind, with one overlong CR LF line that reaches the changed row.
+std::vector<std::string> diffInput() {
+    std::mt19937 random(16);
+    std::vector<std::string> lines = mixedLines(random, 3000);
+    const std::string adult =
+        RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"G40.0", "I10"}).text();
+    lines[1500] = adult + std::string((size_t{1} << 20) + 100, 'x') + "\r\n";
+    return lines;
+}
+
+// The result columns of every output line of drg-batch run on `lines` in `tableDir`.
+std::vector<std::string> batchResults(const std::string& tableDir, const std::vector<std::string>& lines) {
+    writeFile(tableDir + "/valtic.in", joined(lines));
+    EXPECT_EQ(runBatchProgram(tableDir).exitStatus, 1);
+    std::vector<std::string> results;
+    for (const auto& line : splitOn(readFile(tableDir + "/valtic.out"), '\n'))
+        results.push_back(line.substr(283, kResultsWidth));
+    return results;
+}
+
+std::string withoutLineEnd(std::string line) {
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+TEST(DrgDiff, OneChangedRowMovesExactlyTheRecordsItCatches) {
+    TwoReleases releases;
+    const auto lines = diffInput();
+    const auto before = batchResults(releases.from, lines), after = batchResults(releases.to, lines);
+    ASSERT_EQ(before.size(), lines.size());
+    ASSERT_EQ(after.size(), lines.size());
+
+    const ProcessResult r = runProgram(DRG_TOOL_PATH, releases.dir.path(),
+                                       {"diff", "--from", "from", "--to", "to", "from/valtic.in", "--jobs", "3",
+                                        "--changed", "changed.tsv", "--json", "diff.json"});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+
+    // Every line whose batch results differ, with both results and the input line; no other.
+    std::map<size_t, std::vector<std::string>> changed;
+    for (const auto& row : splitOn(readFile(releases.dir.file("changed.tsv")), '\n')) {
+        auto fields = splitOn(row, '\t');
+        ASSERT_EQ(fields.size(), 10u) << row.substr(0, 80);
+        changed[std::stoul(fields[0])] = fields;
+    }
+    std::map<std::pair<std::string, std::string>, uint64_t> drgMoves, mdcMoves;
+    uint64_t changedPccl = 0, lostGroup = 0, gainedGroup = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string &a = before[i], &b = after[i];
+        const bool caughtByRow = a.substr(3, 4) == "B010";
+        ASSERT_EQ(changed.count(i + 1), caughtByRow ? 1u : 0u) << "line " << i + 1 << ": " << a << " / " << b;
+        if (!caughtByRow) continue;
+        const auto& f = changed[i + 1];
+        EXPECT_EQ(f[1] + f[2] + f[3] + f[4], a);
+        EXPECT_EQ(f[5] + f[6] + f[7] + f[8], b);
+        EXPECT_TRUE(f[9] == withoutLineEnd(lines[i])) << "input line " << i + 1;
+        if (a.substr(8) != b.substr(8)) ++drgMoves[{a.substr(8), b.substr(8)}];
+        if (a.substr(0, 3) != b.substr(0, 3)) ++mdcMoves[{a.substr(0, 3), b.substr(0, 3)}];
+        changedPccl += a[7] != b[7];
+        lostGroup += a.substr(8) != "000000" && b.substr(8) == "000000";
+        gainedGroup += a.substr(8) == "000000" && b.substr(8) != "000000";
+    }
+    EXPECT_TRUE(changed.count(1501)) << "the overlong line reaches the changed row";
+
+    const auto json = nlohmann::json::parse(readFile(releases.dir.file("diff.json")));
+    EXPECT_EQ(json["records"], lines.size());
+    EXPECT_EQ(json["changed"], changed.size());
+    EXPECT_EQ(json["changedAdrg"], changed.size());
+    EXPECT_EQ(json["changedPccl"], changedPccl);
+    EXPECT_EQ(json["lostGroup"], lostGroup);
+    EXPECT_EQ(json["gainedGroup"], gainedGroup);
+    std::map<std::pair<std::string, std::string>, uint64_t> drgReported, mdcReported;
+    uint64_t drgSum = 0, mdcSum = 0;
+    auto read = [](const nlohmann::json& list, auto& reported, uint64_t& sum) {
+        for (const auto& t : list) {
+            const auto count = t["count"].get<uint64_t>();
+            reported[{t["from"].get<std::string>(), t["to"].get<std::string>()}] = count;
+            sum += count;
+        }
+    };
+    read(json["transitions"], drgReported, drgSum);
+    read(json["mdcTransitions"], mdcReported, mdcSum);
+    EXPECT_EQ(drgReported, drgMoves);
+    EXPECT_EQ(mdcReported, mdcMoves);
+    EXPECT_EQ(json["changedDrg"], drgSum);
+    EXPECT_EQ(json["changedMdc"], mdcSum);
+    EXPECT_GT(drgReported.size(), 1u);
+    EXPECT_GT(lostGroup, 0u);
+    EXPECT_NE(r.out.find("records read         " + std::to_string(lines.size())), std::string::npos) << r.out;
+}
+
+// The same release on both sides changes nothing; a change exits 3 under
+// --fail-on-change; a refused release or unusable file fails and says which.
+TEST(DrgDiff, ExitStatusSaysWhatHappened) {
+    TwoReleases releases;
+    TableBuilder disagreeing;
+    disagreeing.conditionKind(500, 'l');  // 500 is not a built-in derived condition
+    std::filesystem::create_directories(releases.dir.file("disagreeing"));
+    disagreeing.write(releases.dir.file("disagreeing"));
+    writeFile(releases.dir.file("in"), joined(diffInput()));
+    struct Case {
+        std::vector<std::string> args;
+        int exitStatus;
+        const char* says;  // on standard error
+        int changed;       // in the JSON report; -1 when none is written
+    };
+    const Case cases[] = {
+        {{"--from", "from", "--to", "from", "--fail-on-change", "in"}, 0, "", 0},
+        {{"--from", "to", "--to", "to", "in"}, 0, "", 0},
+        {{"--from", "from", "--to", "to", "--fail-on-change", "in"}, 3, "", 1},
+        {{"--from", "missing", "--to", "to", "in"}, 1, "--from missing: release refused (file init error)", -1},
+        {{"--from", "from", "--to", "missing", "in"}, 1, "--to missing: release refused (file init error)", -1},
+        {{"--from", "disagreeing", "--to", "to", "in"}, 1, "--from disagreeing: the release refuses", -1},
+        {{"--from", "from", "--to", "disagreeing", "in"}, 1, "--to disagreeing: the release refuses", -1},
+        {{"--from", "from", "--to", "to", "from"}, 1, "cannot read from", -1},
+        {{"--from", "from", "--to", "to", "--changed", "no/such/dir", "in"}, 1, "cannot write no/such/dir", -1},
+        {{"--from", "from", "in"}, 2, "--to is required", -1},
+        {{"--from", "from", "--to", "to", "--jobs", "0", "in"}, 2, "--jobs", -1},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(releases.dir.file("diff.json"));
+        std::vector<std::string> args = {"diff", "--json", "diff.json"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = runProgram(DRG_TOOL_PATH, releases.dir.path(), args);
+        EXPECT_EQ(r.exitStatus, c.exitStatus) << c.args[1] << " " << c.says << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        if (c.changed < 0) continue;
+        const auto json = nlohmann::json::parse(readFile(releases.dir.file("diff.json")));
+        EXPECT_EQ(json["changed"].get<uint64_t>() > 0, c.changed > 0) << c.args[1];
+        EXPECT_EQ(json["transitions"].empty(), c.changed == 0) << c.args[1];
+    }
+}
+
+}  // namespace
+}  // namespace drg::testing
