@@ -129,7 +129,7 @@ public:
         e_.exclusionTable =
             kTableFileNames[static_cast<size_t>(kFileCcedit0 + (s.activeExclusionTable - tables.exclusionTables.data()))];
 
-        std::vector<uint16_t> raised = s.conditions.raisedConditions;
+        std::vector<uint16_t> raised(s.conditions.raisedConditions.begin(), s.conditions.raisedConditions.end());
         std::sort(raised.begin(), raised.end());
         for (uint16_t c : raised) {
             RaisedCondition condition;

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "batch/file_io.h"
@@ -28,6 +30,29 @@ struct Piece {
     uint32_t length;
 };
 
+// A vector whose growth leaves the new elements uninitialised: output bytes
+// are always written before they are read, so zeroing them first is waste.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* place) noexcept {
+        ::new (static_cast<void*>(place)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* place, Args&&... args) {
+        ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+    }
+};
+
+using ByteBuffer = std::vector<char, UninitialisedAllocator<char>>;
+
 struct Job {
     uint64_t sequence = 0;
     std::vector<char> input;
@@ -35,7 +60,7 @@ struct Job {
     uint32_t records = 0;  // pieces that are records (all but LongLineRest)
 
     // Written by the worker.
-    std::vector<char> output;
+    ByteBuffer output;
     // The first piece whose record was refused, or -1; `output` then holds
     // what came before it.
     int32_t refusedPiece = -1;

@@ -3,14 +3,6 @@
 #include "tables/table_versions.h"
 
 namespace drg {
-namespace {
-
-// Conditions of diagnoses that only fit one sex; a secondary diagnosis that
-// raises one of them counts for nothing in a patient of the other sex.
-constexpr int kFemaleOnlyCondition = 373;  // cancelled for an odd (male) sex digit
-constexpr int kMaleOnlyCondition = 388;    // cancelled for an even (female) sex digit
-
-}  // namespace
 
 void selectExclusionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
     state.activeExclusionTable = &tables.exclusionTables[exclusionTableVersion(effectiveDate)];
@@ -35,7 +27,7 @@ void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
     const int cancelling = odd ? kFemaleOnlyCondition : kMaleOnlyCondition;
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         const int16_t id = state.codeIds[s];
-        if (id == 0) continue;
+        if (id == 0 || !state.lookups->sexSpecificDiagnosis[static_cast<size_t>(id)]) continue;
         for (int32_t k = code.diagnosisEntryBegin[id]; k < code.diagnosisEntryEnd[id]; ++k) {
             if (code.entryValidFrom[k] > date || date > code.entryValidTo[k]) continue;
             const int c = code.entryCondition[k];

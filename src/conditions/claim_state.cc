@@ -11,11 +11,11 @@ void initClaimState(ClaimState& state, const TableSet& tables, const TableLookup
     f.flag[0] = 1;
     f.hitCount.assign(n, 0);
     f.derivedMark.assign(n, 0);
+    for (int c : kDerivedConditions)
+        if (c < n) f.derivedMark[static_cast<size_t>(c)] = 1;
     f.slotConditions.assign(static_cast<size_t>(kMarkedProcedureSlots) * n, 0);
-    f.raisedConditions.clear();
-    f.raisedConditions.reserve(static_cast<size_t>(n) + 1);
-    f.markedSlotCells.clear();
-    f.markedSlotCells.reserve(static_cast<size_t>(kMarkedProcedureSlots) * n);
+    f.raisedConditions.reserveAll(static_cast<size_t>(n) + 1);
+    f.markedSlotCells.reserveAll(static_cast<size_t>(kMarkedProcedureSlots) * n);
     state.conditionKindsAgree = firstConditionKindMismatch(tables.conditions) < 0;
     state.lookups = &lookups;
 }

@@ -18,6 +18,24 @@ namespace drg {
 inline constexpr int kLastMarkedProcedureSlot = 41;  // slots 42..46 leave no row
 inline constexpr int kMarkedProcedureSlots = kLastMarkedProcedureSlot - kFirstProcedureSlot + 1;
 
+// A list sized once for the most it can ever hold, so that adding to it
+// never allocates or checks for room.
+template <class T>
+struct FixedList {
+    std::vector<T> items;
+    size_t count = 0;
+
+    void reserveAll(size_t capacity) {
+        items.assign(capacity, T{});
+        count = 0;
+    }
+    void push(T value) { items[count++] = value; }
+    void clear() { count = 0; }
+    const T* begin() const { return items.data(); }
+    const T* end() const { return items.data() + count; }
+    size_t size() const { return count; }
+};
+
 struct ConditionFlags {
     uint16_t conditionCount = 0;       // N: conditions 1..N-1, 0 always set, N always clear
     std::vector<uint8_t> flag;         // N + 1
@@ -26,8 +44,11 @@ struct ConditionFlags {
     std::vector<uint8_t> slotConditions;  // rows 11..41 of N bytes each
 
     // What the current record wrote, so that the next one clears only that.
-    std::vector<uint16_t> raisedConditions;
-    std::vector<uint32_t> markedSlotCells;
+    FixedList<uint16_t> raisedConditions;
+    // Bit c mod 64 of every raised condition (conditionBit): one test rejects
+    // a decision row that needs a condition the record did not raise.
+    uint64_t raisedMask = 0;
+    FixedList<uint32_t> markedSlotCells;
 
     int8_t hits(int c) const { return static_cast<int8_t>(hitCount[c]); }
     uint8_t slotCondition(int slot, int c) const {
@@ -46,6 +67,10 @@ struct ClaimState {
     int16_t birthWeight = 0;
     int16_t ventilationHours = 0;
     std::array<int16_t, kSlotCount> codeIds{};
+    // The slots whose text is not blank, ascending: the only ones whose code
+    // id can be other than 0 (the others are 0), so later steps visit these.
+    std::array<uint8_t, kSlotCount> codedSlots{};
+    int codedSlotCount = 0;
     ConditionFlags conditions;
 
     int16_t mdcIndex = 0;

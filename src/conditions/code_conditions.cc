@@ -6,11 +6,12 @@ namespace drg {
 
 void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
     const CodeConditionTable& code = tables.codeConditions;
-    const ConditionTable& kinds = tables.conditions;
+    const PackedCodeEntry* entries = state.lookups->codeEntries.data();
     ConditionFlags& f = state.conditions;
     const int32_t d = state.effectiveDateNumber;
 
-    for (int s = 1; s <= kLastSlot; ++s) {
+    for (int n = 0; n < state.codedSlotCount; ++n) {
+        const int s = state.codedSlots[static_cast<size_t>(n)];
         const int16_t id = state.codeIds[s];
         if (id == 0) continue;
         const bool diagnosis = s <= kDiagnosisSlots;
@@ -18,9 +19,10 @@ void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
         const int32_t end = diagnosis ? code.diagnosisEntryEnd[id] : code.procedureEntryEnd[id];
         const bool marksRow = !diagnosis && s <= kLastMarkedProcedureSlot;
         for (int32_t k = begin; k < end; ++k) {
-            if (code.entryValidFrom[k] > d || d > code.entryValidTo[k]) continue;
-            const int c = code.entryCondition[k];
-            if (kinds.firstSlot[c] > s || s > kinds.lastSlot[c]) continue;
+            const PackedCodeEntry& e = entries[k];
+            if (e.validFrom > d || d > e.validTo) continue;
+            if (e.firstSlot > s || s > e.lastSlot) continue;
+            const int c = e.condition;
             raiseCondition(f, c);
             ++f.hitCount[c];
             if (state.observer) state.observer->codeConditionRaised(s, k, c);
@@ -28,7 +30,7 @@ void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
                 const uint32_t cell = static_cast<uint32_t>(s - kFirstProcedureSlot) * f.conditionCount + c;
                 if (!f.slotConditions[cell]) {
                     f.slotConditions[cell] = 1;
-                    f.markedSlotCells.push_back(cell);
+                    f.markedSlotCells.push(cell);
                 }
             }
         }

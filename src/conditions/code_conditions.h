@@ -15,7 +15,8 @@ void raiseCodeConditions(ClaimState& state, const TableSet& tables);
 inline void raiseCondition(ConditionFlags& f, int c) {
     if (!f.flag[c]) {
         f.flag[c] = 1;
-        f.raisedConditions.push_back(static_cast<uint16_t>(c));
+        f.raisedConditions.push(static_cast<uint16_t>(c));
+        f.raisedMask |= conditionBit(static_cast<unsigned>(c));
     }
 }
 

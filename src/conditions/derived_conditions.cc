@@ -13,16 +13,30 @@ int flagsSet(const ConditionFlags& f, std::initializer_list<int> conditions) {
     return n;
 }
 
-// A procedure slot 11..41 whose row holds condition 357 but not `absent`.
-// A row is only ever marked together with the flag, so without flag 357 no
-// row can hold it and the rows need no look.
-bool procedureWithout(const ClaimState& state, int absent) {
-    const ConditionFlags& f = state.conditions;
-    if (!f.flag[357]) return false;
-    for (int s = kFirstProcedureSlot; s <= kLastMarkedProcedureSlot; ++s)
-        if (state.codeIds[s] != 0 && f.slotCondition(s, 357) && !f.slotCondition(s, absent)) return true;
-    return false;
-}
+// The procedure slots 11..41 whose rows hold condition 357. A row is only
+// ever marked together with the flag, so without flag 357 no row holds it.
+struct SlotsWith357 {
+    int count = 0;
+    uint8_t slot[kMarkedProcedureSlots];
+
+    explicit SlotsWith357(const ClaimState& state) {
+        const ConditionFlags& f = state.conditions;
+        if (!f.flag[357]) return;
+        for (int n = 0; n < state.codedSlotCount; ++n) {
+            const int s = state.codedSlots[static_cast<size_t>(n)];
+            if (s >= kFirstProcedureSlot && s <= kLastMarkedProcedureSlot && state.codeIds[s] != 0 &&
+                f.slotCondition(s, 357))
+                slot[count++] = static_cast<uint8_t>(s);
+        }
+    }
+
+    // Whether one of them does not hold condition `absent`.
+    bool anyWithout(const ConditionFlags& f, int absent) const {
+        for (int i = 0; i < count; ++i)
+            if (!f.slotCondition(slot[i], absent)) return true;
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -32,6 +46,8 @@ void deriveConditions(ClaimState& state) {
     const int16_t hours = state.ventilationHours;
     const int16_t status = state.statusCode;
     auto hits = [&](int c) { return static_cast<int>(f.hits(c)); };
+    const SlotsWith357 with357(state);
+    auto procedureWithout = [&](int absent) { return with357.anyWithout(f, absent); };
 
     // Indexed by condition number minus 782; 853 is handled apart.
     bool holds[42] = {
@@ -60,17 +76,17 @@ void deriveConditions(ClaimState& state) {
         /*803*/ state.stayDays < 5,
         /*804*/ state.stayDays == 1,
         // 744 is not among the procedure tests.
-        /*805*/ procedureWithout(state, 743),
-        /*806*/ procedureWithout(state, 745),
-        /*807*/ procedureWithout(state, 746),
-        /*808*/ procedureWithout(state, 747),
-        /*809*/ procedureWithout(state, 748),
+        /*805*/ procedureWithout(743),
+        /*806*/ procedureWithout(745),
+        /*807*/ procedureWithout(746),
+        /*808*/ procedureWithout(747),
+        /*809*/ procedureWithout(748),
         /*810*/ flagsSet(f, {15, 39, 753}) >= 1,
         /*811*/ flagsSet(f, {17, 40, 755}) >= 1,
         /*812*/ flagsSet(f, {19, 41, 757}) >= 1,
-        /*813*/ procedureWithout(state, 759),
-        /*814*/ procedureWithout(state, 358),
-        /*815*/ procedureWithout(state, 359),
+        /*813*/ procedureWithout(759),
+        /*814*/ procedureWithout(358),
+        /*815*/ procedureWithout(359),
         /*816*/ status == 2 || status == 3,
         /*817*/ status == 2 || status == 3 || status == 4,
         /*818*/ status == 4,
@@ -83,13 +99,11 @@ void deriveConditions(ClaimState& state) {
     const bool holds853 = hits(603) + hits(850) >= 2;
 
     for (int n = 782; n <= 823; ++n) {
-        f.derivedMark[n] = 1;
         if (holds[n - 782]) {
             raiseCondition(f, n);
             if (state.observer) state.observer->derivedConditionRaised(n);
         }
     }
-    f.derivedMark[853] = 1;
     if (holds853) {
         raiseCondition(f, 853);
         if (state.observer) state.observer->derivedConditionRaised(853);

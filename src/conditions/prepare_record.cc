@@ -22,30 +22,62 @@ int16_t low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>
 
 constexpr char kBlankSlot[] = "      ";
 
+// The length of `text` without its trailing blanks, eight bytes at a time:
+// most records leave most of their slots blank at the end.
+size_t withoutTrailingBlanks(const char* text, size_t length) {
+    constexpr uint64_t kBlanks = 0x2020202020202020ull;
+    while (length >= 8) {
+        uint64_t word;
+        std::memcpy(&word, text + length - 8, 8);
+        if (word != kBlanks) break;
+        length -= 8;
+    }
+    while (length > 0 && text[length - 1] == ' ') --length;
+    return length;
+}
+
+// Looks up the slots `first`..`last` of one kind; the slots after the last
+// that holds anything are blank and get id 0 without a look.
+template <int Width>
+void lookupSlotsOfKind(ClaimState& state, const TableSet& tables, const char* record, int first, int last,
+                       RecordField region) {
+    const size_t used = withoutTrailingBlanks(record + region.offset, static_cast<size_t>(region.width));
+    const int lastUsed = first + static_cast<int>((used + Width - 1) / Width) - 1;
+    for (int s = first; s <= lastUsed; ++s) {
+        const char* text = record + codeSlotField(s).offset;
+        if (std::memcmp(text, kBlankSlot, Width) == 0) {
+            state.codeIds[s] = 0;
+            continue;
+        }
+        state.codeIds[s] = lookupSlotCode(*state.lookups, tables, text, s);
+        state.codedSlots[static_cast<size_t>(state.codedSlotCount++)] = static_cast<uint8_t>(s);
+        if (state.observer) state.observer->codeLookedUp(s, state.codeIds[s]);
+    }
+    for (int s = lastUsed + 1; s <= last; ++s) state.codeIds[s] = 0;
+}
+
 void lookupSlots(ClaimState& state, const TableSet& tables, const char* record) {
-    for (int s = 1; s <= kDiagnosisSlots; ++s) {
-        const char* text = record + codeSlotField(s).offset;
-        const bool blank = std::memcmp(text, kBlankSlot, kDiagnosisCodeWidth) == 0;
-        state.codeIds[s] = blank ? 0 : lookupSlotCode(*state.lookups, tables, text, s);
-        if (state.observer && !blank) state.observer->codeLookedUp(s, state.codeIds[s]);
-    }
-    for (int s = kDiagnosisSlots + 1; s <= kLastSlot; ++s) {
-        const char* text = record + codeSlotField(s).offset;
-        const bool blank = std::memcmp(text, kBlankSlot, kProcedureCodeWidth) == 0;
-        state.codeIds[s] = blank ? 0 : lookupSlotCode(*state.lookups, tables, text, s);
-        if (state.observer && !blank) state.observer->codeLookedUp(s, state.codeIds[s]);
-    }
+    state.codedSlotCount = 0;
+    lookupSlotsOfKind<kDiagnosisCodeWidth>(state, tables, record, 1, kDiagnosisSlots, kDiagnosisSlotsField);
+    lookupSlotsOfKind<kProcedureCodeWidth>(state, tables, record, kFirstProcedureSlot, kLastSlot,
+                                           kProcedureSlotsField);
 }
 
 // The first occurrence of a diagnosis stays; later repeats count as empty.
 void removeRepeatedDiagnoses(ClaimState& state) {
-    for (int i = 1; i <= kDiagnosisSlots; ++i) {
+    const uint8_t* slots = state.codedSlots.data();
+    int diagnoses = 0;
+    while (diagnoses < state.codedSlotCount && slots[diagnoses] <= kDiagnosisSlots) ++diagnoses;
+    for (int a = 0; a < diagnoses; ++a) {
+        const int i = slots[a];
         if (state.codeIds[i] == 0) continue;
-        for (int j = i + 1; j <= kDiagnosisSlots; ++j)
+        for (int b = a + 1; b < diagnoses; ++b) {
+            const int j = slots[b];
             if (state.codeIds[j] == state.codeIds[i]) {
                 state.codeIds[j] = 0;
                 if (state.observer) state.observer->repeatDropped(j, i);
             }
+        }
     }
 }
 
@@ -60,6 +92,13 @@ void exchangeDaggerAsterisk(ClaimState& state, const TableSet& tables) {
     for (int32_t k = pairs.pairBegin[principal]; k < pairs.pairEnd[principal]; ++k) {
         if (pairs.pairValidFrom[k] <= d && d <= pairs.pairValidTo[k] && pairs.pairPartner[k] == partner) {
             std::swap(state.codeIds[1], state.codeIds[2]);
+            // A blank principal (id 0) may have partners too: it now holds one.
+            if (state.codedSlots[0] != 1) {
+                std::memmove(state.codedSlots.data() + 1, state.codedSlots.data(),
+                             static_cast<size_t>(state.codedSlotCount));
+                state.codedSlots[0] = 1;
+                ++state.codedSlotCount;
+            }
             if (state.observer) state.observer->daggerAsteriskExchanged(k);
             return;
         }
@@ -74,13 +113,13 @@ void resetConditionFlags(ConditionFlags& f) {
         f.hitCount[c] = 0;
     }
     f.raisedConditions.clear();
+    f.raisedMask = 0;
     // Condition 0 is always set, so it never enters the list above.
     f.hitCount[0] = 0;
     f.flag[0] = 1;
     for (uint32_t cell : f.markedSlotCells) f.slotConditions[cell] = 0;
     f.markedSlotCells.clear();
-    // derivedMark is the same for every record and is written again by the
-    // derived rules, so it needs no clearing.
+    // derivedMark is the same for every record and is set once.
 }
 
 int prepareRecord(ClaimState& state, const TableSet& tables, char* record, size_t length) {

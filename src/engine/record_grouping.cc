@@ -1,5 +1,6 @@
 #include "engine/record_grouping.h"
 
+#include <array>
 #include <cstring>
 
 #include "complexity/cc_exclusion.h"
@@ -50,7 +51,12 @@ int groupRecord(ClaimState& state, const Release& release, char* record, size_t 
         writeResultText(drg, state.finalGroupCode.data(), kDrgOut.width);
     else
         std::memcpy(drg, "000000", 6);
-    writeDigits(kVersionDate, record + kVersionDateOut.offset, kVersionDateOut.width);
+    static const std::array<char, kVersionDateOut.width> stamp = [] {
+        std::array<char, kVersionDateOut.width> text;
+        writeDigits(kVersionDate, text.data(), kVersionDateOut.width);
+        return text;
+    }();
+    std::memcpy(record + kVersionDateOut.offset, stamp.data(), stamp.size());
     return kGroupOk;
 }
 

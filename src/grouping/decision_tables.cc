@@ -12,14 +12,17 @@ int firstMatchingRow(ClaimState& state, int m) {
     const DecisionTable& table = *state.activeDecisionTable;
     if (m < 0 || m >= table.entryCount) return -1;
     const int begin = table.rowBegin[m], end = table.rowEnd[m];
-    if (end - begin >= kGuardedSearchMinimumRows && state.activeDecisionVersion >= 0) {
-        const RowGuardIndex& guards = state.lookups->decisionRowGuards[state.activeDecisionVersion];
-        // Lookups built for another table set are never trusted.
-        if (guards.rows.size() == table.rowCount)
-            return firstMatchingGuardedRow(table, guards, begin, end, state);
+    const RowGuardIndex& guards = state.lookups->decisionRowGuards[static_cast<size_t>(
+        state.activeDecisionVersion < 0 ? 0 : state.activeDecisionVersion)];
+    // Lookups built for another table set are never trusted.
+    if (state.activeDecisionVersion < 0 || guards.rows.size() != table.rowCount) {
+        for (int i = begin; i < end; ++i)
+            if (rowMatches(table, i, state)) return i;
+        return -1;
     }
+    if (end - begin >= kGuardedSearchMinimumRows) return firstMatchingGuardedRow(table, guards, begin, end, state);
     for (int i = begin; i < end; ++i)
-        if (rowMatches(table, i, state)) return i;
+        if (packedRowMatches(table, guards, i, state)) return i;
     return -1;
 }
 

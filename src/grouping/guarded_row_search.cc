@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "grouping/row_match.h"
-
 namespace drg {
 namespace {
 
@@ -11,15 +9,20 @@ namespace {
 // far (exclusive), and lowers it to any row that matches.
 inline void testGuardedRows(const DecisionTable& table, const RowGuardIndex& guards, uint32_t guard, int begin,
                             int& best, const ClaimState& state) {
-    const uint32_t from = guards.begin[guard], to = guards.begin[guard + 1];
-    if (from == to) return;  // most raised conditions guard no row
-    const auto first = guards.rows.begin() + from;
-    const auto last = guards.rows.begin() + to;
-    for (auto it = std::lower_bound(first, last, static_cast<uint16_t>(begin)); it != last && *it < best; ++it)
-        if (rowMatches(table, *it, state)) {
+    const uint16_t* first = guards.rows.data() + guards.begin[guard];
+    const uint16_t* last = guards.rows.data() + guards.begin[guard + 1];
+    // Most lists are short: a walk finds the first row in range as fast.
+    const uint16_t* it = first;
+    if (last - first > 8) it = std::lower_bound(first, last, static_cast<uint16_t>(begin));
+    while (it != last && *it < begin) ++it;
+    const uint64_t raised = state.conditions.raisedMask;
+    for (; it != last && *it < best; ++it) {
+        if (guards.needs[*it] & ~raised) continue;  // needs a condition the record did not raise
+        if (packedRowMatches(table, guards, *it, state)) {
             best = *it;  // rows of a guard ascend: later ones cannot beat it
             return;
         }
+    }
 }
 
 }  // namespace
@@ -30,7 +33,8 @@ int firstMatchingGuardedRow(const DecisionTable& table, const RowGuardIndex& gua
     // a raised condition: no other row of the range can match.
     int best = end;
     testGuardedRows(table, guards, 0, begin, best, state);
-    for (uint16_t c : state.conditions.raisedConditions) testGuardedRows(table, guards, c, begin, best, state);
+    for (uint16_t c : state.conditions.raisedConditions)
+        if (guards.guards(c)) testGuardedRows(table, guards, c, begin, best, state);
     return best < end ? best : -1;
 }
 

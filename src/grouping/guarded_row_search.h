@@ -1,9 +1,9 @@
 #pragma once
-// First-match search over a long range of decision rows that tests only the
-// rows whose guard condition the record raised.
+// First-match search over decision rows with the lookup aids of the table:
+// rows tested by their packed conditions, and in long ranges only the rows
+// whose guard condition the record raised.
 
 #include <cstdint>
-#include <vector>
 
 #include "conditions/claim_state.h"
 #include "tables/table_lookups.h"
@@ -13,6 +13,22 @@ namespace drg {
 
 // Ranges up to this many rows are scanned row by row: cheaper than gathering.
 inline constexpr int kGuardedSearchMinimumRows = 24;
+
+// Whether row `row` matches, as rowMatches says, from its packed conditions.
+inline bool packedRowMatches(const DecisionTable& table, const RowGuardIndex& index, int row,
+                             const ClaimState& state) {
+    const int32_t d = state.effectiveDateNumber;
+    if (table.rowValidFrom[row] > d || d > table.rowValidTo[row]) return false;
+    const uint8_t* flag = state.conditions.flag.data();
+    const uint16_t* term = index.terms.data() + index.termBegin[row];
+    const uint16_t* setEnd = term + index.setTerms[row];
+    const uint16_t* end = index.terms.data() + index.termBegin[row + 1];
+    for (; term != setEnd; ++term)
+        if (!flag[*term]) return false;
+    for (; term != end; ++term)
+        if (flag[*term]) return false;
+    return true;
+}
 
 // The lowest row in [begin, end) that matches the record, or -1: the same
 // row a scan in row order finds.

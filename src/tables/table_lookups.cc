@@ -1,6 +1,7 @@
 #include "tables/table_lookups.h"
 
 #include "tables/code_lookup.h"
+#include "tables/condition_kinds.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,20 +10,55 @@
 namespace drg {
 namespace {
 
-RowGuardIndex buildRowGuards(const DecisionTable& table, uint16_t conditionCount) {
-    const size_t guards = static_cast<size_t>(conditionCount) + 1;
+// How often a condition is likely raised: the number of code-condition
+// entries that name it; the derived conditions, raised by rules that hold for
+// many records, count as raised by every entry.
+std::vector<uint32_t> conditionWeights(const TableSet& tables) {
+    const uint16_t n = tables.conditions.conditionCount;
+    const CodeConditionTable& code = tables.codeConditions;
+    std::vector<uint32_t> weight(static_cast<size_t>(n) + 1, 0);
+    for (int16_t c : code.entryCondition)
+        if (c > 0 && c < n) ++weight[static_cast<size_t>(c)];
+    for (int c : kDerivedConditions)
+        if (c < n) weight[static_cast<size_t>(c)] = static_cast<uint32_t>(code.entryCondition.size()) + 1;
+    return weight;
+}
+
+RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint32_t>& weight) {
+    const size_t guards = weight.size();  // conditions 0..N
     std::vector<uint32_t> guardOfRow(table.rowCount);
     RowGuardIndex index;
     index.begin.assign(guards + 1, 0);
+    index.guarding.assign(guards / 64 + 1, 0);
+    index.needs.assign(table.rowCount, 0);
+    index.termBegin.assign(static_cast<size_t>(table.rowCount) + 1, 0);
+    index.setTerms.assign(table.rowCount, 0);
     for (size_t row = 0; row < table.rowCount; ++row) {
         const auto* conditions =
             reinterpret_cast<const uint16_t*>(table.rowConditions.data()) + row * kRowConditionColumns;
+        // Condition 0 always holds and condition N never does: places holding
+        // them where they pass test nothing.
+        for (int c = 0; c < kMustBeSetColumns; ++c)
+            if (conditions[c] != 0) {
+                index.terms.push_back(conditions[c]);
+                ++index.setTerms[row];
+            }
+        for (int c = kMustBeSetColumns; c < kRowConditionColumns; ++c)
+            if (conditions[c] != guards - 1) index.terms.push_back(conditions[c]);
+        index.termBegin[row + 1] = static_cast<uint32_t>(index.terms.size());
+        // Any must-be-set condition would do; the least raised one leaves the
+        // fewest rows to test.
         uint32_t guard = 0;
-        for (int c = 0; c < kMustBeSetColumns && guard == 0; ++c) guard = conditions[c];
-        // A value beyond the conditions lies only in rows no range reaches.
-        if (guard >= guards) guard = 0;
+        for (int c = 0; c < kMustBeSetColumns; ++c) {
+            const uint16_t condition = conditions[c];
+            if (condition == 0) continue;  // an empty place: condition 0 always holds
+            index.needs[row] |= conditionBit(condition);
+            // A value beyond the conditions lies only in rows no range reaches.
+            if (condition < guards && guard == 0) guard = condition;
+        }
         guardOfRow[row] = guard;
         ++index.begin[guard + 1];
+        if (guard != 0) index.guarding[guard >> 6] |= uint64_t{1} << (guard & 63u);
     }
     for (size_t g = 1; g <= guards; ++g) index.begin[g] += index.begin[g - 1];
     index.rows.resize(table.rowCount);
@@ -122,15 +158,57 @@ int findRefinedCode(const RefinedCodeIndex& index, uint64_t key) {
     return index.entries[static_cast<size_t>(it - index.keys.begin())];
 }
 
+namespace {
+
+std::vector<PackedCodeEntry> packCodeEntries(const TableSet& tables) {
+    const CodeConditionTable& code = tables.codeConditions;
+    const ConditionTable& kinds = tables.conditions;
+    std::vector<PackedCodeEntry> packed(code.entryCondition.size());
+    for (size_t k = 0; k < packed.size(); ++k) {
+        const int c = code.entryCondition[k];
+        PackedCodeEntry& e = packed[k];
+        e.validFrom = code.entryValidFrom[k];
+        e.validTo = code.entryValidTo[k];
+        e.condition = static_cast<uint16_t>(c);
+        if (c < 0 || c >= kinds.conditionCount) {  // only in entries no code reaches
+            e.firstSlot = kLastSlot + 1;
+            e.lastSlot = 0;
+            continue;
+        }
+        e.firstSlot = static_cast<uint8_t>(std::clamp<int>(kinds.firstSlot[static_cast<size_t>(c)], 1, kLastSlot + 1));
+        e.lastSlot = static_cast<uint8_t>(std::clamp<int>(kinds.lastSlot[static_cast<size_t>(c)], 0, kLastSlot));
+    }
+    return packed;
+}
+
+std::vector<uint8_t> findSexSpecificDiagnoses(const TableSet& tables) {
+    const CodeConditionTable& code = tables.codeConditions;
+    const ConditionTable& kinds = tables.conditions;
+    std::vector<uint8_t> specific(code.diagnosisEntryBegin.size(), 0);
+    for (size_t d = 0; d < specific.size(); ++d)
+        for (int32_t k = code.diagnosisEntryBegin[d]; k < code.diagnosisEntryEnd[d]; ++k) {
+            const int c = code.entryCondition[static_cast<size_t>(k)];
+            if ((c == kFemaleOnlyCondition || c == kMaleOnlyCondition) && c < kinds.conditionCount &&
+                kinds.firstSlot[static_cast<size_t>(c)] == 1 && kinds.lastSlot[static_cast<size_t>(c)] == 1)
+                specific[d] = 1;
+        }
+    return specific;
+}
+
+}  // namespace
+
 TableLookups buildTableLookups(const TableSet& tables) {
     TableLookups lookups;
     lookups.diagnosisCodes = buildCodeHash(tables.diagnosisIndex.code, tables.diagnosisIndex.id,
                                            tables.diagnosisIndex.count, kDiagnosisCodeWidth);
     lookups.procedureCodes = buildCodeHash(tables.procedureIndex.code, tables.procedureIndex.id,
                                            tables.procedureIndex.count, kProcedureCodeWidth);
+    const std::vector<uint32_t> weight = conditionWeights(tables);
     for (int v = 0; v < kDecisionVersions; ++v)
-        lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], tables.conditions.conditionCount);
+        lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], weight);
     lookups.refinedCodeIndex = buildRefinedCodes(tables.refinedCodes);
+    lookups.codeEntries = packCodeEntries(tables);
+    lookups.sexSpecificDiagnosis = findSexSpecificDiagnoses(tables);
     return lookups;
 }
 

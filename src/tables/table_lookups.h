@@ -11,13 +11,39 @@
 
 namespace drg {
 
-// Decision rows grouped by their guard: the first non-empty must-be-set
-// condition of the row. A row can match only when its guard is set, so a
-// record need test only the rows guarded by conditions it raised, and the
+// Decision rows grouped by their guard: the must-be-set condition of the row
+// that the fewest codes raise. A row can match only when its guard is set, so
+// a record need test only the rows guarded by conditions it raised, and the
 // unguarded ones (guard 0). Rows of each guard ascend.
 struct RowGuardIndex {
     std::vector<uint32_t> begin;  // per guard 0..N, plus an end: N + 2 offsets
     std::vector<uint16_t> rows;
+    // Bit c of word c / 64: condition c guards some row.
+    std::vector<uint64_t> guarding;
+    // Per row, bit c mod 64 of each of its must-be-set conditions: a row can
+    // match only when the record raised conditions of all of its bits.
+    std::vector<uint64_t> needs;
+    // Per row, the conditions it tests with the empty places left out: first
+    // the `setTerms` that must be set, then those that must be clear.
+    std::vector<uint32_t> termBegin;  // rowCount + 1 offsets into `terms`
+    std::vector<uint8_t> setTerms;
+    std::vector<uint16_t> terms;
+
+    bool guards(unsigned c) const { return (guarding[c >> 6] >> (c & 63u)) & 1u; }
+};
+
+// The bit of condition c in a row's `needs` and in a record's raised mask.
+inline uint64_t conditionBit(unsigned c) { return uint64_t{1} << (c & 63u); }
+
+// A code-condition entry of "Tcode" packed with what decides whether it
+// applies: its dates and the slots its condition may be raised from (held
+// within 0..47, which keeps every answer for slots 1..46).
+struct PackedCodeEntry {
+    int32_t validFrom;
+    int32_t validTo;
+    uint16_t condition;
+    uint8_t firstSlot;
+    uint8_t lastSlot;
 };
 
 // "Taadrg.idx" entries by text: for each distinct text (bytes after a NUL
@@ -43,7 +69,17 @@ struct TableLookups {
     CodeHashIndex procedureCodes;
     std::array<RowGuardIndex, kDecisionVersions> decisionRowGuards;
     RefinedCodeIndex refinedCodeIndex;
+    // "Tcode" entries in their order, packed (same numbering as the table).
+    std::vector<PackedCodeEntry> codeEntries;
+    // Per diagnosis id: whether any of its entries raises a condition that
+    // only fits one sex (373 or 388, from slot 1 only).
+    std::vector<uint8_t> sexSpecificDiagnosis;
 };
+
+// Conditions of diagnoses that only fit one sex; a secondary diagnosis that
+// raises one of them counts for nothing in a patient of the other sex.
+inline constexpr int kFemaleOnlyCondition = 373;  // cancelled for an odd (male) sex digit
+inline constexpr int kMaleOnlyCondition = 388;    // cancelled for an even (female) sex digit
 
 TableLookups buildTableLookups(const TableSet& tables);
 

@@ -1,8 +1,10 @@
 #include "tables/table_versions.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "tables/code_lookup.h"
+#include "tables/table_lookups.h"
 
 namespace drg {
 namespace {
@@ -26,6 +28,14 @@ std::string dayBefore(const char* date) {
 }
 
 }  // namespace
+
+uint64_t dateTextKey(const char* effectiveDate) {
+    uint64_t word;
+    std::memcpy(&word, effectiveDate, 8);
+    // Any NUL byte? Then the bytes after it count as NUL.
+    if (((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) != 0) return textKey(effectiveDate, 8);
+    return __builtin_bswap64(word);
+}
 
 int versionForDate(const char* effectiveDate, std::span<const char* const> cutDates) {
     int version = 0;

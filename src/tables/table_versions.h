@@ -6,6 +6,7 @@
 // version.
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <string>
 
@@ -20,12 +21,43 @@ inline constexpr std::array<const char*, 2> kExclusionCutDates = {"20080101", "2
 // chooses: the number of cut dates it does not sort before.
 int versionForDate(const char* effectiveDate, std::span<const char* const> cutDates);
 
-inline int decisionTableVersion(const char* effectiveDate) {
-    return versionForDate(effectiveDate, kDecisionCutDates);
+// A date text as a number that orders like the bounded text comparison of
+// 8 characters (bytes after a NUL count as NUL): versions are chosen by
+// comparing numbers instead of texts.
+uint64_t dateTextKey(const char* effectiveDate);
+
+constexpr uint64_t cutDateKey(const char* date) {
+    uint64_t key = 0;
+    for (int i = 0; i < 8; ++i) key = (key << 8) | static_cast<unsigned char>(date[i]);
+    return key;
 }
-inline int levelTableVersion(const char* effectiveDate) { return versionForDate(effectiveDate, kLevelCutDates); }
+
+template <size_t N>
+constexpr std::array<uint64_t, N> cutDateKeys(const std::array<const char*, N>& dates) {
+    std::array<uint64_t, N> keys{};
+    for (size_t i = 0; i < N; ++i) keys[i] = cutDateKey(dates[i]);
+    return keys;
+}
+
+inline constexpr auto kDecisionCutKeys = cutDateKeys(kDecisionCutDates);
+inline constexpr auto kLevelCutKeys = cutDateKeys(kLevelCutDates);
+inline constexpr auto kExclusionCutKeys = cutDateKeys(kExclusionCutDates);
+
+template <size_t N>
+int versionForDateKey(uint64_t key, const std::array<uint64_t, N>& cutKeys) {
+    int version = 0;
+    for (uint64_t cut : cutKeys) version += key >= cut;
+    return version;
+}
+
+inline int decisionTableVersion(const char* effectiveDate) {
+    return versionForDateKey(dateTextKey(effectiveDate), kDecisionCutKeys);
+}
+inline int levelTableVersion(const char* effectiveDate) {
+    return versionForDateKey(dateTextKey(effectiveDate), kLevelCutKeys);
+}
 inline int exclusionTableVersion(const char* effectiveDate) {
-    return versionForDate(effectiveDate, kExclusionCutDates);
+    return versionForDateKey(dateTextKey(effectiveDate), kExclusionCutKeys);
 }
 
 // The dates on which a version is in force, in words: "before 20050101",

@@ -46,7 +46,7 @@ TableBuilder release() {
 // The list of raised conditions, which the decision passes walk, names every
 // set flag but condition 0 exactly once.
 void expectRaisedListMatchesFlags(const ConditionFlags& f, const std::string& what) {
-    std::vector<uint16_t> listed = f.raisedConditions, set;
+    std::vector<uint16_t> listed(f.raisedConditions.begin(), f.raisedConditions.end()), set;
     std::sort(listed.begin(), listed.end());
     for (size_t c = 1; c < f.flag.size(); ++c)
         if (f.flag[c]) set.push_back(static_cast<uint16_t>(c));
