@@ -84,6 +84,8 @@ struct Explanation {
     std::vector<LevelTrace> levels;  // the secondary diagnoses, when there is an ADRG
     double weightedLevelSum = 0.0;
     int splitRow = -1;               // the split row that gave the last character, -1 when none
+    int splitProfile = -1;           // the profile that row chose
+    std::string splitCharacters;     // its five characters, for PCCL 0..4 (a NUL counts as "0")
 
     GroupResult result;
     std::string output;  // the output line, without its line end

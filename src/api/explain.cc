@@ -96,8 +96,8 @@ public:
                 level.clearedBy = "principal exclusion: its exclusion list holds the principal diagnosis";
                 break;
             case LevelRule::HighestLevelExclusion:
-                level.clearedBy = "highest-level exclusion: the exclusion list of slot " + std::to_string(bySlot) +
-                                  " (" + codeText_[bySlot] + ") holds it";
+                level.clearedBy = "highest-level exclusion: its exclusion list holds slot " + std::to_string(bySlot) +
+                                  " (" + codeText_[bySlot] + "), at the highest level";
                 break;
             }
         }
@@ -109,7 +109,14 @@ public:
 
     void pcclComputed(double weightedSum, int16_t) override { e_.weightedLevelSum = weightedSum; }
 
-    void splitRowChosen(int row) override { e_.splitRow = row; }
+    void splitRowChosen(int row) override {
+        e_.splitRow = row;
+        if (row < 0) return;
+        const PcclSplitTable& splits = release_.tables.splits;
+        e_.splitProfile = splits.splitProfile[static_cast<size_t>(row)];
+        e_.splitCharacters.assign(&splits.splitCharacters[static_cast<size_t>(e_.splitProfile) * kSplitProfileWidth],
+                                  kSplitProfileWidth);
+    }
 
     // What the state holds once the record is grouped.
     void finish() {

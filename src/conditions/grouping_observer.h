@@ -41,8 +41,8 @@ public:
     // The level of the diagnosis in `slot` and the dated level row that gave
     // it (-1: no row, level 0).
     virtual void levelFound(int /*slot*/, int16_t /*level*/, int /*row*/) {}
-    // A level cancelled by a rule; `bySlot` is the slot whose list or whose
-    // principal diagnosis did it (1 for the principal, 0 for the sex rule).
+    // A level cancelled by a rule; `bySlot` is the slot whose diagnosis the
+    // cancelled one's exclusion list holds (1 for the principal, 0 for the sex rule).
     virtual void levelCleared(int /*slot*/, int16_t /*level*/, LevelRule /*rule*/, int /*bySlot*/) {}
     // The levels of slots 0..10 once every rule has been applied.
     virtual void levelsSettled(const int16_t* /*levelBySlot*/) {}

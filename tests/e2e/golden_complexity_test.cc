@@ -3,6 +3,7 @@
 // out by hand from the release below.
 #include <gtest/gtest.h>
 
+#include "e2e/golden_releases.h"
 #include "support/grouping_fixture.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
@@ -10,51 +11,12 @@
 namespace drg::testing {
 namespace {
 
-// One MDC "04 " (index 1, so the ADRG pass scans range 1 again and finds the
-// same row): principal "J44.1" (condition 200) gives ADRG E650, refined for
-// all ages to E650C, whose split profile "ABCDE" shows the PCCL.
-// Levels for E650 and exclusion lists:
-//   I50.0 4 [I50.1]   I50.1 4 [I50.0]   I50.9 4 [J44.1]
-//   N17.9 3           R09.2 3 [J44.1]   N95.0 3, raises 373 (slot 1 only)
-//   E87.1 2           D62   2 [E87.1]   D50.0 2 [N17.9]
-//   E11.9 1 [I10]     I10   1 [E11.9]
-//   Y01..Y09 4        Z01..Z09 1
-TableBuilder release() {
-    TableBuilder b;
-    const int m04 = b.mdc("04 ");
-    b.diagnosisCondition("J44.1", 200);
-    b.decisionRow({.range = 1, .mustSet = {200}, .mdc = m04, .adrg = b.adrg("E650")});
-    b.refinementRow("E650", 0, 999, 'C');
-    b.drg("E650C");
-    b.splitRow("E650C", "ABCDE");
-    b.conditionSlots(373, 1, 1);
-    b.diagnosisCondition("N95.0", 373);
-    const std::vector<std::pair<const char*, char>> levels = {
-        {"I50.0", '4'}, {"I50.1", '4'}, {"I50.9", '4'}, {"N17.9", '3'}, {"R09.2", '3'}, {"N95.0", '3'},
-        {"E87.1", '2'}, {"D62", '2'},   {"D50.0", '2'}, {"E11.9", '1'}, {"I10", '1'},
-    };
-    for (const auto& [code, level] : levels) b.levelRow(code, {{"E650", level}});
-    for (int k = 1; k <= 9; ++k) {
-        b.levelRow("Y0" + std::to_string(k), {{"E650", '4'}});
-        b.levelRow("Z0" + std::to_string(k), {{"E650", '1'}});
-    }
-    b.exclusions("I50.0", {"I50.1"});
-    b.exclusions("I50.1", {"I50.0"});
-    b.exclusions("I50.9", {"J44.1"});
-    b.exclusions("R09.2", {"J44.1"});
-    b.exclusions("D62", {"E87.1"});
-    b.exclusions("D50.0", {"N17.9"});
-    b.exclusions("E11.9", {"I10"});
-    b.exclusions("I10", {"E11.9"});
-    return b;
-}
-
 RecordBuilder stay(const std::vector<std::string>& diagnoses, char sex = '1') {
     return RecordBuilder().birthDate("500615").sex(sex).date("20120615").diagnoses(diagnoses);
 }
 
 TEST(GoldenComplexity, LevelsExclusionsPcclAndSplit) {
-    expectGoldenRun(release(), {
+    expectGoldenRun(goldenComplexityRelease(), {
         // No secondary diagnosis: PCCL 0, split character from profile byte 0.
         {"no secondaries", stay({"J44.1"}), "04 E6500E650CA20130201"},
         // A single level 4 gives S = 4, x about 3.70: PCCL 3, not 4.

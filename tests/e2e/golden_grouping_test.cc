@@ -2,6 +2,7 @@
 // program. Every expected line was worked out by hand from the release below.
 #include <gtest/gtest.h>
 
+#include "e2e/golden_releases.h"
 #include "support/grouping_fixture.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
@@ -9,47 +10,13 @@
 namespace drg::testing {
 namespace {
 
-// MDCs: 1 "PRE" (range 1 holds the MDC pass), 2 "05 ", 3 "08 ".
-// Conditions: 100 from "I21.0", 110 from "S72.0", 111 from procedure "5-820",
-// 120 from procedure "1-275".
-// Range 1: {100} -> 05/F020; {110} -> 08/no ADRG; no conditions -> MDC 0/Z999.
-// Range 2: {100, 120} -> F010; no conditions -> F020.
-// Range 3: {110, 111} -> I080; {110} without 111, 2010 to 2012 -> I090.
-TableBuilder release() {
-    TableBuilder b;
-    b.mdc("PRE");
-    const int m05 = b.mdc("05 "), m08 = b.mdc("08 ");
-    b.diagnosisCondition("I21.0", 100);
-    b.diagnosisCondition("S72.0", 110);
-    b.procedureCondition("5-820", 111);
-    b.procedureCondition("1-275", 120);
-    b.decisionRow({.range = 1, .mustSet = {100}, .mdc = m05, .adrg = b.adrg("F020")});
-    b.decisionRow({.range = 1, .mustSet = {110}, .mdc = m08, .adrg = 0});
-    b.decisionRow({.range = 1, .mdc = 0, .adrg = b.adrg("Z999")});
-    b.decisionRow({.range = m05, .mustSet = {100, 120}, .adrg = b.adrg("F010")});
-    b.decisionRow({.range = m05, .adrg = b.adrg("F020")});
-    b.decisionRow({.range = m08, .mustSet = {110, 111}, .adrg = b.adrg("I080")});
-    b.decisionRow({.range = m08, .mustSet = {110}, .mustClear = {111}, .adrg = b.adrg("I090"),
-                   .dated = {20100101, 20121231}});
-    b.refinementRow("F010", 0, 17, 'A');
-    b.refinementRow("F010", 18, 999, 'B');
-    b.refinementRow("F020", 0, 999, 'Z');
-    b.refinementRow("I080", 66, 999, 'A');
-    b.refinementRow("I080", 0, 65, 'B');
-    b.refinementRow("Z999", -999, 999, 'Z');
-    for (const char* code : {"F010A", "F010B", "F020Z", "I080A", "I080B", "I0900", "Z999Z"}) b.drg(code);
-    b.splitRow("F010B", "ABCDD");
-    b.levelRow("E11.9", {{"F010", '2'}, {"I080", '1'}});
-    return b;
-}
-
 // A man born 15 June 1950, staying in June 2012 (age 61) unless said otherwise.
 RecordBuilder stay(const std::vector<std::string>& diagnoses, const std::vector<std::string>& procedures = {}) {
     return RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses(diagnoses).procedures(procedures);
 }
 
 TEST(GoldenGrouping, MdcAdrgAndRefinedCode) {
-    expectGoldenRun(release(), {
+    expectGoldenRun(goldenGroupingRelease(), {
         // ADRG pass: the first row of range 2 replaces the MDC pass's F020; adult suffix B; split profile byte 0.
         {"first row of the MDC's range", stay({"I21.0"}, {"1-275"}), "05 F0100F010BA20130201"},
         // ADRG pass: the empty last row of range 2 is its default; no split row gives "0".

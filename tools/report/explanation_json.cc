@@ -119,6 +119,8 @@ json explanationJson(const Explanation& e, long lineNumber) {
     }
     j["levelDetails"] = details;
     j["weightedLevelSum"] = e.weightedLevelSum;
+    j["splitProfile"] = e.splitProfile < 0 ? json(nullptr) : json(e.splitProfile);
+    j["splitCharacters"] = e.splitRow < 0 ? json(nullptr) : textJson(e.splitCharacters);
     return j;
 }
 

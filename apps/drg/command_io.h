@@ -1,0 +1,25 @@
+#pragma once
+// Input and output of the commands that work as filters: "-" or nothing
+// names a standard stream, and a reader downstream that goes away ends the
+// run quietly instead of killing it with a signal.
+
+#include <csignal>
+#include <string>
+
+namespace drg::cli {
+
+inline bool isStandardStream(const std::string& path) { return path.empty() || path == "-"; }
+
+// How a failure line names an input or output.
+inline std::string inputName(const std::string& path) {
+    return isStandardStream(path) ? "standard input" : path;
+}
+inline std::string outputName(const std::string& path) {
+    return isStandardStream(path) ? "standard output" : path;
+}
+
+// Writes to a closed pipe then fail with EPIPE, which the command treats as
+// a quiet stop.
+inline void ignoreBrokenPipe() { std::signal(SIGPIPE, SIG_IGN); }
+
+}  // namespace drg::cli

@@ -1,0 +1,236 @@
+// `drg group`: records from a file or a pipe grouped into exactly the bytes
+// drg-batch writes, on several threads with their order kept, with progress
+// on a terminal and a summary of the results.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "batch/batch_run.h"
+#include "batch/grouping_worker.h"
+#include "batch/line_pipeline.h"
+#include "command.h"
+#include "command_io.h"
+#include "drg/grouper.h"
+#include "record/record_layout.h"
+#include "report/run_summary.h"
+
+namespace drg::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct GroupOptions {
+    std::string tables;
+    std::string input = "-";
+    std::string output = "-";
+    int jobs = 0;
+    bool quiet = false;
+    bool summary = false;
+    std::string summaryJson;
+};
+
+// The system's calls, keeping the error of the last failed read and write:
+// reads happen on the pipeline's reader thread, whose errno the caller
+// never sees.
+class ErrnoKeepingIo final : public FileIo {
+public:
+    int open(const std::string& path, OpenMode mode) override { return systemFileIo().open(path, mode); }
+    ssize_t read(int fd, char* buffer, size_t size) override {
+        const ssize_t n = systemFileIo().read(fd, buffer, size);
+        if (n < 0) readError = errno;
+        return n;
+    }
+    ssize_t write(int fd, const char* data, size_t size) override {
+        const ssize_t n = systemFileIo().write(fd, data, size);
+        if (n < 0) writeError = errno;
+        return n;
+    }
+    int close(int fd) override { return systemFileIo().close(fd); }
+
+    int readError = 0;   // read once the reader thread has been joined
+    int writeError = 0;
+};
+
+// Counts what one worker grouped; merged once the run is over.
+class SummaryTally final : public RecordObserver {
+public:
+    void recordGrouped(const ClaimState&, const char* record, size_t) override {
+        summary.add({record + kMdcOut.offset, static_cast<size_t>(kMdcOut.width)}, record[kPcclOut.offset],
+                    {record + kDrgOut.offset, static_cast<size_t>(kDrgOut.width)});
+    }
+    report::RunSummary summary;
+};
+
+// One line on a terminal's standard error, rewritten a few times a second.
+class Progress {
+public:
+    Progress(bool shown, Clock::time_point start, long long inputBytes)
+        : shown_(shown), start_(start), inputBytes_(inputBytes) {}
+
+    void update(uint64_t records, uint64_t bytesRead) {
+        if (!shown_) return;
+        const Clock::time_point now = Clock::now();
+        if (now - lastShown_ < std::chrono::milliseconds(250)) return;
+        lastShown_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        std::fprintf(stderr, "\r%llu records, %.0f records/s", static_cast<unsigned long long>(records),
+                     seconds > 0 ? static_cast<double>(records) / seconds : 0.0);
+        if (inputBytes_ > 0)
+            std::fprintf(stderr, ", %.1f%%", 100.0 * static_cast<double>(bytesRead) / static_cast<double>(inputBytes_));
+        std::fputs("\033[K", stderr);
+        std::fflush(stderr);
+    }
+
+    void clear() {
+        if (shown_ && lastShown_ != Clock::time_point{}) std::fputs("\r\033[K", stderr);
+    }
+
+private:
+    bool shown_;
+    Clock::time_point start_;
+    long long inputBytes_;  // 0 when unknown (a pipe)
+    Clock::time_point lastShown_{};
+};
+
+// Writes the jobs in input order and counts them.
+class OutputSink final : public JobSink {
+public:
+    OutputSink(FileIo& io, int fd, Progress& progress) : io_(io), fd_(fd), progress_(progress) {}
+
+    bool consume(const Job& job) override {
+        if (!writeFully(io_, fd_, job.output.data(), job.output.size())) {
+            writeFailed = true;
+            return false;
+        }
+        records += groupedRecords(job);
+        bytesRead += job.input.size();
+        progress_.update(records, bytesRead);
+        if (job.refusedPiece >= 0) {
+            refused = true;
+            return false;
+        }
+        return true;
+    }
+
+    uint64_t records = 0;
+    uint64_t bytesRead = 0;
+    bool writeFailed = false;
+    bool refused = false;
+
+private:
+    FileIo& io_;
+    int fd_;
+    Progress& progress_;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+int fail(const std::string& line) {
+    std::fprintf(stderr, "drg group: %s\n", line.c_str());
+    return kExitFailure;
+}
+
+std::string errorText(int error) { return error ? std::strerror(error) : "unknown error"; }
+
+// The bytes of a regular file, 0 for a pipe or a terminal.
+long long regularFileSize(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : 0;
+}
+
+// Whether the output path names the regular file open as input: opening it
+// would empty the input before it is read.
+bool isInputFile(int in, const std::string& outputPath) {
+    struct stat input {}, output {};
+    return fstat(in, &input) == 0 && S_ISREG(input.st_mode) && ::stat(outputPath.c_str(), &output) == 0 &&
+           input.st_dev == output.st_dev && input.st_ino == output.st_ino;
+}
+
+int group(const GroupOptions& options) {
+    ignoreBrokenPipe();
+    const OpenedRelease opened = openRelease(options.tables);
+    if (!opened.release) return fail("tables in " + options.tables + " refused: " + opened.reason);
+    std::string reason;
+    if (!releaseGroupsRecords(*opened.release, &reason))
+        return fail("tables in " + options.tables + " group no record: " + reason);
+
+    ErrnoKeepingIo io;
+    const bool stdinInput = isStandardStream(options.input), stdoutOutput = isStandardStream(options.output);
+    const int in = stdinInput ? STDIN_FILENO : io.open(options.input, OpenMode::Read);
+    if (in < 0) return fail("cannot open input " + options.input + ": " + errorText(errno));
+    if (!stdoutOutput && isInputFile(in, options.output)) return fail("output " + options.output + " is the input");
+    const int out = stdoutOutput ? STDOUT_FILENO : io.open(options.output, OpenMode::Write);
+    if (out < 0) return fail("cannot open output " + options.output + ": " + errorText(errno));
+    // Opened before the run, so that a summary that cannot be written fails at once.
+    std::unique_ptr<std::FILE, FileCloser> summaryJson;
+    if (!options.summaryJson.empty()) {
+        summaryJson.reset(std::fopen(options.summaryJson.c_str(), "w"));
+        if (!summaryJson) return fail("cannot open summary " + options.summaryJson + ": " + errorText(errno));
+    }
+
+    const bool counting = options.summary || summaryJson;
+    const int workerCount = batchWorkerCount(options.jobs);
+    std::vector<SummaryTally> tallies(counting ? static_cast<size_t>(workerCount) : 0);
+    std::vector<std::unique_ptr<GroupingWorker>> workers;
+    std::vector<JobWorker*> workerList;
+    for (int i = 0; i < workerCount; ++i) {
+        workers.push_back(std::make_unique<GroupingWorker>(
+            *opened.release, counting ? &tallies[static_cast<size_t>(i)] : nullptr));
+        workerList.push_back(workers.back().get());
+    }
+
+    const Clock::time_point start = Clock::now();
+    Progress progress(!options.quiet && isatty(STDERR_FILENO), start, regularFileSize(in));
+    OutputSink sink(io, out, progress);
+    const PipelineEnd end = runLinePipeline(io, in, workerList, sink);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    progress.clear();
+    if (!stdinInput) io.close(in);
+    const bool closed = stdoutOutput || io.close(out) == 0;
+    const int closeError = errno;
+
+    if (sink.writeFailed && io.writeError == EPIPE) return kExitFailure;  // the reader downstream went away
+    if (sink.writeFailed)
+        return fail("cannot write output " + outputName(options.output) + ": " + errorText(io.writeError));
+    if (sink.refused) return fail("tables in " + options.tables + " group no record");
+    if (end == PipelineEnd::ReadError)
+        return fail("cannot read input " + inputName(options.input) + ": " + errorText(io.readError));
+    if (!closed) return fail("cannot write output " + options.output + ": " + errorText(closeError));
+
+    report::RunSummary summary;
+    for (const auto& tally : tallies) summary.merge(tally.summary);
+    if (options.summary) std::fputs(summary.text(seconds).c_str(), stderr);
+    if (summaryJson) {
+        const std::string json = summary.json(seconds).dump(2) + "\n";
+        const bool written = std::fputs(json.c_str(), summaryJson.get()) >= 0;
+        if (std::fclose(summaryJson.release()) != 0 || !written)
+            return fail("cannot write summary " + options.summaryJson + ": " + errorText(errno));
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+std::function<int()> attachGroup(CLI::App& command) {
+    auto options = std::make_shared<GroupOptions>();
+    command.add_option("--tables", options->tables, "Folder holding the 22 table files")->required();
+    command.add_option("INPUT", options->input, "Records to group, one per line (default: standard input)");
+    command.add_option("-o,--output", options->output, "Where to write the grouped records (default: standard output)");
+    command.add_option("--jobs", options->jobs, "Worker threads (default: one per core, at most 16)")
+        ->check(CLI::Range(1, 256));
+    command.add_flag("--quiet", options->quiet, "No progress line on a terminal");
+    command.add_flag("--summary", options->summary, "Print a summary of the results on standard error at the end");
+    command.add_option("--summary-json", options->summaryJson, "Write the summary as one JSON object to FILE");
+    return [options] { return group(*options); };
+}
+
+}  // namespace drg::cli

@@ -1,0 +1,165 @@
+// `drg group` writes drg-batch's bytes from a file or a pipe on any number of
+// threads; its summary counts what it wrote; each failure gives its status
+// and one line.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <regex>
+
+#include "commands/command_test_support.h"
+
+namespace drg::testing {
+namespace {
+
+std::vector<std::string> randomInput(unsigned seed, size_t count) {
+    std::mt19937 rng(seed);
+    std::vector<std::string> lines = mixedLines(rng, count);
+    // A line longer than the read window: grouped by its first window, the rest passed through.
+    lines.insert(lines.begin() + static_cast<long>(count / 2), std::string((size_t{3} << 19) + 17, 'm') + "\n");
+    return lines;
+}
+
+TEST(GroupCommand, WritesTheBatchBytesFromAFileOrAPipeOnAnyNumberOfThreads) {
+    const char* commands[] = {
+        "drg group --tables . in.txt -o out.txt",
+        "drg group --tables . --jobs 1 < in.txt > out.txt",
+        "drg group --tables . --jobs 2 - -o - < in.txt > out.txt",
+        "cat in.txt | drg group --tables . --jobs 2 | cat > out.txt",
+        "cat in.txt | drg group --tables . --jobs 3 --quiet > out.txt",
+    };
+    for (const unsigned seed : {1u, 2u}) {
+        GroupedInput run(groupingRelease(), randomInput(seed, 3000));
+        ASSERT_EQ(run.batchStatus, 1);
+        for (const char* command : commands) {
+            const ProcessResult r = runShell(run.dir.path(), command);
+            EXPECT_EQ(r.exitStatus, 0) << command << "\n" << r.err;
+            EXPECT_EQ(r.err, "") << command;  // no progress when standard error is no terminal
+            EXPECT_TRUE(readFile(run.dir.file("out.txt")) == run.batchOutput) << command << ", seed " << seed;
+        }
+    }
+}
+
+uint64_t sumOf(const nlohmann::json& counts) {
+    uint64_t sum = 0;
+    for (const auto& count : counts) sum += count.get<uint64_t>();
+    return sum;
+}
+
+TEST(GroupCommand, SummaryCountsAddUpAndMatchTheOutput) {
+    std::mt19937 rng(5);
+    GroupedInput run(groupingRelease(), mixedLines(rng, 2500));  // PCCL 3 with I10, else 0
+    const ProcessResult r = runShell(run.dir.path(), "drg group --tables . in.txt -o out.txt --summary --summary-json s.json");
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const nlohmann::json summary = nlohmann::json::parse(readFile(run.dir.file("s.json")));
+
+    std::map<std::string, uint64_t> byMdc, byDrg;
+    std::vector<uint64_t> byPccl(5);
+    const std::vector<std::string> lines = outputLines(readFile(run.dir.file("out.txt")));
+    for (const auto& line : lines) {
+        ++byMdc[line.substr(283, 3)];
+        ++byDrg[line.substr(291, 6)];
+        ++byPccl.at(static_cast<size_t>(line[290] - '0'));
+    }
+    const uint64_t records = lines.size();
+    EXPECT_EQ(summary["records"], records);
+    EXPECT_EQ(summary["byMdc"], nlohmann::json(byMdc));
+    EXPECT_EQ(summary["byDrg"], nlohmann::json(byDrg));
+    EXPECT_EQ(summary["byPccl"], nlohmann::json(byPccl));
+    EXPECT_EQ(summary["withoutMdc"], byMdc["000"]);
+    EXPECT_EQ(summary["withoutDrg"], byDrg["000000"]);
+    EXPECT_GT(byPccl[0], 0u);
+    EXPECT_GT(byPccl[3], 0u);
+    EXPECT_GT(summary["withoutMdc"].get<uint64_t>(), 0u);
+    EXPECT_LT(summary["withoutMdc"].get<uint64_t>(), records);
+    for (const char* counts : {"byMdc", "byDrg", "byPccl"}) EXPECT_EQ(sumOf(summary[counts]), records) << counts;
+    EXPECT_GT(summary["seconds"].get<double>(), 0.0);
+    EXPECT_NEAR(summary["recordsPerSecond"].get<double>() * summary["seconds"].get<double>(), double(records), 1.0);
+
+    // The text on standard error says the same.
+    const auto shows = [&](const std::string& label, uint64_t count) {
+        return std::regex_search(r.err, std::regex(label + " +" + std::to_string(count) + "\\b"));
+    };
+    EXPECT_TRUE(shows("records", records)) << r.err;
+    EXPECT_TRUE(shows("without MDC", byMdc["000"])) << r.err;
+    EXPECT_TRUE(shows("without DRG", byDrg["000000"])) << r.err;
+    EXPECT_NE(r.err.find("\"B010BW\""), std::string::npos) << r.err;
+}
+
+struct FailureCase {
+    const char* what;
+    const char* command;
+    int status;
+    const char* line;  // the start of the one line on standard error; "" for none
+};
+
+TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    const std::string record =
+        RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"G40.0", "I10"}).line();
+    writeRepeated(dir.file("in.txt"), record, 20000);
+    std::filesystem::create_directory(dir.file("missing-file"));
+    groupingRelease().write(dir.file("missing-file"));
+    removeTableFile(dir.file("missing-file"), "Tccl1");
+    std::filesystem::create_directory(dir.file("bad-count"));
+    groupingRelease().write(dir.file("bad-count"));
+    setCountField(dir.file("bad-count"), "Tpccl", 1, "7");
+    std::filesystem::create_directory(dir.file("bad-kinds"));
+    TableBuilder kinds = groupingRelease();
+    kinds.conditionKind(790, 't');
+    kinds.write(dir.file("bad-kinds"));
+    std::filesystem::create_directory(dir.file("folder"));
+
+    const FailureCase cases[] = {
+        {"missing table file", "drg group --tables missing-file in.txt -o out.txt", 1,
+         "drg group: tables in missing-file refused: Tccl1"},
+        {"count that disagrees", "drg group --tables bad-count in.txt -o out.txt", 1,
+         "drg group: tables in bad-count refused: Tpccl"},
+        {"condition kinds", "drg group --tables bad-kinds in.txt -o out.txt", 1,
+         "drg group: tables in bad-kinds group no record: condition 790"},
+        {"input missing", "drg group --tables . no-such.txt -o out.txt", 1, "drg group: cannot open input no-such.txt"},
+        {"input unreadable", "drg group --tables . folder -o out.txt", 1, "drg group: cannot read input folder"},
+        {"output folder missing", "drg group --tables . in.txt -o no/out.txt", 1,
+         "drg group: cannot open output no/out.txt"},
+        {"output full", "drg group --tables . in.txt -o /dev/full", 1, "drg group: cannot write output /dev/full"},
+        {"output is the input", "cp in.txt copy.txt && drg group --tables . copy.txt -o copy.txt", 1,
+         "drg group: output copy.txt is the input"},
+        {"summary not writable", "drg group --tables . in.txt -o out.txt --summary-json no/s.json", 1,
+         "drg group: cannot open summary no/s.json"},
+        {"reader goes away", "drg group --tables . in.txt | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}", 1, ""},
+        {"explain: reader goes away", "drg explain --tables . in.txt | head -n 2 >/dev/null; exit ${PIPESTATUS[0]}",
+         1, ""},
+        {"explain: tables refused", "drg explain --tables missing-file in.txt", 1,
+         "drg explain: tables in missing-file refused: Tccl1"},
+        {"explain: condition kinds", "drg explain --tables bad-kinds in.txt", 1,
+         "drg explain: tables in bad-kinds group no record: condition 790"},
+        {"explain: input missing", "drg explain --tables . no-such.txt", 1,
+         "drg explain: cannot open input no-such.txt"},
+        {"explain: no such line", "drg explain --tables . --line 3 --line 20001 in.txt >/dev/null", 1,
+         "drg explain: in.txt has 20000 lines; no line 20001"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult r = runShell(dir.path(), c.command);
+        EXPECT_EQ(r.exitStatus, c.status) << c.what;
+        if (*c.line == '\0') {
+            EXPECT_EQ(r.err, "") << c.what;
+        } else {
+            EXPECT_EQ(r.err.rfind(c.line, 0), 0u) << c.what << ": " << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << ": " << r.err;
+        }
+    }
+    EXPECT_EQ(readFile(dir.file("copy.txt")), readFile(dir.file("in.txt")));  // not emptied
+
+    // Wrong usage: status 2.
+    for (const char* command : {"drg group in.txt", "drg group --tables . --jobs 0 in.txt",
+                                "drg group --tables . a.txt b.txt", "drg explain --tables . --line 0 in.txt",
+                                "drg explain --tables . --line x in.txt"})
+        EXPECT_EQ(runShell(dir.path(), command).exitStatus, 2) << command;
+}
+
+}  // namespace
+}  // namespace drg::testing
