@@ -24,7 +24,7 @@
       if (key === "class") node.className = value;
       else node.setAttribute(key, value);
     }
-    for (const child of children.flat()) {
+    for (const child of children.flat(Infinity)) {
       if (child === null || child === undefined || child === false) continue;
       node.append(child instanceof Node ? child : String(child));
     }
@@ -72,6 +72,13 @@
   const formatDate = (n) => {
     const s = String(n).padStart(8, "0");
     return `${s.slice(0, 4)}-${s.slice(4, 6)}-${s.slice(6, 8)}`;
+  };
+  // A row's validity in words; 0 and 99991231 are the open ends.
+  const validity = (from, to) => {
+    if (from <= 0 && to >= 99991231) return "on stays of any date";
+    if (from <= 0) return `on stays until ${formatDate(to)}`;
+    if (to >= 99991231) return `on stays from ${formatDate(from)} on`;
+    return `on stays from ${formatDate(from)} to ${formatDate(to)}`;
   };
   const dateDigits = (value) => value.replaceAll("-", "");
   const list = (items) => items.join(", ");
@@ -283,8 +290,8 @@
       const needs = [];
       if (pass.mustHold.length) needs.push(`conditions ${list(pass.mustHold)} raised`);
       if (pass.mustNotHold.length) needs.push(`none of ${list(pass.mustNotHold)}`);
-      body.push(el("p", null, `It asks for ${needs.length ? needs.join(" and ") : "nothing"}, on stays from `
-        + `${formatDate(pass.validFrom)} to ${formatDate(pass.validTo)}.`));
+      body.push(el("p", null, `It asks for ${needs.length ? needs.join(" and ") : "nothing"}, `
+        + `${validity(pass.validFrom, pass.validTo)}.`));
     }
     return el("section", null, el("h3", null, title), body);
   }
@@ -347,8 +354,11 @@
           : `Split row ${r.splitRow} gives the last character for this PCCL; `, "the DRG is ", code(r.drg), ".")));
     }
 
+    const ruler = Array.from({ length: Math.max(1, Math.ceil(r.record.length / 61)) }, (_, i) => i * 61).join("\n");
     sections.push(el("section", null, el("h3", null, "The grouped record line"),
-      el("pre", { class: "record-text", tabindex: "0", "aria-label": "Grouped record line" }, r.record)));
+      el("p", { class: "hint" }, "Columns 283 to 304 hold the result: MDC, ADRG, PCCL, DRG and the version date."),
+      el("div", { class: "line-box" }, el("pre", { class: "line-ruler", "aria-hidden": "true" }, ruler),
+        el("pre", { class: "record-text", tabindex: "0", "aria-label": "Grouped record line" }, r.record))));
     return sections;
   }
 
