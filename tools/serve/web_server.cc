@@ -55,6 +55,12 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
     s.set_keep_alive_max_count(100000);
     s.set_keep_alive_timeout(2);  // an idle connection gives its thread back soon
     s.set_tcp_nodelay(true);
+    // Address reuse only: the library's default also shares the port with any
+    // other server that binds it, which would split the requests between them.
+    s.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
 
     const auto asset = [](const char* type, std::string_view content) {
         return [type, content](const httplib::Request&, httplib::Response& res) {
