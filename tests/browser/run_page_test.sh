@@ -27,8 +27,8 @@ if ! cmp -s "$runner/package-lock.json" "$runner/node_modules/.installed-lock.js
   cp "$runner/package-lock.json" "$runner/node_modules/.installed-lock.json"
 fi
 
-"$drg" tables build "$source_dir/data/sample-release" "$work/release" >/dev/null
-"$drg" serve --tables "$work/release" --port 0 --threads 4 >"$work/serve.out" 2>&1 &
+"$drg" tables build "$source_dir/data/sample-release" "$work/sample-release" >/dev/null
+"$drg" serve --tables "$work/sample-release" --port 0 --threads 4 >"$work/serve.out" 2>&1 &
 server=$!
 port=""
 for _ in $(seq 100); do

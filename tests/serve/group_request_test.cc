@@ -82,6 +82,7 @@ TEST(GroupRequest, BadBodiesAreRefusedNamingTheField) {
         {"{\"record\": ", "body", "not JSON"},
         {"\"just a text\"", "body", "must be a JSON object"},
         {"{\"record\":\"\xff\"}", "body", "not JSON"},
+        {R"({"stayDays":9991e3999})", "body", "a number too large to read"},
         {stayWith("colour", "red"), "colour", "unknown field \"colour\""},
         {R"({"record":"x","sex":"M"})", "sex", "record cannot be sent with another field"},
         {R"({"record":17})", "record", "must be a text"},

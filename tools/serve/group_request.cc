@@ -256,19 +256,29 @@ std::string recordLineFromFields(const json& fields, std::vector<FieldError>& er
     return line;
 }
 
-GroupRequest parseGroupRequest(std::string_view body) {
-    GroupRequest request;
+json parseJsonObject(std::string_view body, std::vector<FieldError>& errors) {
     json parsed;
     try {
         parsed = json::parse(body.begin(), body.end());
     } catch (const json::parse_error& e) {
-        fail(request.errors, "body", "the request body is not JSON (syntax error at byte " + std::to_string(e.byte) + ")");
-        return request;
+        fail(errors, "body", "the request body is not JSON (syntax error at byte " + std::to_string(e.byte) + ")");
+        return json();
+    } catch (const json::exception&) {
+        // The parser's other refusal: a number beyond what a double holds.
+        fail(errors, "body", "the request body holds a number too large to read");
+        return json();
     }
     if (!parsed.is_object()) {
-        fail(request.errors, "body", "the request body must be a JSON object, not " + typeName(parsed));
-        return request;
+        fail(errors, "body", "the request body must be a JSON object, not " + typeName(parsed));
+        return json();
     }
+    return parsed;
+}
+
+GroupRequest parseGroupRequest(std::string_view body) {
+    GroupRequest request;
+    const json parsed = parseJsonObject(body, request.errors);
+    if (!request.errors.empty()) return request;
     for (const char* whole : {"record", "records"}) {
         if (!parsed.contains(whole)) continue;
         for (const auto& [key, value] : parsed.items())

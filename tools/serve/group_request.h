@@ -33,6 +33,10 @@ struct GroupRequest {
 // status, birthWeight, ventilationHours, diagnoses, procedures).
 GroupRequest parseGroupRequest(std::string_view body);
 
+// The body as a JSON object; null, with the error, when it is not JSON or
+// not an object.
+nlohmann::json parseJsonObject(std::string_view body, std::vector<FieldError>& errors);
+
 // The record line of one stay given by its structured fields; an empty
 // line and the errors when a field is wrong.
 std::string recordLineFromFields(const nlohmann::json& fields, std::vector<FieldError>& errors);

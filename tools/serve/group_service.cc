@@ -71,14 +71,9 @@ Reply GroupService::group(std::string_view body) {
 }
 
 Reply GroupService::recordLine(std::string_view body) {
-    json fields;
-    try {
-        fields = json::parse(body.begin(), body.end());
-    } catch (const json::parse_error& e) {
-        return {400, errorBody("the request body is not JSON (syntax error at byte " + std::to_string(e.byte) + ")")};
-    }
-    if (!fields.is_object()) return {400, errorBody("the request body must be a JSON object of a stay's fields")};
     std::vector<FieldError> errors;
+    const json fields = parseJsonObject(body, errors);
+    if (!errors.empty()) return {400, errorBody(errors)};
     const std::string line = recordLineFromFields(fields, errors);
     if (!errors.empty()) return {400, errorBody(errors)};
     return {200, report::dumpLine({{"record", line}})};

@@ -429,7 +429,8 @@
     $("copy-built-line").addEventListener("click", copyLine);
     refreshLine(false);
     fetch("/api/release").then((r) => r.json()).then((release) => {
-      $("release-line").textContent = `Tables from ${release.directory}: ${release.files.length} files loaded`;
+      const name = release.directory.split("/").filter(Boolean).pop() || release.directory;
+      $("release-line").textContent = `Release ${name}: ${release.files.length} table files loaded`;
     }).catch(() => {});
   }
 
