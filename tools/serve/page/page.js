@@ -245,11 +245,14 @@
     event.preventDefault();
     for (const name of Object.keys(LABELS)) touched.add(name);
     save();
+    clearTimeout(lineTimer);
     const stay = readStay();
-    const [reply, firstInvalid] = await Promise.all([postJson("/api/group", stay), refreshLine(true)]);
-    if (reply.status === 200) showResult(reply.body);
-    else if (firstInvalid) firstInvalid.focus();
-    else showErrors(errorsOf(reply.body), "stay-form-error");
+    const [reply] = await Promise.all([postJson("/api/group", stay), refreshLine(true)]);
+    if (reply.status === 200) { showResult(reply.body); return; }
+    // The same rules refused the stay as the line: every error by its field, the focus on the first.
+    clearErrors($("stay-form"), "stay-form-error");
+    const first = showErrors(errorsOf(reply.body), "stay-form-error");
+    if (first) first.focus();
   }
 
   async function groupLine(event) {
