@@ -65,6 +65,9 @@ TEST(GroupRequest, RecordLinesLoseOneLineEndAndKeepTheirOrder) {
     ASSERT_TRUE(many.errors.empty());
     EXPECT_TRUE(many.many);
     EXPECT_EQ(many.lines, (std::vector<std::string>{"x", "", std::string("y \0z", 4)}));
+    const GroupRequest most = parseGroupRequest(json{{"records", std::vector<std::string>(kMaxRecordsPerRequest, "")}}.dump());
+    EXPECT_TRUE(most.errors.empty());
+    EXPECT_EQ(most.lines.size(), kMaxRecordsPerRequest);
     const GroupRequest none = parseGroupRequest(R"({"records":[]})");
     EXPECT_TRUE(none.errors.empty());
     EXPECT_TRUE(none.lines.empty());

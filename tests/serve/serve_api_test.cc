@@ -97,6 +97,7 @@ TEST_F(ServeApi, HealthPageAndReleaseAsTablesCheckReportsIt) {
         EXPECT_EQ(res->get_header_value("Content-Type"), a.type);
         EXPECT_NE(res->body.find(a.holds), std::string::npos) << a.path;
         EXPECT_EQ(res->body.find("://"), std::string::npos) << a.path << " refers to another host";
+        EXPECT_EQ(res->get_header_value("Content-Security-Policy"), "default-src 'self'");
     }
 
     const auto res = client_->Get("/api/release");
