@@ -61,9 +61,12 @@ fuzz: deps
 	  name=$${bin##*/fuzz_}; corpus=build-fuzz/corpus/$$name; crashes=build-fuzz/crashes/$$name; \
 	  mkdir -p $$corpus $$crashes; \
 	  build-fuzz/fuzz/drg_fuzz_seeds $$name $$corpus || status=1; \
-	  if [ -d fuzz/regressions/$$name ]; then cp fuzz/regressions/$$name/* $$corpus/ 2>/dev/null; fi; \
+	  for kept in fuzz/corpus/$$name fuzz/regressions/$$name; do \
+	    if [ -d $$kept ]; then cp $$kept/* $$corpus/ 2>/dev/null; fi; \
+	  done; \
+	  dict=; if [ -f fuzz/$$name.dict ]; then dict=-dict=fuzz/$$name.dict; fi; \
 	  echo "== fuzzing $$name for $(FUZZ_SECONDS) s"; \
-	  TMPDIR=$$scratch $$bin -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=1 -print_final_stats=1 \
+	  TMPDIR=$$scratch $$bin -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=1 -print_final_stats=1 $$dict \
 	    -artifact_prefix=$$crashes/ $$corpus || status=1; \
 	done; exit $$status
 

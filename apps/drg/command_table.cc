@@ -11,6 +11,7 @@ std::function<int()> attachSynth(CLI::App& command);
 std::function<int()> attachDiff(CLI::App& command);
 std::function<int()> attachGroup(CLI::App& command);
 std::function<int()> attachExplain(CLI::App& command);
+std::function<int()> attachServe(CLI::App& command);
 
 const std::vector<CommandEntry>& commandTable() {
     static const std::vector<CommandEntry> table = {
@@ -21,6 +22,7 @@ const std::vector<CommandEntry>& commandTable() {
         {{"tables", "check"}, "Load a table set as the grouper does and say what it holds", attachTablesCheck},
         {{"synth"}, "Write a made-up national-scale release and records for it", attachSynth},
         {{"diff"}, "Group the same records under two releases and report what changed", attachDiff},
+        {{"serve"}, "Group single stays on a web page and through a JSON API", attachServe},
     };
     return table;
 }

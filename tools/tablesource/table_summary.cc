@@ -35,20 +35,30 @@ std::string inForce(int file) {
 
 }  // namespace
 
-std::string summarizeTables(const TableSet& tables) {
-    std::string out;
+std::vector<TableFileSummary> summarizeTableFiles(const TableSet& tables) {
+    std::vector<TableFileSummary> summaries;
     for (int file = 0; file < kTableFileCount; ++file) {
         const auto countNames = countNamesOf(file);
-        const std::string period = inForce(file);
         const auto counts = fileCounts(tables, file);
+        TableFileSummary summary{kTableFileNames[file], {}, inForce(file)};
+        for (int f = 0; f < countFieldLayout(file).used; ++f)
+            summary.counts.emplace_back(countNames[f], static_cast<int64_t>(counts[f]));
+        summaries.push_back(std::move(summary));
+    }
+    return summaries;
+}
+
+std::string summarizeTables(const TableSet& tables) {
+    std::string out;
+    for (const TableFileSummary& summary : summarizeTableFiles(tables)) {
         char line[200];
-        std::snprintf(line, sizeof line, "%-11s", kTableFileNames[file]);
+        std::snprintf(line, sizeof line, "%-11s", summary.file.c_str());
         out += line;
-        for (int f = 0; f < countFieldLayout(file).used; ++f) {
-            std::snprintf(line, sizeof line, "  %s %lld", countNames[f], static_cast<long long>(counts[f]));
+        for (const auto& [name, count] : summary.counts) {
+            std::snprintf(line, sizeof line, "  %s %lld", name.c_str(), static_cast<long long>(count));
             out += line;
         }
-        if (!period.empty()) out += "  (in force " + period + ")";
+        if (!summary.inForce.empty()) out += "  (in force " + summary.inForce + ")";
         out += "\n";
     }
     return out;

@@ -1,11 +1,23 @@
 #pragma once
 // A readable account of what a loaded table set holds.
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tables/table_set.h"
 
 namespace drg::source {
+
+struct TableFileSummary {
+    std::string file;                                     // "Tdx.idx"
+    std::vector<std::pair<std::string, int64_t>> counts;  // header counts by name, in header order
+    std::string inForce;                                  // dated versions: "20090101 to 20091231"; else ""
+};
+
+// What each of the 22 table files holds, in load order.
+std::vector<TableFileSummary> summarizeTableFiles(const TableSet& tables);
 
 // One line per table file: its header counts by name, and for dated
 // versions the dates on which the version is in force.

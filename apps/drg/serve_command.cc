@@ -1,0 +1,91 @@
+// `drg serve`: the web grouper. Loads one release, groups single stays for
+// a page at "/" and for the JSON API, on a pool of threads that share the
+// release, until SIGINT or SIGTERM.
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "command.h"
+#include "drg/grouper.h"
+#include "serve/group_service.h"
+#include "serve/web_server.h"
+
+namespace drg::cli {
+namespace {
+
+struct ServeOptions {
+    std::string tableDir;
+    serve::ServerOptions server;
+};
+
+int serveRelease(const ServeOptions& options) {
+    OpenedRelease opened = openRelease(options.tableDir);
+    if (!opened.release) {
+        std::fprintf(stderr, "%s: tables do not load: %s\n", options.tableDir.c_str(), opened.reason.c_str());
+        return kExitFailure;
+    }
+    std::string reason;
+    if (!releaseGroupsRecords(*opened.release, &reason)) {
+        std::fprintf(stderr, "%s: no record can be grouped: %s\n", options.tableDir.c_str(), reason.c_str());
+        return kExitFailure;
+    }
+    const std::string description = serve::describeRelease(options.tableDir, &reason);
+    if (description.empty()) {
+        std::fprintf(stderr, "%s: tables do not load: %s\n", options.tableDir.c_str(), reason.c_str());
+        return kExitFailure;
+    }
+
+    // SIGINT and SIGTERM are taken by one thread that stops the server; the
+    // server's threads, started after this, inherit the blocked mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    serve::GroupService service(opened.release, description);
+    serve::WebServer server(service, options.server);
+    if (!server.bind(&reason)) {
+        std::fprintf(stderr, "%s\n", reason.c_str());
+        return kExitFailure;
+    }
+    std::printf("serving %s on %s with %d threads (Ctrl-C stops)\n", options.tableDir.c_str(),
+                server.address().c_str(), options.server.threads);
+    std::fflush(stdout);
+
+    std::thread signalWatcher([&] {
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+        server.stop();
+    });
+    const bool served = server.serve();
+    pthread_kill(signalWatcher.native_handle(), SIGTERM);  // wakes the watcher when serving ended by itself
+    signalWatcher.join();
+    if (!served) {
+        std::fprintf(stderr, "serving on %s failed\n", server.address().c_str());
+        return kExitFailure;
+    }
+    std::printf("stopped\n");
+    return kExitOk;
+}
+
+}  // namespace
+
+std::function<int()> attachServe(CLI::App& command) {
+    auto options = std::make_shared<ServeOptions>();
+    command.add_option("--tables", options->tableDir, "Folder holding the 22 table files")->required();
+    command.add_option("--host", options->server.host, "Address to listen on")->capture_default_str();
+    command.add_option("--port", options->server.port, "Port to listen on; 0 picks a free one")
+        ->capture_default_str()
+        ->check(CLI::Range(0, 65535));
+    command.add_option("--threads", options->server.threads, "Threads that answer requests, one connection each")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 256));
+    return [options] { return serveRelease(*options); };
+}
+
+}  // namespace drg::cli

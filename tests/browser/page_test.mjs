@@ -1,0 +1,96 @@
+// Opens the web grouper's page in Chromium, fills a stay with the keyboard
+// and the mouse as a person would, groups it and checks what the page shows
+// against what the JSON API answers for the same stay.
+// Usage: node page_test.mjs BASE_URL SCREENSHOT_PATH PROFILE_DIR
+import assert from "node:assert/strict";
+import { chromium } from "playwright-core";
+
+const [base, screenshotPath, profileDir] = process.argv.slice(2);
+
+const stay = {
+  effectiveDate: "20130115", birthDate: "19500312", sex: "M", stayDays: 5, status: 1,
+  diagnoses: ["J15.1", "A41.9", "N18.5"], procedures: ["5-311"],
+};
+const dashed = (d) => `${d.slice(0, 4)}-${d.slice(4, 6)}-${d.slice(6)}`;
+
+async function api(path, body) {
+  const response = await fetch(new URL(path, base), { method: "POST", body: JSON.stringify(body) });
+  assert.equal(response.status, 200, `${path} answered ${response.status}`);
+  return response.json();
+}
+
+const expected = await api("/api/group", stay);
+const expectedLine = (await api("/api/record", stay)).record;
+
+const context = await chromium.launchPersistentContext(profileDir, {
+  executablePath: "/usr/bin/chromium",
+  headless: true,
+  viewport: { width: 1360, height: 1000 },
+  args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync", "--no-proxy-server"],
+});
+const failures = [];
+try {
+  const page = context.pages()[0] ?? await context.newPage();
+  page.on("pageerror", (e) => failures.push(`page error: ${e.message}`));
+  page.on("request", (r) => { if (!r.url().startsWith(base)) failures.push(`request outside the server: ${r.url()}`); });
+  await page.goto(base);
+
+  await page.getByLabel("Date of the stay", { exact: true }).fill(dashed(stay.effectiveDate));
+  await page.getByLabel("Birth date", { exact: true }).fill(dashed(stay.birthDate));
+  await page.getByLabel("Male", { exact: true }).check();
+  await page.getByLabel("Days in hospital", { exact: true }).fill(String(stay.stayDays));
+  await page.getByLabel("Discharge status", { exact: true }).fill(String(stay.status));
+  await page.getByLabel("Principal", { exact: true }).fill(stay.diagnoses[0]);
+  // The second diagnosis first too long, to see the error beside its field.
+  await page.getByRole("button", { name: "Add a diagnosis" }).click();
+  await page.keyboard.type("A41.9XYZ");
+  await page.getByRole("button", { name: "Group this stay" }).click();
+  const error = page.locator("#diagnoses-1-error");
+  await error.waitFor({ state: "visible" });
+  assert.match(await error.textContent(), /^Diagnosis 2 "A41.9XYZ" is longer than the 6 characters/);
+  assert.equal(await page.locator("#diagnoses-1").getAttribute("aria-invalid"), "true");
+  assert.equal(await page.locator("#diagnoses-1").evaluate((e) => e === document.activeElement), true,
+               "the field in error takes the focus");
+
+  // Corrected with the keyboard alone: the focus is in the field.
+  await page.keyboard.press("Control+A");
+  await page.keyboard.type(stay.diagnoses[1]);
+  await page.keyboard.press("Tab");          // its remove button
+  await page.keyboard.press("Tab");          // "Add a diagnosis"
+  await page.keyboard.press("Enter");
+  await page.keyboard.type(stay.diagnoses[2]);
+  await page.getByLabel("Procedure 1", { exact: true }).fill(stay.procedures[0]);
+  await page.keyboard.press("Enter");        // submits the form
+
+  const drg = page.locator("#result-drg");
+  await page.waitForFunction(() => document.querySelector("#result-drg").textContent !== "–");
+  assert.equal(await drg.textContent(), expected.drg);
+  assert.equal(await page.locator("#result-mdc").textContent(), expected.mdc.trim());
+  assert.equal(await page.locator("#result-pccl").textContent(), String(expected.pccl));
+  assert.equal(await page.locator("#diagnoses-1-error").textContent(), "");
+  const mdcLine = `Row ${expected.mdcRow} of ${expected.decisionTable} decides: MDC ${expected.mdc.trim()}`;
+  const explanation = await page.locator("#explanation").innerText();
+  assert.ok(explanation.includes(mdcLine), `the explanation has no line "${mdcLine}"`);
+  await page.waitForFunction((line) => document.querySelector("#built-line").textContent === line, expectedLine);
+  await page.screenshot({ path: screenshotPath, fullPage: true });
+  console.log(`page shows DRG ${expected.drg}; "${mdcLine}"; screenshot ${screenshotPath}`);
+
+  // What was typed is still there after a reload.
+  await page.reload();
+  assert.equal(await page.getByLabel("Diagnosis 3", { exact: true }).inputValue(), stay.diagnoses[2]);
+  assert.equal(await page.getByLabel("Birth date", { exact: true }).inputValue(), dashed(stay.birthDate));
+
+  // The second tab, with the keyboard: a pasted record line groups alike.
+  await page.getByRole("tab", { name: "Stay in plain terms" }).focus();
+  await page.keyboard.press("ArrowRight");
+  assert.equal(await page.getByRole("tab", { name: "Record line" }).getAttribute("aria-selected"), "true");
+  await page.keyboard.press("Tab");
+  await page.keyboard.insertText(expectedLine);
+  await page.keyboard.press("Control+Enter");
+  await page.waitForFunction((want) => document.querySelector("#result-drg").textContent === want, expected.drg);
+} finally {
+  await context.close();
+}
+assert.deepEqual(failures, []);
+console.log("1 passed, 0 failed");

@@ -1,0 +1,297 @@
+// `drg serve` with the sample release over HTTP on a free loopback port: every endpoint, every kind
+// of bad input (the server answers and goes on), results equal to grouping
+// the same lines one by one with the library, and a clean stop on signals.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+#include <random>
+#include <regex>
+
+#include "drg/explain.h"
+#include "drg/grouper.h"
+#include "report/explanation_json.h"
+#include "serve/serve_process.h"
+#include "support/record_builder.h"
+#include "support/test_files.h"
+#include "tools/tool_test_support.h"
+
+#include <sstream>
+
+namespace drg::testing {
+namespace {
+
+using nlohmann::json;
+
+class ServeApi : public ::testing::Test {
+protected:
+    // The bundled sample release, with the codes it knows.
+    static void SetUpTestSuite() {
+        release_ = new TempDir;
+        diagnoses_ = new std::vector<std::string>(sampleCodes("diagnoses.tsv"));
+        procedures_ = new std::vector<std::string>(sampleCodes("procedures.tsv"));
+        const ProcessResult built = runProgram(DRG_TOOL_PATH, release_->path(),
+                                               {"tables", "build", kSampleRelease, release_->path()});
+        ASSERT_EQ(built.exitStatus, 0) << built.err;
+    }
+    static std::vector<std::string> sampleCodes(const std::string& file) {
+        std::vector<std::string> codes;
+        std::istringstream lines(readFile(std::string(kSampleRelease) + "/" + file));
+        std::string line;
+        while (std::getline(lines, line))
+            if (!line.empty() && line[0] != '#' && line.rfind("code\t", 0) != 0) codes.push_back(line.substr(0, line.find('\t')));
+        return codes;
+    }
+    static constexpr const char* kSampleRelease = DRG_SOURCE_DIR "/data/sample-release";
+    static void TearDownTestSuite() {
+        delete release_;
+        delete diagnoses_;
+        delete procedures_;
+    }
+    void SetUp() override {
+        server_ = std::make_unique<ServeProcess>(release_->path(), std::vector<std::string>{"--threads", "3"});
+        ASSERT_GT(server_->port(), 0) << "no address printed: " << server_->firstLine();
+        client_ = std::make_unique<httplib::Client>("127.0.0.1", server_->port());
+        client_->set_read_timeout(30, 0);
+    }
+
+    json postJson(const std::string& path, const std::string& body, int expectedStatus = 200) {
+        const auto res = client_->Post(path.c_str(), body, "application/json");
+        if (!res) {
+            ADD_FAILURE() << "no answer to " << path;
+            return json();
+        }
+        EXPECT_EQ(res->status, expectedStatus) << res->body.substr(0, 300);
+        EXPECT_EQ(res->get_header_value("Content-Type"), "application/json; charset=utf-8");
+        return json::parse(res->body);
+    }
+
+    static TempDir* release_;
+    static std::vector<std::string>*diagnoses_, *procedures_;
+    std::unique_ptr<ServeProcess> server_;
+    std::unique_ptr<httplib::Client> client_;
+};
+TempDir* ServeApi::release_ = nullptr;
+std::vector<std::string>* ServeApi::diagnoses_ = nullptr;
+std::vector<std::string>* ServeApi::procedures_ = nullptr;
+
+TEST_F(ServeApi, HealthPageAndReleaseAsTablesCheckReportsIt) {
+    const auto health = client_->Get("/healthz");
+    ASSERT_TRUE(health);
+    EXPECT_EQ(health->status, 200);
+
+    const struct { const char* path; const char* type; const char* holds; } assets[] = {
+        {"/", "text/html; charset=utf-8", "<title>DRG grouper</title>"},
+        {"/page.css", "text/css; charset=utf-8", ".result-grid"},
+        {"/page.js", "text/javascript; charset=utf-8", "/api/group"},
+    };
+    for (const auto& a : assets) {
+        const auto res = client_->Get(a.path);
+        ASSERT_TRUE(res) << a.path;
+        EXPECT_EQ(res->status, 200) << a.path;
+        EXPECT_EQ(res->get_header_value("Content-Type"), a.type);
+        EXPECT_NE(res->body.find(a.holds), std::string::npos) << a.path;
+        EXPECT_EQ(res->body.find("://"), std::string::npos) << a.path << " refers to another host";
+        EXPECT_EQ(res->get_header_value("Content-Security-Policy"), "default-src 'self'");
+    }
+
+    const auto res = client_->Get("/api/release");
+    ASSERT_TRUE(res);
+    const json release = json::parse(res->body);
+    EXPECT_TRUE(release["groupsRecords"]);
+    const ProcessResult check = runProgram(DRG_TOOL_PATH, release_->path(), {"tables", "check", release_->path()});
+    ASSERT_EQ(check.exitStatus, 0) << check.err;
+    ASSERT_EQ(release["files"].size(), 22u);
+    for (const json& file : release["files"]) {
+        std::string expected = file["file"].get<std::string>();
+        expected += std::string(11 - expected.size(), ' ');
+        std::smatch line;
+        ASSERT_TRUE(std::regex_search(check.out, line, std::regex("\n" + expected + "([^\n]*)\n")))
+            << file["file"];
+        for (const auto& [name, count] : file["counts"].items())
+            EXPECT_NE(line[1].str().find("  " + name + " " + std::to_string(count.get<int64_t>())), std::string::npos)
+                << file["file"] << " " << name;
+        if (!file["inForce"].is_null())
+            EXPECT_NE(line[1].str().find("(in force " + file["inForce"].get<std::string>() + ")"), std::string::npos);
+        else
+            EXPECT_EQ(line[1].str().find("in force"), std::string::npos);
+    }
+}
+
+TEST_F(ServeApi, BadInputGetsItsStatusAndServingGoesOn) {
+    std::string atLimit = R"({"records":[""]})";
+    atLimit.insert(atLimit.size() - 3, std::string((1 << 20) - atLimit.size(), 'x'));
+    const json tooManyDiagnoses = {{"effectiveDate", "20130101"}, {"birthDate", "19500101"}, {"sex", "M"},
+                                   {"diagnoses", std::vector<std::string>(11, "I21.0")}};
+    const json tooManyProcedures = {{"effectiveDate", "20130101"}, {"birthDate", "19500101"}, {"sex", "M"},
+                                    {"procedures", std::vector<std::string>(37, "5-361")}};
+    const struct { const char* method; std::string path, body; int status; std::string field; } cases[] = {
+        {"POST", "/api/group", "{\"record\":", 400, "body"},
+        {"POST", "/api/group", R"({"record":["a"]})", 400, "record"},
+        {"POST", "/api/group", R"({"effectiveDate":"20130101","birthDate":"19500101","sex":"M","weight":3})", 400, "weight"},
+        {"POST", "/api/group", R"({"effectiveDate":"20130101","birthDate":"19500101","sex":"M","diagnoses":["I21.0000"]})", 400, "diagnoses[0]"},
+        {"POST", "/api/group", tooManyDiagnoses.dump(), 400, "diagnoses"},
+        {"POST", "/api/group", tooManyProcedures.dump(), 400, "procedures"},
+        {"POST", "/api/group", R"({"effectiveDate":"20130431","birthDate":"19500101","sex":"M"})", 400, "effectiveDate"},
+        {"POST", "/api/record", R"({"effectiveDate":"20130101","birthDate":"19500101","sex":"W"})", 400, "sex"},
+        {"POST", "/api/record", R"({"stayDays":1e400})", 400, "body"},
+        {"POST", "/api/group", atLimit, 200, ""},
+        {"POST", "/api/group", atLimit + " ", 413, ""},
+        {"GET", "/api/nothing", "", 404, ""},
+        {"GET", "/api/group", "", 405, ""},
+        {"DELETE", "/healthz", "", 405, ""},
+        {"PUT", "/api/release", "{}", 405, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string method = c.method;
+        const httplib::Result res = method == "GET"      ? client_->Get(c.path.c_str())
+                                    : method == "DELETE" ? client_->Delete(c.path.c_str())
+                                    : method == "PUT"    ? client_->Put(c.path.c_str(), c.body, "application/json")
+                                                         : client_->Post(c.path.c_str(), c.body, "application/json");
+        ASSERT_TRUE(res) << c.method << " " << c.path;
+        EXPECT_EQ(res->status, c.status) << c.method << " " << c.path << " " << res->body.substr(0, 200);
+        const json body = json::parse(res->body);
+        if (c.status != 200) {
+            ASSERT_TRUE(body["error"].is_string()) << res->body;
+            EXPECT_FALSE(body["error"].get<std::string>().empty());
+            if (!c.field.empty()) {
+                EXPECT_EQ(body["field"], c.field) << res->body;
+                EXPECT_NE(body["error"].get<std::string>().find(c.field), std::string::npos) << res->body;
+            }
+        }
+        if (c.status == 405) {
+            EXPECT_FALSE(res->get_header_value("Allow").empty());
+        }
+        const auto health = client_->Get("/healthz");
+        ASSERT_TRUE(health) << "no answer after " << c.method << " " << c.path;
+        EXPECT_EQ(health->status, 200);
+    }
+
+    // Bytes that are no HTTP at all, on a connection of their own.
+    const int sock = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(server_->port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string garbage = "\x01\x02 NOT HTTP \xff\r\n\r\n";
+    ASSERT_EQ(write(sock, garbage.data(), garbage.size()), static_cast<ssize_t>(garbage.size()));
+    char reply[200] = {};
+    EXPECT_GT(read(sock, reply, sizeof reply - 1), 0);
+    EXPECT_EQ(std::string(reply).rfind("HTTP/1.1 400", 0), 0u) << reply;
+    close(sock);
+    const auto health = client_->Get("/healthz");
+    ASSERT_TRUE(health);
+    EXPECT_EQ(health->status, 200);
+}
+
+// What the library makes of one line: its explanation object and output line.
+json expectedResult(Worker& worker, const std::string& line, long lineNumber) {
+    Explanation explanation;
+    worker.explainLine(line, explanation);
+    std::string out;
+    GroupResult result;
+    worker.groupLine(line, out, &result);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    EXPECT_EQ(explanation.output, out);
+    json expected = report::explanationJson(explanation, lineNumber);
+    expected["record"] = report::textJson(out);
+    EXPECT_EQ(expected["drg"], result.drg);
+    EXPECT_EQ(expected["pccl"], result.pccl);
+    return expected;
+}
+
+TEST_F(ServeApi, ResultsEqualTheLibraryGroupingEachLineAlone) {
+    std::vector<std::string> lines = generatedRecords(*diagnoses_, *procedures_, 300, 13);
+    lines.insert(lines.end(), {"", "short line", std::string(400, 'q'), "  i21.0 lower case" + std::string(300, ' ')});
+    std::istringstream sample(readFile(DRG_SOURCE_DIR "/data/sample/valtic.in"));
+    for (std::string line; std::getline(sample, line);) lines.push_back(line);
+    OpenedRelease opened = openRelease(release_->path());
+    ASSERT_TRUE(opened.release) << opened.reason;
+    Worker worker(opened.release);
+
+    const json all = postJson("/api/group", json{{"records", lines}}.dump());
+    ASSERT_EQ(all["results"].size(), lines.size());
+    size_t grouped = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const json expected = expectedResult(worker, lines[i], static_cast<long>(i) + 1);
+        EXPECT_EQ(all["results"][i], expected) << "line " << i + 1;
+        grouped += expected["drg"] != "000000";
+        if (i % 10 == 0) {
+            EXPECT_EQ(postJson("/api/group", json{{"record", lines[i]}}.dump()), expectedResult(worker, lines[i], 1));
+        }
+    }
+    EXPECT_GT(grouped, lines.size() / 4) << "too few records reach a DRG to compare much";
+}
+
+TEST_F(ServeApi, StayFieldsGroupAsTheLineTheyDescribe) {
+    std::mt19937 random(5);
+    const auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+    const struct { int year; char male, female; } centuries[] = {{1888, '9', '0'}, {1950, '1', '2'}, {2012, '3', '4'}};
+    OpenedRelease opened = openRelease(release_->path());
+    ASSERT_TRUE(opened.release);
+    Worker worker(opened.release);
+    for (int n = 0; n < 60; ++n) {
+        const auto& century = centuries[pick(3)];
+        const bool male = pick(2) == 0;
+        const std::string birth = std::to_string(century.year) + "0" + std::to_string(1 + pick(9)) + "1" + std::to_string(pick(10));
+        const std::string date = std::to_string(2004 + pick(10)) + "0" + std::to_string(1 + pick(9)) + "2" + std::to_string(pick(9));
+        std::vector<std::string> dx, sg;
+        for (size_t k = 0, count = 1 + pick(5); k < count; ++k) dx.push_back((*diagnoses_)[pick(diagnoses_->size())]);
+        for (size_t k = 0, count = pick(3); k < count; ++k) sg.push_back((*procedures_)[pick(procedures_->size())]);
+        const int stayDays = static_cast<int>(pick(40)), weight = static_cast<int>(pick(2) * pick(4000)),
+                  hours = static_cast<int>(pick(200));
+        const json stay = {{"effectiveDate", date}, {"birthDate", birth}, {"sex", male ? "M" : "F"},
+                           {"stayDays", stayDays}, {"status", 1}, {"birthWeight", weight},
+                           {"ventilationHours", hours}, {"diagnoses", dx}, {"procedures", sg}};
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "%03d", stayDays);
+        RecordBuilder line;
+        line.birthDate(birth.substr(2)).sex(male ? century.male : century.female).date(date).stayDays(digits).status("1");
+        std::snprintf(digits, sizeof digits, "%05d", weight);
+        line.birthWeight(digits);
+        std::snprintf(digits, sizeof digits, "%05d", hours);
+        line.ventilation(digits).diagnoses(dx).procedures(sg);
+
+        EXPECT_EQ(postJson("/api/record", stay.dump())["record"], line.text()) << stay.dump();
+        EXPECT_EQ(postJson("/api/group", stay.dump()), expectedResult(worker, line.text(), 1)) << stay.dump();
+    }
+}
+
+TEST_F(ServeApi, StopsCleanlyOnSigintAndSigtermWithAConnectionOpen) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        ServeProcess server(release_->path());
+        ASSERT_GT(server.port(), 0);
+        httplib::Client idle("127.0.0.1", server.port());
+        idle.set_keep_alive(true);
+        ASSERT_TRUE(idle.Get("/healthz"));
+        EXPECT_EQ(server.stop(signal), 0) << strsignal(signal);
+        EXPECT_EQ(server.laterOutput(), "stopped\n");
+    }
+}
+
+TEST_F(ServeApi, RefusesToStartWithAClearLine) {
+    TempDir empty;
+    const struct { std::vector<std::string> args; int status; const char* says; } cases[] = {
+        {{"serve"}, 2, "--tables"},
+        {{"serve", "--tables", release_->path(), "--port", "70000"}, 2, "--port"},
+        {{"serve", "--tables", release_->path(), "--threads", "0"}, 2, "--threads"},
+        {{"serve", "--tables", empty.path(), "--port", "0"}, 1, "tables do not load"},
+        {{"serve", "--tables", release_->path(), "--port", std::to_string(server_->port())}, 1, "cannot listen"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"10", DRG_TOOL_PATH};  // a server that does start is ended
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult run = runProgram("/usr/bin/timeout", empty.path(), args);
+        EXPECT_EQ(run.exitStatus, c.status) << c.args.back() << ": " << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace drg::testing

@@ -1,0 +1,16 @@
+# Writes the page's files into a C++ source as raw string literals.
+# Usage: cmake -DPAGE_DIR=<dir> -DOUTPUT=<file.cc> -P embed_assets.cmake
+set(text "// Generated from tools/serve/page/ at build time.\n#include \"serve/web_assets.h\"\n\nnamespace drg::serve {\n")
+foreach(pair "kPageHtml;index.html" "kPageCss;page.css" "kPageJs;page.js")
+  list(GET pair 0 name)
+  list(GET pair 1 file)
+  file(READ "${PAGE_DIR}/${file}" content)
+  string(FIND "${content}" ")drg_page\"" clash)
+  if(NOT clash EQUAL -1)
+    message(FATAL_ERROR "${file} holds the literal's closing sequence")
+  endif()
+  string(APPEND text "extern const std::string_view ${name} = R\"drg_page(${content})drg_page\";\n")
+endforeach()
+string(APPEND text "}  // namespace drg::serve\n")
+file(WRITE "${OUTPUT}.tmp" "${text}")
+file(COPY_FILE "${OUTPUT}.tmp" "${OUTPUT}" ONLY_IF_DIFFERENT)

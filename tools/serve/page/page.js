@@ -1,0 +1,441 @@
+"use strict";
+// The web grouper's page: reads a stay from the fields or a pasted record
+// line, asks the server to group it and shows the result and how it came
+// about. The server builds and checks the record line; the page only
+// shows what it answers, next to the field it names.
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const STORE_KEY = "drg-grouper-page";
+  const CODE_LIMITS = { diagnoses: 10, procedures: 36 };
+  const NUMBER_FIELDS = ["stayDays", "status", "birthWeight", "ventilationHours"];
+  const LABELS = {
+    effectiveDate: "Date of the stay", birthDate: "Birth date", sex: "Sex", stayDays: "Days in hospital",
+    status: "Discharge status", birthWeight: "Birth weight", ventilationHours: "Ventilation hours",
+    diagnoses: "Diagnoses", procedures: "Procedures", record: "Record line",
+  };
+  const touched = new Set();
+  let lineTimer = 0;
+  let lineRequest = 0;
+
+  // ---- small helpers -------------------------------------------------
+  function el(tag, attrs, ...children) {
+    const node = document.createElement(tag);
+    for (const [key, value] of Object.entries(attrs || {})) {
+      if (key === "class") node.className = value;
+      else node.setAttribute(key, value);
+    }
+    for (const child of children.flat(Infinity)) {
+      if (child === null || child === undefined || child === false) continue;
+      node.append(child instanceof Node ? child : String(child));
+    }
+    return node;
+  }
+  const code = (text) => el("code", null, text);
+
+  function codeLabel(kind, index) {
+    if (kind === "diagnoses") return index === 0 ? "Principal" : `Diagnosis ${index + 1}`;
+    return `Procedure ${index + 1}`;
+  }
+
+  function labelOf(field) {
+    const m = /^(diagnoses|procedures)\[(\d+)\]$/.exec(field);
+    if (m) return m[1] === "diagnoses" && m[2] === "0" ? "Principal diagnosis" : codeLabel(m[1], Number(m[2]));
+    return LABELS[field] || field;
+  }
+
+  // The server's messages begin with the field's JSON name; the page says it plainly.
+  function plainMessage(field, message) {
+    return field && message.startsWith(field) ? labelOf(field) + message.slice(field.length) : message;
+  }
+
+  function inputOf(field) {
+    const m = /^(diagnoses|procedures)\[(\d+)\]$/.exec(field);
+    return $(m ? `${m[1]}-${m[2]}` : field);
+  }
+
+  function errorSlotOf(field) {
+    const m = /^(diagnoses|procedures)\[(\d+)\]$/.exec(field);
+    return $(m ? `${m[1]}-${m[2]}-error` : `${field}-error`);
+  }
+
+  async function postJson(path, body) {
+    try {
+      const response = await fetch(path, {
+        method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify(body),
+      });
+      return { status: response.status, body: await response.json() };
+    } catch (e) {
+      return { status: 0, body: { error: "The server did not answer (" + e.message + ")." } };
+    }
+  }
+
+  const formatDate = (n) => {
+    const s = String(n).padStart(8, "0");
+    return `${s.slice(0, 4)}-${s.slice(4, 6)}-${s.slice(6, 8)}`;
+  };
+  // A row's validity in words; 0 and 99991231 are the open ends.
+  const validity = (from, to) => {
+    if (from <= 0 && to >= 99991231) return "on stays of any date";
+    if (from <= 0) return `on stays until ${formatDate(to)}`;
+    if (to >= 99991231) return `on stays from ${formatDate(from)} on`;
+    return `on stays from ${formatDate(from)} to ${formatDate(to)}`;
+  };
+  const dateDigits = (value) => value.replaceAll("-", "");
+  const list = (items) => items.join(", ");
+
+  // ---- the code rows -------------------------------------------------
+  function codeValues(kind) {
+    return Array.from($(`${kind}-rows`).querySelectorAll("input"), (input) => input.value);
+  }
+
+  function renderCodeRows(kind, values, focusIndex) {
+    const rows = $(`${kind}-rows`);
+    rows.replaceChildren();
+    values.forEach((value, index) => {
+      const id = `${kind}-${index}`;
+      const input = el("input", {
+        type: "text", id, autocomplete: "off", spellcheck: "false", "aria-describedby": `${id}-error`,
+      });
+      input.value = value;
+      const remove = el("button", {
+        type: "button", class: "remove", "aria-label": `Remove ${labelOf(`${kind}[${index}]`).toLowerCase()}`,
+        title: "Remove",
+      }, "×");
+      remove.addEventListener("click", () => removeCodeRow(kind, index));
+      rows.append(el("li", { class: "code-row" },
+        el("label", { for: id }, codeLabel(kind, index)), input, remove, el("p", { class: "error", id: `${id}-error` })));
+    });
+    $(kind === "diagnoses" ? "add-diagnosis" : "add-procedure").disabled = values.length >= CODE_LIMITS[kind];
+    if (focusIndex !== undefined) $(`${kind}-${Math.min(focusIndex, values.length - 1)}`)?.focus();
+  }
+
+  function addCodeRow(kind) {
+    const values = codeValues(kind);
+    if (values.length >= CODE_LIMITS[kind]) return;
+    values.push("");
+    renderCodeRows(kind, values, values.length - 1);
+    save();
+  }
+
+  function removeCodeRow(kind, index) {
+    const values = codeValues(kind);
+    values.splice(index, 1);
+    if (values.length === 0) values.push("");
+    renderCodeRows(kind, values, index);
+    touched.add(kind);
+    save();
+    scheduleLine();
+  }
+
+  // ---- reading and keeping what was typed ----------------------------
+  function readStay() {
+    const stay = { effectiveDate: dateDigits($("effectiveDate").value), birthDate: dateDigits($("birthDate").value) };
+    const sex = document.querySelector('input[name="sex"]:checked');
+    if (sex) stay.sex = sex.value;
+    for (const name of NUMBER_FIELDS) {
+      const input = $(name);
+      if (input.validity.badInput) stay[name] = "?";
+      else if (input.value.trim() !== "") stay[name] = Number(input.value);
+    }
+    for (const kind of ["diagnoses", "procedures"]) {
+      const values = codeValues(kind);
+      while (values.length && values[values.length - 1].trim() === "") values.pop();
+      stay[kind] = values;
+    }
+    return stay;
+  }
+
+  function save() {
+    const sex = document.querySelector('input[name="sex"]:checked');
+    const kept = {
+      tab: $("tab-line").getAttribute("aria-selected") === "true" ? "line" : "fields",
+      effectiveDate: $("effectiveDate").value, birthDate: $("birthDate").value, sex: sex ? sex.value : "",
+      diagnoses: codeValues("diagnoses"), procedures: codeValues("procedures"), record: $("record").value,
+    };
+    for (const name of NUMBER_FIELDS) kept[name] = $(name).value;
+    try { localStorage.setItem(STORE_KEY, JSON.stringify(kept)); } catch (e) { /* private mode: keep nothing */ }
+  }
+
+  function restore() {
+    let kept = {};
+    try { kept = JSON.parse(localStorage.getItem(STORE_KEY) || "{}") || {}; } catch (e) { kept = {}; }
+    for (const name of ["effectiveDate", "birthDate", "record", ...NUMBER_FIELDS])
+      if (typeof kept[name] === "string") $(name).value = kept[name];
+    for (const radio of document.querySelectorAll('input[name="sex"]')) radio.checked = radio.value === kept.sex;
+    for (const kind of ["diagnoses", "procedures"]) {
+      const values = Array.isArray(kept[kind]) ? kept[kind].filter((v) => typeof v === "string") : [];
+      renderCodeRows(kind, values.length ? values.slice(0, CODE_LIMITS[kind]) : [""]);
+    }
+    selectTab(kept.tab === "line" ? "tab-line" : "tab-fields", false);
+  }
+
+  // ---- errors next to their fields -----------------------------------
+  function clearErrors(form, formErrorId) {
+    for (const slot of form.querySelectorAll(".error")) slot.textContent = "";
+    for (const input of form.querySelectorAll("[aria-invalid]")) input.removeAttribute("aria-invalid");
+    $(formErrorId).hidden = true;
+  }
+
+  // Shows each error next to its field; only fields in `only` when given.
+  // Gives the first field shown, to take the focus.
+  function showErrors(errors, formErrorId, only) {
+    let first = null;
+    const loose = [];
+    for (const { field, error } of errors) {
+      if (only && !only(field)) continue;
+      const slot = errorSlotOf(field);
+      if (!slot) { loose.push(plainMessage(field, error)); continue; }
+      slot.textContent = plainMessage(field, error);
+      const input = inputOf(field);
+      if (input) input.setAttribute("aria-invalid", "true");
+      first = first || input || slot;
+    }
+    if (loose.length) {
+      $(formErrorId).textContent = loose.join(" ");
+      $(formErrorId).hidden = false;
+    }
+    return first;
+  }
+
+  const errorsOf = (body) => body.errors || [{ field: body.field || "", error: body.error || "The request failed." }];
+  const touchedField = (field) => touched.has(field.replace(/\[\d+\]$/, "")) || touched.has(field);
+
+  // ---- the record line, built by the server as the user types ---------
+  function scheduleLine() {
+    clearTimeout(lineTimer);
+    lineTimer = setTimeout(refreshLine, 250);
+  }
+
+  async function refreshLine(showAll) {
+    const request = ++lineRequest;
+    const reply = await postJson("/api/record", readStay());
+    if (request !== lineRequest) return null;  // a newer one is under way
+    const target = $("built-line");
+    clearErrors($("stay-form"), "stay-form-error");
+    if (reply.status === 200) {
+      target.textContent = reply.body.record;
+      target.classList.remove("is-placeholder");
+      return null;
+    }
+    target.textContent = "The line appears once the fields marked above are right.";
+    target.classList.add("is-placeholder");
+    return showErrors(errorsOf(reply.body), "stay-form-error", showAll ? null : touchedField);
+  }
+
+  async function copyLine() {
+    const text = $("built-line").classList.contains("is-placeholder") ? "" : $("built-line").textContent;
+    const status = $("copy-status");
+    if (!text) { status.textContent = "Nothing to copy yet"; return; }
+    try {
+      await navigator.clipboard.writeText(text);
+      status.textContent = "Copied";
+    } catch (e) {
+      const range = document.createRange();
+      range.selectNodeContents($("built-line"));
+      const selection = getSelection();
+      selection.removeAllRanges();
+      selection.addRange(range);
+      status.textContent = "Selected: press Ctrl+C";
+    }
+    setTimeout(() => { status.textContent = ""; }, 2500);
+  }
+
+  // ---- grouping ------------------------------------------------------
+  async function groupStay(event) {
+    event.preventDefault();
+    for (const name of Object.keys(LABELS)) touched.add(name);
+    save();
+    clearTimeout(lineTimer);
+    const stay = readStay();
+    const [reply] = await Promise.all([postJson("/api/group", stay), refreshLine(true)]);
+    if (reply.status === 200) { showResult(reply.body); return; }
+    // The same rules refused the stay as the line: every error by its field, the focus on the first.
+    clearErrors($("stay-form"), "stay-form-error");
+    const first = showErrors(errorsOf(reply.body), "stay-form-error");
+    if (first) first.focus();
+  }
+
+  async function groupLine(event) {
+    event.preventDefault();
+    save();
+    const form = $("line-form");
+    clearErrors(form, "line-form-error");
+    const reply = await postJson("/api/group", { record: $("record").value });
+    if (reply.status === 200) { showResult(reply.body); return; }
+    const first = showErrors(errorsOf(reply.body), "line-form-error");
+    if (first) first.focus();
+  }
+
+  // ---- the result and how it came about ------------------------------
+  function slotName(slot) {
+    if (slot === 1) return "principal";
+    return slot <= 10 ? `diagnosis ${slot}` : `procedure ${slot - 10}`;
+  }
+
+  function summaryOf(r) {
+    if (r.status !== "grouped") return "The release refused the record: its conditions do not fit the grouper.";
+    if (r.mdcRow === null) return "No decision row fits the principal diagnosis: the stay has no MDC and no DRG.";
+    if (r.adrgRow === null) return `MDC ${r.mdc.trim()} found, but no ADRG row fits: the stay has no DRG.`;
+    return `Grouped into DRG ${r.drg} with patient complexity level ${r.pccl}.`;
+  }
+
+  function passSection(title, pass, table, gives) {
+    const body = [];
+    if (!pass.ran) {
+      body.push(el("p", null, "Not searched: the step before it found nothing."));
+    } else if (pass.row === null) {
+      body.push(el("p", null, `No row from ${pass.firstRow} to ${pass.endRow - 1} of `, code(table),
+        ` fits this stay, so it has no ${gives}.`));
+    } else {
+      const result = gives === "MDC" ? pass.givesMdc.trim() : pass.givesAdrg;
+      body.push(el("p", null, `Row ${pass.row} of `, code(table), ` decides: ${gives} `, el("strong", null, result),
+        ` (the first fitting row of ${pass.firstRow} to ${pass.endRow - 1}).`));
+      const needs = [];
+      if (pass.mustHold.length) needs.push(`conditions ${list(pass.mustHold)} raised`);
+      if (pass.mustNotHold.length) needs.push(`none of ${list(pass.mustNotHold)}`);
+      body.push(el("p", null, `It asks for ${needs.length ? needs.join(" and ") : "nothing"}, `
+        + `${validity(pass.validFrom, pass.validTo)}.`));
+    }
+    return el("section", null, el("h3", null, title), body);
+  }
+
+  function explanationOf(r) {
+    const f = r.fields;
+    const sections = [];
+    sections.push(el("section", null, el("h3", null, "The stay as read"),
+      el("dl", { class: "facts" },
+        el("dt", null, "Date of the stay"), el("dd", null, formatDate(f.effectiveDate)),
+        el("dt", null, "Age"), el("dd", null, `${f.ageYears} years (${f.ageDays} days)`),
+        el("dt", null, "Sex"), el("dd", null, `${f.sexDigit % 2 !== 0 ? "male" : "female"} (column 14 holds ${f.sexDigit})`),
+        el("dt", null, "Days in hospital"), el("dd", null, f.stayDays),
+        el("dt", null, "Discharge status"), el("dd", null, f.status),
+        el("dt", null, "Birth weight"), el("dd", null, `${f.birthWeight} g`),
+        el("dt", null, "Ventilation"), el("dd", null, `${f.ventilationHours} hours`),
+        el("dt", null, "Tables in force"),
+        el("dd", null, "decisions ", code(r.decisionTable), ", levels ", code(r.levelTable), ", exclusions ",
+          code(r.exclusionTable)))));
+
+    const codeRows = r.codes.map((c) => el("tr", null,
+      el("td", null, slotName(c.slot)), el("td", null, code(c.text)),
+      el("td", null, c.repeatOf !== null ? el("span", { class: "tag" }, `repeats slot ${c.repeatOf}, counted once`)
+        : c.found ? el("span", { class: "tag found" }, "found") : el("span", { class: "tag missing" }, "not in the release"))));
+    sections.push(el("section", null, el("h3", null, "Codes found"),
+      codeRows.length ? el("table", { class: "trace" }, el("thead", null, el("tr", null,
+        el("th", null, "Slot"), el("th", null, "Code"), el("th", null, "In the release"))), el("tbody", null, codeRows))
+        : el("p", null, "The record holds no code."),
+      r.daggerAsteriskExchanged ? el("p", null, "The principal diagnosis traded places with its asterisk partner.") : null));
+
+    sections.push(el("section", null, el("h3", null, "Conditions raised"),
+      r.raised.length ? el("ul", null, r.raised.map((c) => el("li", null, el("strong", null, `Condition ${c.condition}`),
+        c.derived ? `: derived, ${c.rule}` : [": from ", c.sources.map((s, i) => [i ? ", " : "", code(s.code),
+          ` (${slotName(s.slot)})`])])))
+        : el("p", null, "No condition was raised.")));
+
+    sections.push(passSection("Major diagnostic category", r.mdcPass, r.decisionTable, "MDC"));
+    sections.push(passSection("Adjacent DRG", r.adrgPass, r.decisionTable, "ADRG"));
+
+    if (r.refinement) {
+      const rf = r.refinement;
+      sections.push(el("section", null, el("h3", null, "Refinement by age and date"), el("p", null,
+        rf.row === null ? `No refinement row fits; the suffix stays ${rf.suffix}, giving `
+          : `Refinement row ${rf.row} gives the suffix ${rf.suffix}: `, code(rf.refinedCode), ".")));
+    }
+
+    if (r.adrgRow !== null) {
+      const levelRows = r.levelDetails.map((d) => el("tr", null,
+        el("td", null, slotName(d.slot)), el("td", null, code(d.code)), el("td", null, d.level),
+        el("td", null, el("strong", null, d.finalLevel)), el("td", null, d.clearedBy || "kept")));
+      sections.push(el("section", null, el("h3", null, "Secondary diagnoses"),
+        levelRows.length ? el("table", { class: "trace" }, el("thead", null, el("tr", null,
+          el("th", null, "Slot"), el("th", null, "Code"), el("th", null, "Level"), el("th", null, "Counted"),
+          el("th", null, "Rule that cleared it"))), el("tbody", null, levelRows))
+          : el("p", null, "There is no secondary diagnosis.")));
+      sections.push(el("section", null, el("h3", null, "Patient complexity (PCCL)"),
+        el("p", null, `The weighted sum of the counted levels is ${Number(r.weightedLevelSum).toFixed(2)}, `
+          + `which gives PCCL ${r.pccl}.`),
+        el("p", null, r.splitRow === null ? "No split row applies to the refined code; "
+          : `Split row ${r.splitRow} gives the last character for this PCCL; `, "the DRG is ", code(r.drg), ".")));
+    }
+
+    const ruler = Array.from({ length: Math.max(1, Math.ceil(r.record.length / 61)) }, (_, i) => i * 61).join("\n");
+    sections.push(el("section", null, el("h3", null, "The grouped record line"),
+      el("p", { class: "hint" }, "Columns 283 to 304 hold the result: MDC, ADRG, PCCL, DRG and the version date."),
+      el("div", { class: "line-box" }, el("pre", { class: "line-ruler", "aria-hidden": "true" }, ruler),
+        el("pre", { class: "record-text", tabindex: "0", "aria-label": "Grouped record line" }, r.record))));
+    return sections;
+  }
+
+  function showResult(r) {
+    const grouped = r.status === "grouped" && r.drg !== "000000";
+    $("result").className = "result " + (grouped ? "is-grouped" : "is-ungrouped");
+    $("result-summary").textContent = summaryOf(r);
+    $("result-drg").textContent = r.drg;
+    $("result-mdc").textContent = r.mdc.trim();
+    $("result-adrg").textContent = r.adrg;
+    $("result-pccl").textContent = r.pccl;
+    const explanation = $("explanation");
+    explanation.replaceChildren(...explanationOf(r));
+    explanation.hidden = false;
+    $("result").scrollIntoView({ block: "nearest" });
+  }
+
+  // ---- tabs ----------------------------------------------------------
+  function selectTab(id, focus) {
+    for (const tab of document.querySelectorAll('[role="tab"]')) {
+      const selected = tab.id === id;
+      tab.setAttribute("aria-selected", String(selected));
+      tab.tabIndex = selected ? 0 : -1;
+      $(tab.getAttribute("aria-controls")).hidden = !selected;
+      if (selected && focus) tab.focus();
+    }
+  }
+
+  function onTabKey(event) {
+    const tabs = Array.from(document.querySelectorAll('[role="tab"]'));
+    const at = tabs.indexOf(event.currentTarget);
+    let next = -1;
+    if (event.key === "ArrowRight") next = (at + 1) % tabs.length;
+    else if (event.key === "ArrowLeft") next = (at - 1 + tabs.length) % tabs.length;
+    else if (event.key === "Home") next = 0;
+    else if (event.key === "End") next = tabs.length - 1;
+    if (next < 0) return;
+    event.preventDefault();
+    selectTab(tabs[next].id, true);
+    save();
+  }
+
+  // ---- wiring --------------------------------------------------------
+  function start() {
+    restore();
+    for (const tab of document.querySelectorAll('[role="tab"]')) {
+      tab.addEventListener("click", () => { selectTab(tab.id, true); save(); });
+      tab.addEventListener("keydown", onTabKey);
+    }
+    const stayForm = $("stay-form");
+    stayForm.addEventListener("submit", groupStay);
+    stayForm.addEventListener("input", () => { save(); scheduleLine(); });
+    stayForm.addEventListener("change", (event) => {
+      const m = /^(diagnoses|procedures)-\d+$/.exec(event.target.id);
+      touched.add(m ? m[1] : event.target.name || event.target.id);
+      save();
+      scheduleLine();
+    });
+    $("line-form").addEventListener("submit", groupLine);
+    $("record").addEventListener("input", save);
+    for (const form of [stayForm, $("line-form")]) {
+      form.addEventListener("keydown", (event) => {
+        if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) { event.preventDefault(); form.requestSubmit(); }
+      });
+    }
+    $("add-diagnosis").addEventListener("click", () => addCodeRow("diagnoses"));
+    $("add-procedure").addEventListener("click", () => addCodeRow("procedures"));
+    $("copy-built-line").addEventListener("click", copyLine);
+    refreshLine(false);
+    fetch("/api/release").then((r) => r.json()).then((release) => {
+      const name = release.directory.split("/").filter(Boolean).pop() || release.directory;
+      $("release-line").textContent = `Release ${name}: ${release.files.length} table files loaded`;
+    }).catch(() => {});
+  }
+
+  start();
+})();

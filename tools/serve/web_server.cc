@@ -1,0 +1,158 @@
+#include "serve/web_server.h"
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "serve/web_assets.h"
+
+namespace drg::serve {
+namespace {
+
+constexpr const char* kJson = "application/json; charset=utf-8";
+
+struct Route {
+    const char* path;
+    const char* allowed;  // the one method that the path answers
+};
+
+constexpr Route kRoutes[] = {
+    {"/", "GET"},         {"/page.css", "GET"},   {"/page.js", "GET"}, {"/api/group", "POST"},
+    {"/api/record", "POST"}, {"/api/release", "GET"}, {"/healthz", "GET"},
+};
+
+void answer(httplib::Response& res, const Reply& reply) {
+    res.status = reply.status;
+    res.set_content(reply.body, kJson);
+}
+
+std::string defaultErrorText(const httplib::Request& req, int status) {
+    switch (status) {
+    case 400: return "the request is not one this server understands";
+    case 404: return "no such path: " + req.path;
+    case 405: return req.method + " is not allowed on " + req.path;
+    case 413: return "the request body is larger than " + std::to_string(kMaxBodyBytes) + " bytes (1 MiB)";
+    case 414: return "the request path is too long";
+    default: return "the request failed with status " + std::to_string(status);
+    }
+}
+
+}  // namespace
+
+struct WebServer::Http {
+    httplib::Server server;
+    std::atomic<bool> stopping{false}, listening{false}, finished{false};
+};
+
+WebServer::WebServer(GroupService& service, ServerOptions options)
+    : http_(std::make_unique<Http>()), options_(std::move(options)) {
+    httplib::Server& s = http_->server;
+    const size_t threads = static_cast<size_t>(options_.threads < 1 ? 1 : options_.threads);
+    s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    s.set_payload_max_length(kMaxBodyBytes);
+    s.set_keep_alive_max_count(100000);
+    s.set_keep_alive_timeout(2);  // an idle connection gives its thread back soon
+    s.set_tcp_nodelay(true);
+    // Address reuse only: the library's default also shares the port with any
+    // other server that binds it, which would split the requests between them.
+    s.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+
+    const auto asset = [](const char* type, std::string_view content) {
+        return [type, content](const httplib::Request&, httplib::Response& res) {
+            res.set_content(content.data(), content.size(), type);
+            res.set_header("Cache-Control", "no-cache");
+            // The page loads nothing from anywhere but this server.
+            res.set_header("Content-Security-Policy", "default-src 'self'");
+            res.set_header("X-Content-Type-Options", "nosniff");
+        };
+    };
+    s.Get("/", asset("text/html; charset=utf-8", kPageHtml));
+    s.Get("/page.css", asset("text/css; charset=utf-8", kPageCss));
+    s.Get("/page.js", asset("text/javascript; charset=utf-8", kPageJs));
+    s.Post("/api/group", [&service](const httplib::Request& req, httplib::Response& res) {
+        answer(res, service.group(req.body));
+    });
+    s.Post("/api/record", [&service](const httplib::Request& req, httplib::Response& res) {
+        answer(res, service.recordLine(req.body));
+    });
+    s.Get("/api/release", [&service](const httplib::Request&, httplib::Response& res) {
+        res.set_content(service.releaseDescription(), kJson);
+    });
+    s.Get("/healthz", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("{\"status\":\"ok\"}", kJson);
+    });
+
+    // Every other method on a known path: 405 with the one that is allowed.
+    for (const Route& route : kRoutes) {
+        const std::string allowed = route.allowed;
+        const auto refuse = [allowed](const httplib::Request&, httplib::Response& res) {
+            res.status = 405;
+            res.set_header("Allow", allowed);
+        };
+        if (allowed != "GET") s.Get(route.path, refuse);
+        if (allowed != "POST") s.Post(route.path, refuse);
+        s.Put(route.path, refuse);
+        s.Patch(route.path, refuse);
+        s.Delete(route.path, refuse);
+        s.Options(route.path, refuse);
+    }
+
+    // The library calls this for every status from 400 on; answers that
+    // already carry their own JSON are left as they are.
+    s.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
+        if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+        res.set_content(errorBody(defaultErrorText(req, res.status)), kJson);
+        return httplib::Server::HandlerResponse::Handled;
+    }));
+    s.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+        res.status = 500;
+        res.set_content(errorBody("the server failed to answer this request"), kJson);
+    });
+}
+
+WebServer::~WebServer() = default;
+
+bool WebServer::bind(std::string* problem) {
+    httplib::Server& s = http_->server;
+    if (options_.port == 0) {
+        port_ = s.bind_to_any_port(options_.host);
+    } else if (s.bind_to_port(options_.host, options_.port)) {
+        port_ = options_.port;
+    }
+    if (port_ <= 0) {
+        if (problem)
+            *problem = "cannot listen on " + options_.host + " port " + std::to_string(options_.port) +
+                       " (address in use, or no such local address)";
+        return false;
+    }
+    return true;
+}
+
+std::string WebServer::address() const {
+    const bool ipv6 = options_.host.find(':') != std::string::npos;
+    return "http://" + (ipv6 ? "[" + options_.host + "]" : options_.host) + ":" + std::to_string(port_) + "/";
+}
+
+bool WebServer::serve() {
+    http_->listening = true;
+    bool served = true;
+    if (!http_->stopping) served = http_->server.listen_after_bind();
+    http_->finished = true;
+    return served;
+}
+
+void WebServer::stop() {
+    http_->stopping = true;
+    if (!http_->listening) return;  // serve() will see `stopping` and not start
+    // stop() only takes effect once the library runs its accept loop.
+    while (!http_->server.is_running() && !http_->finished)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    http_->server.stop();
+}
+
+}  // namespace drg::serve
