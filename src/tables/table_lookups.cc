@@ -163,7 +163,9 @@ namespace {
 std::vector<PackedCodeEntry> packCodeEntries(const TableSet& tables) {
     const CodeConditionTable& code = tables.codeConditions;
     const ConditionTable& kinds = tables.conditions;
-    std::vector<PackedCodeEntry> packed(code.entryCondition.size());
+    const size_t entries =
+        std::min({code.entryCondition.size(), code.entryValidFrom.size(), code.entryValidTo.size()});
+    std::vector<PackedCodeEntry> packed(entries);
     for (size_t k = 0; k < packed.size(); ++k) {
         const int c = code.entryCondition[k];
         PackedCodeEntry& e = packed[k];

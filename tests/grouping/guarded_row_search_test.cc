@@ -29,7 +29,7 @@ DecisionTable randomTable(std::mt19937& rng, int rows) {
     table.rowEnd = {static_cast<int16_t>(rows)};
     for (int r = 0; r < rows; ++r) {
         // Open rows, dated rows, and rows valid on one day only.
-        const unsigned dating = rng() % 6;
+        const auto dating = rng() % 6;
         table.rowValidFrom.push_back(dating < 3 ? 0 : dating < 5 ? 20100101 : 20120615);
         table.rowValidTo.push_back(dating < 3 ? 99991231 : dating < 5 ? 20111231 : 20120615);
         // Mostly sparse rows; empty places (0) anywhere, including before a guard.
