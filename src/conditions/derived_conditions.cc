@@ -1,5 +1,7 @@
 #include "conditions/derived_conditions.h"
 
+#include <bit>
+#include <cstdint>
 #include <initializer_list>
 
 #include "conditions/code_conditions.h"
@@ -49,60 +51,59 @@ void deriveConditions(ClaimState& state) {
     const SlotsWith357 with357(state);
     auto procedureWithout = [&](int absent) { return with357.anyWithout(f, absent); };
 
-    // Indexed by condition number minus 782; 853 is handled apart.
-    bool holds[42] = {
-        /*782*/ hits(602) + hits(603) >= 2,
-        /*783*/ hits(621) >= 2,
-        /*784*/ hits(387) >= 2,
-        /*785*/ hits(398) >= 2,
-        /*786*/ hits(403) >= 2,
-        /*787*/ hits(408) >= 2,
+    // Bit n - 782 for each of 782..823 whose rule holds; 853 is handled apart.
+    auto rule = [](int n, bool holds) { return static_cast<uint64_t>(holds) << (n - 782); };
+    uint64_t holds =
+        rule(782, hits(602) + hits(603) >= 2) |
+        rule(783, hits(621) >= 2) |
+        rule(784, hits(387) >= 2) |
+        rule(785, hits(398) >= 2) |
+        rule(786, hits(403) >= 2) |
+        rule(787, hits(408) >= 2) |
         // 388 and 390 are not part of this group.
-        /*788*/ flagsSet(f, {389, 391, 392, 393, 394, 395, 396, 397}) >= 2,
-        /*789*/ flagsSet(f, {399, 400, 401, 402}) >= 2,
-        /*790*/ flagsSet(f, {404, 405, 406, 407}) >= 2,
-        /*791*/ flagsSet(f, {409, 410, 411, 412}) >= 2,
-        /*792*/ weight >= 1000 && weight <= 1499,
-        /*793*/ weight >= 1500 && weight <= 1999,
-        /*794*/ weight >= 2000 && weight <= 2499,
-        /*795*/ weight >= 750 && weight <= 999,
-        /*796*/ weight < 1250,
-        /*797*/ weight >= 1 && weight <= 749,
-        /*798*/ weight >= 2500,
-        /*799*/ state.ageDays > 27,
-        /*800*/ state.ageYears > 0,
-        /*801*/ flagsSet(f, {13, 428}) >= 1,
-        /*802*/ state.stayDays < 3,
-        /*803*/ state.stayDays < 5,
-        /*804*/ state.stayDays == 1,
+        rule(788, flagsSet(f, {389, 391, 392, 393, 394, 395, 396, 397}) >= 2) |
+        rule(789, flagsSet(f, {399, 400, 401, 402}) >= 2) |
+        rule(790, flagsSet(f, {404, 405, 406, 407}) >= 2) |
+        rule(791, flagsSet(f, {409, 410, 411, 412}) >= 2) |
+        rule(792, weight >= 1000 && weight <= 1499) |
+        rule(793, weight >= 1500 && weight <= 1999) |
+        rule(794, weight >= 2000 && weight <= 2499) |
+        rule(795, weight >= 750 && weight <= 999) |
+        rule(796, weight < 1250) |
+        rule(797, weight >= 1 && weight <= 749) |
+        rule(798, weight >= 2500) |
+        rule(799, state.ageDays > 27) |
+        rule(800, state.ageYears > 0) |
+        rule(801, flagsSet(f, {13, 428}) >= 1) |
+        rule(802, state.stayDays < 3) |
+        rule(803, state.stayDays < 5) |
+        rule(804, state.stayDays == 1) |
         // 744 is not among the procedure tests.
-        /*805*/ procedureWithout(743),
-        /*806*/ procedureWithout(745),
-        /*807*/ procedureWithout(746),
-        /*808*/ procedureWithout(747),
-        /*809*/ procedureWithout(748),
-        /*810*/ flagsSet(f, {15, 39, 753}) >= 1,
-        /*811*/ flagsSet(f, {17, 40, 755}) >= 1,
-        /*812*/ flagsSet(f, {19, 41, 757}) >= 1,
-        /*813*/ procedureWithout(759),
-        /*814*/ procedureWithout(358),
-        /*815*/ procedureWithout(359),
-        /*816*/ status == 2 || status == 3,
-        /*817*/ status == 2 || status == 3 || status == 4,
-        /*818*/ status == 4,
-        /*819*/ state.sexDigit % 2 != 0,
-        /*820*/ hours > 24,
-        /*821*/ hours > 95,
-        /*822*/ state.ageYears < 0,
-        /*823*/ weight <= 0,
-    };
+        rule(805, procedureWithout(743)) |
+        rule(806, procedureWithout(745)) |
+        rule(807, procedureWithout(746)) |
+        rule(808, procedureWithout(747)) |
+        rule(809, procedureWithout(748)) |
+        rule(810, flagsSet(f, {15, 39, 753}) >= 1) |
+        rule(811, flagsSet(f, {17, 40, 755}) >= 1) |
+        rule(812, flagsSet(f, {19, 41, 757}) >= 1) |
+        rule(813, procedureWithout(759)) |
+        rule(814, procedureWithout(358)) |
+        rule(815, procedureWithout(359)) |
+        rule(816, status == 2 || status == 3) |
+        rule(817, status == 2 || status == 3 || status == 4) |
+        rule(818, status == 4) |
+        rule(819, state.sexDigit % 2 != 0) |
+        rule(820, hours > 24) |
+        rule(821, hours > 95) |
+        rule(822, state.ageYears < 0) |
+        rule(823, weight <= 0);
     const bool holds853 = hits(603) + hits(850) >= 2;
 
-    for (int n = 782; n <= 823; ++n) {
-        if (holds[n - 782]) {
-            raiseCondition(f, n);
-            if (state.observer) state.observer->derivedConditionRaised(n);
-        }
+    for (; holds != 0; holds &= holds - 1) {
+        const int n = 782 + std::countr_zero(holds);
+        raiseCondition(f, n);
+        if (state.observer) state.observer->derivedConditionRaised(n);
     }
     if (holds853) {
         raiseCondition(f, 853);

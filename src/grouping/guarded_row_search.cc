@@ -32,7 +32,9 @@ int firstMatchingGuardedRow(const DecisionTable& table, const RowGuardIndex& gua
     // The lowest matching row among the unguarded rows and the rows guarded by
     // a raised condition: no other row of the range can match.
     int best = end;
-    testGuardedRows(table, guards, 0, begin, best, state);
+    for (int row = guards.nextUnguarded[static_cast<size_t>(begin)]; row < best;
+         row = guards.nextUnguarded[static_cast<size_t>(row) + 1])
+        if (packedRowMatches(table, guards, row, state)) best = row;
     for (uint16_t c : state.conditions.raisedConditions)
         if (guards.guards(c)) testGuardedRows(table, guards, c, begin, best, state);
     return best < end ? best : -1;

@@ -60,6 +60,9 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
         ++index.begin[guard + 1];
         if (guard != 0) index.guarding[guard >> 6] |= uint64_t{1} << (guard & 63u);
     }
+    index.nextUnguarded.assign(static_cast<size_t>(table.rowCount) + 1, table.rowCount);
+    for (size_t row = table.rowCount; row-- > 0;)
+        index.nextUnguarded[row] = guardOfRow[row] == 0 ? static_cast<uint16_t>(row) : index.nextUnguarded[row + 1];
     for (size_t g = 1; g <= guards; ++g) index.begin[g] += index.begin[g - 1];
     index.rows.resize(table.rowCount);
     std::vector<uint32_t> next(index.begin.begin(), index.begin.end() - 1);

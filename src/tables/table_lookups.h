@@ -20,6 +20,9 @@ struct RowGuardIndex {
     std::vector<uint16_t> rows;
     // Bit c of word c / 64: condition c guards some row.
     std::vector<uint64_t> guarding;
+    // Per row r, the first unguarded row at r or after it (rowCount if none):
+    // the rows every record must test, found without a search.
+    std::vector<uint16_t> nextUnguarded;
     // Per row, bit c mod 64 of each of its must-be-set conditions: a row can
     // match only when the record raised conditions of all of its bits.
     std::vector<uint64_t> needs;
