@@ -1,6 +1,7 @@
 #include "tablesource/source_text.h"
 
 #include <cstdio>
+#include <set>
 
 namespace drg::source {
 namespace {
@@ -67,21 +68,6 @@ const std::string& SourceFile::field(const SourceRow& row, std::string_view name
     return row.fields[static_cast<size_t>(c)];
 }
 
-void Diagnostics::error(const std::string& file, int line, const std::string& message) {
-    items_.push_back({file, line, message, false});
-    ++errors_;
-}
-
-void Diagnostics::warning(const std::string& file, int line, const std::string& message) {
-    items_.push_back({file, line, message, true});
-}
-
-std::string formatDiagnostic(const Diagnostic& d, const std::string& directory) {
-    std::string where = directory.empty() ? d.file : directory + "/" + d.file;
-    if (d.line > 0) where += ":" + std::to_string(d.line);
-    return where + ": " + (d.warning ? "warning: " : "") + d.message;
-}
-
 SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics) {
     SourceFile file;
     bool haveHeader = false;
@@ -101,10 +87,10 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             file.columns = std::move(fields);
             file.headerLine = lineNumber;
             haveHeader = true;
-            for (size_t i = 0; i < file.columns.size(); ++i)
-                for (size_t j = 0; j < i; ++j)
-                    if (file.columns[i] == file.columns[j])
-                        diagnostics.error(fileName, lineNumber, "column '" + file.columns[i] + "' appears twice");
+            std::set<std::string_view> seen;
+            for (const auto& column : file.columns)
+                if (!seen.insert(column).second)
+                    diagnostics.error(fileName, lineNumber, "column '" + shown(column) + "' appears twice");
             continue;
         }
         if (fields.size() > file.columns.size()) {
@@ -162,15 +148,19 @@ bool unescape(std::string_view text, std::string& bytes, std::string& error) {
             i += 3;
             continue;
         }
-        error = "malformed escape in '" + std::string(text) + "' (use \\\\ or \\xNN)";
+        error = "malformed escape in '" + shown(text) + "' (use \\\\ or \\xNN)";
         return false;
     }
     return true;
 }
 
 std::vector<std::string> splitList(const std::string& field) {
+    if (field == "-") return {};
+    return splitTokens(field);
+}
+
+std::vector<std::string> splitTokens(const std::string& field) {
     std::vector<std::string> tokens;
-    if (field == "-") return tokens;
     size_t i = 0;
     while (i < field.size()) {
         while (i < field.size() && field[i] == ' ') ++i;
