@@ -75,14 +75,12 @@ private:
 // its line, the first one beyond what the table's fields can number.
 class RowLimit {
 public:
-    RowLimit(CompileContext& context, size_t most, std::string what)
-        : context_(context), most_(most), what_(std::move(what)) {}
+    RowLimit(size_t most, std::string what) : most_(most), what_(std::move(what)) {}
     // False, and reported once, for the row that would pass the limit.
     bool admit(const RowReader& row);
     bool exceeded() const { return exceeded_; }
 
 private:
-    CompileContext& context_;
     size_t most_, count_ = 0;
     std::string what_;
     bool exceeded_ = false;

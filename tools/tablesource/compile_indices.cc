@@ -227,14 +227,16 @@ void compileCodeIndices(CompileContext& c) {
 void compileGroupLists(CompileContext& c, const Settings& settings) {
     const std::pair<GroupKind, SourceTable> lists[] = {
         {GroupKind::Mdc, SourceTable::Mdcs}, {GroupKind::Adrg, SourceTable::Adrgs}, {GroupKind::Drg, SourceTable::Drgs}};
-    for (const auto& [kind, table] : lists) {
+    for (const auto& list : lists) {
+        const GroupKind kind = list.first;  // not a structured binding: the row reader below captures it
+        const SourceTable table = list.second;
         auto& texts = c.groupTexts[kind];
         auto& firstEntries = c.firstEntries[kind];
         texts = {settings.placeholders.at(kind)};
         std::map<std::string, int> lineOf;
         // Decision rows hold MDC and ADRG entries in 16-bit signed fields;
         // refined codes are only counted, in an unsigned 16-bit field.
-        RowLimit entries(c, kind == GroupKind::Drg ? kMostCodes : static_cast<size_t>(kMostSigned16),
+        RowLimit entries(kind == GroupKind::Drg ? kMostCodes : static_cast<size_t>(kMostSigned16),
                          kind == GroupKind::Drg ? std::string("entries (the count is a 16-bit number)")
                                                 : std::string("entries (decision rows name them in 16-bit fields)"));
         forEachRow(c, sourceFileName(table), [&](const RowReader& row) {

@@ -127,7 +127,7 @@ void compileDaggerAsterisk(CompileContext& c) {
     };
     const uint16_t dxCount = c.tables.diagnosisIndex.count;
     std::vector<std::vector<Pair>> byPrincipal(dxCount);
-    RowLimit pairs(c, kMostCount16, "pairs (the pair count is a 16-bit number)");
+    RowLimit pairs(kMostCount16, "pairs (the pair count is a 16-bit number)");
     forEachRow(c, sourceFileName(SourceTable::DaggerAsterisk), [&](const RowReader& row) {
         const auto principal = row.codeToken(row.raw("principal"), true, true);
         const auto partner = row.codeToken(row.raw("partner"), true, false);
@@ -156,7 +156,7 @@ void compileCodeConditions(CompileContext& c) {
         int16_t condition;
     };
     // Both files fill one entry list.
-    RowLimit entries(c, kMostCount32, "code condition entries (the entry count is a 32-bit number)");
+    RowLimit entries(kMostCount32, "code condition entries (the entry count is a 32-bit number)");
     auto read = [&](SourceTable table, bool diagnosis, size_t keys) {
         std::vector<std::vector<Entry>> byCode(keys);
         forEachRow(c, sourceFileName(table), [&](const RowReader& row) {
@@ -209,7 +209,7 @@ void compileDecisionTables(CompileContext& c) {
             continue;
         }
         std::vector<std::vector<Row>> byRange(ranges);
-        RowLimit rows(c, kMostRows16, kRows16);
+        RowLimit rows(kMostRows16, kRows16);
         forEachRow(c, fileName, [&](const RowReader& reader) {
             Row row{};
             bool ok = true;
@@ -268,7 +268,7 @@ void compileRefinements(CompileContext& c) {
     const size_t adrgs = c.tables.adrgCodes.count;
     std::vector<std::vector<Row>> byAdrg(adrgs);
     const std::string fileName = sourceFileName(SourceTable::Refinements);
-    RowLimit rows(c, kMostRows16, kRows16);
+    RowLimit rows(kMostRows16, kRows16);
     forEachRow(c, fileName, [&](const RowReader& reader) {
         const auto adrg = reader.groupToken(reader.raw("adrg"), GroupKind::Adrg, false);
         const auto minAge = reader.integer("min_age", INT16_MIN, INT16_MAX);
@@ -313,7 +313,7 @@ void compileLevelTables(CompileContext& c) {
         std::vector<std::vector<Row>> byCode(dxCount);
         std::unordered_map<std::string, int16_t> profileNumbers;
         std::vector<LevelProfile> profiles;  // by number
-        RowLimit rows(c, kMostRows16, kRows16);
+        RowLimit rows(kMostRows16, kRows16);
         forEachRow(c, fileName, [&](const RowReader& reader) {
             const auto id = reader.codeToken(reader.raw("diagnosis"), true, false);
             const auto fallback = reader.text("default") ? reader.byte("default", '0') : std::nullopt;
@@ -375,7 +375,7 @@ void compileExclusionTables(CompileContext& c) {
         // Ascending and without repeats, as the membership test needs.
         std::vector<std::set<int16_t>> byCode(dxCount);
         // The first version counts its list in a 16-bit field, the later ones in 32 bits.
-        RowLimit entries(c, v == 0 ? kMostCount16 : kMostCount32,
+        RowLimit entries(v == 0 ? kMostCount16 : kMostCount32,
                          v == 0 ? "list entries (this version counts them in a 16-bit number)"
                                 : "list entries (the count is a 32-bit number)");
         forEachRow(c, fileName, [&](const RowReader& reader) {
@@ -423,7 +423,7 @@ void compileSplits(CompileContext& c) {
     std::map<std::string, int16_t> profileNumbers;
     std::vector<char> characters;
     const std::string fileName = sourceFileName(SourceTable::Splits);
-    RowLimit rows(c, kMostRows16, kRows16);
+    RowLimit rows(kMostRows16, kRows16);
     forEachRow(c, fileName, [&](const RowReader& reader) {
         const auto drg = reader.groupToken(reader.raw("drg"), GroupKind::Drg, false);
         const auto profile = reader.bytes("profile", kSplitProfileWidth);

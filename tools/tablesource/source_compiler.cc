@@ -72,7 +72,7 @@ BuildOutcome buildTables(const std::string& sourceDir, const std::string& output
                          Diagnostics& diagnostics) {
     const uint64_t limit = sizeLimit(options.allowLarge);
     // Reading problems do not stop the compilation: every error of a run is reported.
-    const Source source = readSourceFolder(sourceDir, diagnostics, limit);
+    const Source source = readSourceFolder(sourceDir, diagnostics, limit, rowLimit(options.allowLarge));
     auto tables = compileSource(source, diagnostics, CompileOptions{limit});
     if (!tables) return {};
     StagedFolder staged;

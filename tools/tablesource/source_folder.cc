@@ -46,7 +46,7 @@ SourceFile standInFor(const Source& source, const std::string& name) {
 
 }  // namespace
 
-Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics, uint64_t mostBytes) {
+Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics, uint64_t mostBytes, size_t mostRows) {
     Source source;
     std::error_code error;
     if (!fs::is_directory(directory, error)) {
@@ -66,7 +66,7 @@ Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics, 
             diagnostics.error(name, 0, problem);
             continue;
         }
-        source[name] = parseSourceText(text, name, diagnostics);
+        source[name] = parseSourceText(text, name, diagnostics, mostRows);
     }
     return source;
 }

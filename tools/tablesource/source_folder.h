@@ -12,10 +12,10 @@ namespace drg::source {
 // Reads every ".tsv" file of `directory`; other files are left alone. A
 // ".tsv" file whose name is not a source table is an error, and so is one
 // that is not a regular file (a folder, a FIFO, a device) or that holds more
-// than `mostBytes`. Diagnostics name files inside the folder; a problem with
-// the folder itself names it as given.
+// than `mostBytes` or `mostRows` rows. Diagnostics name files inside the
+// folder; a problem with the folder itself names it as given.
 Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics,
-                        uint64_t mostBytes = kLargeFileBytes);
+                        uint64_t mostBytes = kLargeFileBytes, size_t mostRows = kLargeRowCount);
 
 // Writes every file of `source` into `directory`, all or nothing: they are
 // written beside it first and moved in only when all are complete. The

@@ -1,5 +1,6 @@
 #include "tablesource/source_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -7,6 +8,8 @@ namespace drg::source {
 namespace {
 
 const std::string kEmpty;
+// Every layout has fewer columns, remarks included.
+constexpr size_t kMostColumns = 64;
 
 std::string trimBlanks(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -68,7 +71,8 @@ const std::string& SourceFile::field(const SourceRow& row, std::string_view name
     return row.fields[static_cast<size_t>(c)];
 }
 
-SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics) {
+SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics,
+                           size_t mostRows) {
     SourceFile file;
     bool haveHeader = false;
     int lineNumber = 0;
@@ -82,6 +86,25 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const size_t first = line.find_first_not_of(" \t");
         if (first == std::string_view::npos || line[first] == '#') continue;
+        // Counted before splitting: a line of tabs alone must not become millions of fields.
+        const size_t fieldCount = 1 + static_cast<size_t>(std::count(line.begin(), line.end(), '\t'));
+        if (!haveHeader && fieldCount > kMostColumns) {
+            diagnostics.error(fileName, lineNumber,
+                              "the header names " + std::to_string(fieldCount) + " columns, more than the " +
+                                  std::to_string(kMostColumns) + " a source file may have");
+            return SourceFile{lineNumber, {}, {}};
+        }
+        if (haveHeader && fieldCount > file.columns.size()) {
+            diagnostics.error(fileName, lineNumber,
+                              "row has " + std::to_string(fieldCount) + " fields, the header names " +
+                                  std::to_string(file.columns.size()) + " columns");
+            continue;
+        }
+        if (haveHeader && file.rows.size() == mostRows) {
+            diagnostics.error(fileName, lineNumber,
+                              "holds more than " + std::to_string(mostRows) + " rows, the most read without --allow-large");
+            return file;
+        }
         auto fields = splitTabs(line);
         if (!haveHeader) {
             file.columns = std::move(fields);
@@ -91,12 +114,6 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             for (const auto& column : file.columns)
                 if (!seen.insert(column).second)
                     diagnostics.error(fileName, lineNumber, "column '" + shown(column) + "' appears twice");
-            continue;
-        }
-        if (fields.size() > file.columns.size()) {
-            diagnostics.error(fileName, lineNumber,
-                              "row has " + std::to_string(fields.size()) + " fields, the header names " +
-                                  std::to_string(file.columns.size()) + " columns");
             continue;
         }
         fields.resize(file.columns.size());

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tablesource/diagnostics.h"
+#include "tablesource/tool_limits.h"
 
 namespace drg::source {
 
@@ -35,8 +36,10 @@ using Source = std::map<std::string, SourceFile>;
 
 // Parses one file's text. Lines are split at tabs; blanks around a field are
 // dropped; blank lines and lines starting with '#' are comments. The first
-// other line names the columns.
-SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics);
+// other line names the columns. Rows beyond `mostRows` are not read: a row
+// takes many times its bytes in memory.
+SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics,
+                           size_t mostRows = kNoRowLimit);
 
 // The text of a file: an optional comment line, the header row, the rows.
 std::string printSourceText(const SourceFile& file, const std::string& comment = "");
