@@ -130,6 +130,20 @@ std::vector<std::string> groupAll(const TableSet& tables, const std::vector<std:
     return out;
 }
 
+std::vector<std::string> groupOutcomes(const TableSet& tables, const std::vector<std::string>& records) {
+    ClaimState state;
+    initClaimState(state, tables);
+    std::vector<std::string> out;
+    // A condition table that disagrees with the derived conditions prints a line per record.
+    ::testing::internal::CaptureStdout();
+    for (std::string record : records) {
+        const int result = groupRecord(state, tables, record.data(), record.size());
+        out.push_back(std::to_string(result) + " " + record);
+    }
+    ::testing::internal::GetCapturedStdout();
+    return out;
+}
+
 TableSet writeAndLoad(const TableSet& tables, const std::string& directory) {
     std::string problem;
     EXPECT_TRUE(writeTableFiles(tables, directory, &problem)) << problem;
