@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <random>
+#include <set>
 #include <type_traits>
 
 #include "support/test_files.h"
@@ -33,8 +35,9 @@ int nastyValue(std::mt19937& rng) {
     return values[rng() % std::size(values)];
 }
 
-// One damage to one file: a count moved, or an element set, two swapped or a stretch filled.
-void damageFile(TableSet& t, int file, std::mt19937& rng) {
+// One damage to one file: a count moved, or an element set, two swapped or a
+// stretch filled. Gives back the file.
+int damageFile(TableSet& t, int file, std::mt19937& rng) {
     if (rng() % 4 == 0) {
         auto counts = fileCounts(t, file);
         const size_t field = rng() % static_cast<size_t>(countFieldLayout(file).used);
@@ -42,7 +45,7 @@ void damageFile(TableSet& t, int file, std::mt19937& rng) {
                                    static_cast<int64_t>(rng() % static_cast<unsigned>(counts[field] + 3))};
         counts[field] = std::max<int64_t>(0, choices[rng() % std::size(choices)]);
         setFileCounts(t, file, counts);
-        return;
+        return file;
     }
     int arrays = 0;
     forEachArray(t, file, [&](auto&, size_t) { ++arrays; });
@@ -59,6 +62,7 @@ void damageFile(TableSet& t, int file, std::mt19937& rng) {
                                 array.begin() + static_cast<long>(std::max(at, other)) + 1,
                                 static_cast<Value>(nastyValue(rng)));
     });
+    return file;
 }
 
 TEST(RoundTripProperty, DamagedReleasesThatLoadGroupAlikeAfterDumpAndBuild) {
@@ -66,15 +70,27 @@ TEST(RoundTripProperty, DamagedReleasesThatLoadGroupAlikeAfterDumpAndBuild) {
     std::mt19937 rng(fromEnvironment("DRG_ROUND_TRIP_SEED", 10));
     std::vector<std::string> diagnoses, procedures;
     const TableSet pristine = generatedRelease(&diagnoses, &procedures).build();
+    // The damaged release: links to the pristine files, the damaged ones
+    // written anew (rewriting files in place makes some file systems flush them).
+    TempDir pristineDir, originalDir;
+    ASSERT_TRUE(writeTableFiles(pristine, pristineDir.path()));
+    std::set<int> damagedBefore;
+    for (int file = 0; file < kTableFileCount; ++file) damagedBefore.insert(file);
     unsigned loaded = 0;
     for (unsigned round = 0; round < rounds && !HasFailure(); ++round) {
-        // Fresh folders: rewriting files in place makes some file systems flush them to disk.
-        TempDir originalDir, rebuiltDir;
         TableSet damaged = pristine;
+        std::set<int> damagedNow;
         const auto hits = 1 + rng() % 3;
         for (decltype(rng()) hit = 0; hit < hits; ++hit)
-            damageFile(damaged, static_cast<int>(rng() % kTableFileCount), rng);
-        ASSERT_TRUE(writeTableFiles(damaged, originalDir.path()));
+            damagedNow.insert(damageFile(damaged, static_cast<int>(rng() % kTableFileCount), rng));
+        for (int file : damagedBefore) std::filesystem::remove(originalDir.file(kTableFileNames[file]));
+        for (int file : damagedNow) std::filesystem::remove(originalDir.file(kTableFileNames[file]));
+        for (int file : damagedNow) ASSERT_TRUE(writeTableFile(damaged, file, originalDir.path()));
+        for (int file : damagedBefore)
+            if (!damagedNow.count(file))
+                std::filesystem::create_hard_link(pristineDir.file(kTableFileNames[file]),
+                                                  originalDir.file(kTableFileNames[file]));
+        damagedBefore = damagedNow;
         TableSet original;
         if (loadTables(original, originalDir.path()) != kLoadOk) continue;
         ++loaded;
@@ -84,7 +100,10 @@ TEST(RoundTripProperty, DamagedReleasesThatLoadGroupAlikeAfterDumpAndBuild) {
         const auto compiled = source::compileSource(dumped, diagnostics);
         ASSERT_TRUE(compiled) << "round " << round << ": the dump does not build: "
                               << (diagnostics.all().empty() ? "" : formatDiagnostic(diagnostics.all()[0]));
-        const TableSet rebuilt = writeAndLoad(*compiled, rebuiltDir.path());
+        // As the loader would hold it (the compiler has made the loader's checks; writing
+        // and loading compiled tables is tested on its own).
+        TableSet rebuilt = *compiled;
+        for (auto& table : rebuilt.decisionTables) decisionRowFixup(table, rebuilt.conditions.conditionCount);
 
         const auto records = generatedRecords(diagnoses, procedures, 150, round);
         const auto expected = groupOutcomes(original, records), actual = groupOutcomes(rebuilt, records);

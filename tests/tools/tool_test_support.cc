@@ -6,6 +6,7 @@
 
 #include "conditions/claim_state.h"
 #include "engine/record_grouping.h"
+#include "tables/condition_kinds.h"
 #include "support/record_builder.h"
 #include "tables/table_loader.h"
 #include "tables/table_writer.h"
@@ -135,12 +136,13 @@ std::vector<std::string> groupOutcomes(const TableSet& tables, const std::vector
     initClaimState(state, tables);
     std::vector<std::string> out;
     // A condition table that disagrees with the derived conditions prints a line per record.
-    ::testing::internal::CaptureStdout();
+    const bool prints = firstConditionKindMismatch(tables.conditions) >= 0;
+    if (prints) ::testing::internal::CaptureStdout();
     for (std::string record : records) {
         const int result = groupRecord(state, tables, record.data(), record.size());
         out.push_back(std::to_string(result) + " " + record);
     }
-    ::testing::internal::GetCapturedStdout();
+    if (prints) ::testing::internal::GetCapturedStdout();
     return out;
 }
 
