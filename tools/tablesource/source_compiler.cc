@@ -85,6 +85,7 @@ BuildOutcome buildTables(const std::string& sourceDir, const std::string& output
         diagnostics.errorAt(outputDir, "a table file cannot be written beside it: " + problem);
         return {};
     }
+    tables.reset();  // a large release need not be held twice
     // What the grouper will load, read back before it replaces anything.
     TableSet written;
     if (loadTables(written, staged.path(), &problem) != kLoadOk) {
