@@ -191,9 +191,10 @@ void compileCodeIndices(CompileContext& c) {
             int64_t id = code.id < 0 ? static_cast<int64_t>(position) : code.id;
             if (code.id < 0 && id > kMostSigned16) {
                 // Ids follow the sorted positions; from here on they would not fit their 16-bit field.
+                const std::string written = code.code.substr(0, code.code.find_last_not_of(' ') + 1);
                 if (id == kMostSigned16 + 1)
                     c.diagnostics.error(fileName, code.line,
-                                        "code '" + shown(escapeToken(code.code)) + "' and " +
+                                        "code '" + shown(escapeToken(written)) + "' and " +
                                             std::to_string(codes.size() - position) + " more after it in sorted order " +
                                             "would get ids from " + std::to_string(id) + " on, but ids end at " +
                                             std::to_string(kMostSigned16) +
