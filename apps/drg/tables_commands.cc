@@ -10,78 +10,124 @@
 #include "tablesource/source_compiler.h"
 #include "tablesource/source_decompiler.h"
 #include "tablesource/source_folder.h"
+#include "tablesource/table_folder.h"
 #include "tablesource/table_summary.h"
 
 namespace drg::cli {
 namespace {
 
-int buildTables(const std::string& sourceDir, const std::string& outputDir) {
+using source::printable;
+
+struct BuildArguments {
+    std::string sourceDir, outputDir;
+    bool allowLarge = false;
+};
+
+struct DumpArguments {
+    std::string tableDir, sourceDir;
+    bool force = false, allowLarge = false;
+};
+
+void printError(const std::string& line) { std::fprintf(stderr, "%s\n", printable(line).c_str()); }
+
+// " file init error " without its blanks and line end.
+std::string loadFailureName(int result) {
+    std::string line = loadFailureLine(result);
+    const size_t first = line.find_first_not_of(' '), last = line.find_last_not_of(" \n");
+    return line.substr(first, last - first + 1);
+}
+
+int buildTables(const BuildArguments& a) {
     source::Diagnostics diagnostics;
-    const bool built = source::buildTables(sourceDir, outputDir, diagnostics);
-    for (const auto& d : diagnostics.all())
-        std::fprintf(stderr, "%s\n", source::formatDiagnostic(d, sourceDir).c_str());
-    if (!built) {
-        std::fprintf(stderr, "%d error%s; no table file written\n", diagnostics.errorCount(),
-                     diagnostics.errorCount() == 1 ? "" : "s");
+    const auto outcome = source::buildTables(a.sourceDir, a.outputDir, {a.allowLarge}, diagnostics);
+    for (const auto& d : diagnostics.all()) std::fprintf(stderr, "%s\n", source::formatDiagnostic(d, a.sourceDir).c_str());
+    for (const auto& line : source::notShownLines(diagnostics)) printError(line);
+    if (!outcome.built) {
+        const int errors = diagnostics.errorCount();
+        printError(std::to_string(errors) + (errors == 1 ? " error; " : " errors; ") +
+                   (outcome.outputUnchanged ? "no table file written"
+                                            : a.outputDir + " may hold old and new table files, see above"));
         return kExitFailure;
     }
-    std::printf("built 22 table files in %s\n", outputDir.c_str());
+    std::printf("built 22 table files in %s\n", printable(a.outputDir).c_str());
     return kExitOk;
 }
 
-int dumpTables(const std::string& tableDir, const std::string& sourceDir) {
-    TableSet tables;
+int dumpTables(const DumpArguments& a) {
+    const uint64_t limit = source::sizeLimit(a.allowLarge);
     std::string problem;
-    const int loaded = loadTables(tables, tableDir, &problem);
+    if (!source::checkTableFolder(a.tableDir, limit, &problem)) {
+        printError(problem);
+        return kExitFailure;
+    }
+    TableSet tables;
+    const int loaded = loadTables(tables, a.tableDir, &problem);
     if (loaded != kLoadOk) {
-        std::fprintf(stderr, "%s: tables do not load: %s", tableDir.c_str(), loadFailureLine(loaded));
-        std::fprintf(stderr, "%s\n", problem.c_str());
+        printError(a.tableDir + ": tables do not load (" + loadFailureName(loaded) + "): " + problem);
         return kExitFailure;
     }
-    if (!source::writeSourceFolder(source::decompileTables(tables), sourceDir, &problem)) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
+    const auto dumped = source::decompileTables(tables, limit, &problem);
+    if (!dumped) {
+        printError(a.tableDir + ": " + problem);
         return kExitFailure;
     }
-    std::printf("wrote the source of %s to %s\n", tableDir.c_str(), sourceDir.c_str());
+    if (!source::writeSourceFolder(*dumped, a.sourceDir, a.force, &problem)) {
+        printError(problem);
+        return kExitFailure;
+    }
+    std::printf("wrote the source of %s to %s\n", printable(a.tableDir).c_str(), printable(a.sourceDir).c_str());
     return kExitOk;
 }
 
 int checkTables(const std::string& tableDir) {
     TableSet tables;
     std::string problem;
-    const int loaded = loadTables(tables, tableDir, &problem);
+    int loaded = kLoadInitError;
+    // A FIFO among the files would block the loader for good; say what it is instead.
+    if (source::checkTableFolder(tableDir, source::kNoSizeLimit, &problem)) loaded = loadTables(tables, tableDir, &problem);
     if (loaded != kLoadOk) {
         // The same console line as the batch program, the reason on its own line.
         std::fputs(loadFailureLine(loaded), stdout);
-        std::fprintf(stderr, "%s\n", problem.c_str());
+        printError(problem);
         return kExitFailure;
     }
-    std::printf("tables in %s load\n%s", tableDir.c_str(), source::summarizeTables(tables).c_str());
+    std::printf("tables in %s load\n%s", printable(tableDir).c_str(), source::summarizeTables(tables).c_str());
     const int mismatch = firstConditionKindMismatch(tables.conditions);
     if (mismatch >= 0) {
         std::fputs("logic setting missing or error\n", stdout);
-        std::fprintf(stderr, "%s\n", conditionKindMismatchText(tables.conditions, mismatch).c_str());
+        printError(conditionKindMismatchText(tables.conditions, mismatch));
         return kExitFailure;
     }
     return kExitOk;
 }
 
+void addLargeFlag(CLI::App& command, bool& flag) {
+    command.add_flag("--allow-large", flag,
+                     "Accept files and a complication level matrix larger than 256 MiB (refused by default)");
+}
+
 }  // namespace
 
 std::function<int()> attachTablesBuild(CLI::App& command) {
-    auto dirs = std::make_shared<std::pair<std::string, std::string>>();
-    command.add_option("SRC_DIR", dirs->first, "Folder of .tsv table sources")->required();
-    command.add_option("OUT_DIR", dirs->second, "Folder to write the table files into (created when missing)")
+    auto a = std::make_shared<BuildArguments>();
+    command.add_option("SRC_DIR", a->sourceDir, "Folder of .tsv table sources")->required();
+    command.add_option("OUT_DIR", a->outputDir,
+                       "Folder to write the table files into (created when missing); its table files are replaced "
+                       "all at once or not at all")
         ->required();
-    return [dirs] { return buildTables(dirs->first, dirs->second); };
+    addLargeFlag(command, a->allowLarge);
+    return [a] { return buildTables(*a); };
 }
 
 std::function<int()> attachTablesDump(CLI::App& command) {
-    auto dirs = std::make_shared<std::pair<std::string, std::string>>();
-    command.add_option("TABLE_DIR", dirs->first, "Folder holding the 22 table files")->required();
-    command.add_option("SRC_DIR", dirs->second, "Folder to write the .tsv sources into (created when missing)")
+    auto a = std::make_shared<DumpArguments>();
+    command.add_option("TABLE_DIR", a->tableDir, "Folder holding the 22 table files")->required();
+    command.add_option("SRC_DIR", a->sourceDir, "Folder to write the .tsv sources into: a new or empty one")
         ->required();
-    return [dirs] { return dumpTables(dirs->first, dirs->second); };
+    command.add_flag("--force", a->force,
+                     "Write into a folder that is not empty: replace the source files there, leave other files alone");
+    addLargeFlag(command, a->allowLarge);
+    return [a] { return dumpTables(*a); };
 }
 
 std::function<int()> attachTablesCheck(CLI::App& command) {

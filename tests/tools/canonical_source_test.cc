@@ -110,7 +110,7 @@ TEST(CanonicalSource, WrittenFolderReadsBackTheSame) {
     const source::Source original = parseSource(kCanonicalSource);
     TempDir dir;
     std::string problem;
-    ASSERT_TRUE(source::writeSourceFolder(original, dir.path(), &problem)) << problem;
+    ASSERT_TRUE(source::writeSourceFolder(original, dir.path(), false, &problem)) << problem;
     source::Diagnostics diagnostics;
     const source::Source read = source::readSourceFolder(dir.path(), diagnostics);
     EXPECT_FALSE(diagnostics.hasErrors());

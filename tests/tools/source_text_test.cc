@@ -66,13 +66,29 @@ TEST(SourceText, ReadsHeaderRowsCommentsAndBlanks) {
               "src/diagnoses.tsv:9: row has 3 fields, the header names 2 columns");
 }
 
-TEST(SourceText, ReportsFilesWithoutHeaderAndRepeatedColumns) {
+TEST(SourceText, ReportsFilesWithoutHeaderRepeatedColumnsAndTooMuch) {
     Diagnostics diagnostics;
     parseSourceText("# only comments\n", "mdcs.tsv", diagnostics);
     parseSourceText("code\tcode\n", "adrgs.tsv", diagnostics);
-    ASSERT_EQ(diagnostics.errorCount(), 2);
+    parseSourceText("a" + std::string(64, '\t') + "\n", "drgs.tsv", diagnostics);
+    EXPECT_EQ(parseSourceText("code\nA\nB\nC\n", "procedures.tsv", diagnostics, 2).rows.size(), 2u);
+    ASSERT_EQ(diagnostics.errorCount(), 4);
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[0]), "mdcs.tsv: has no header row");
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[1]), "adrgs.tsv:1: column 'code' appears twice");
+    EXPECT_EQ(formatDiagnostic(diagnostics.all()[2]),
+              "drgs.tsv:1: the header names 65 columns, more than the 64 a source file may have");
+    EXPECT_EQ(formatDiagnostic(diagnostics.all()[3]),
+              "procedures.tsv:4: holds more than 2 rows, the most read without --allow-large");
+}
+
+TEST(SourceText, MessagesArePrintableAndCapped) {
+    EXPECT_EQ(printable(std::string("a\0b\x7f\xff\xc3\xa9\xe2\x82", 9)), "a\\x00b\\x7f\\xff\xc3\xa9\\xe2\\x82");
+    EXPECT_EQ(joinPath("src/", "a.tsv"), "src/a.tsv");
+    EXPECT_EQ(joinPath("src", "a.tsv"), "src/a.tsv");
+    Diagnostics diagnostics;
+    for (int i = 0; i < 60; ++i) diagnostics.error("a.tsv", i + 1, "bad"), diagnostics.warning("a.tsv", i + 1, "odd");
+    EXPECT_EQ(diagnostics.all().size(), 100u);
+    EXPECT_EQ(notShownLines(diagnostics), (std::vector<std::string>{"and 10 more errors", "and 10 more warnings"}));
 }
 
 TEST(SourceText, PrintedFilesReadBack) {

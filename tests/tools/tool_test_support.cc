@@ -6,6 +6,7 @@
 
 #include "conditions/claim_state.h"
 #include "engine/record_grouping.h"
+#include "tables/condition_kinds.h"
 #include "support/record_builder.h"
 #include "tables/table_loader.h"
 #include "tables/table_writer.h"
@@ -130,6 +131,21 @@ std::vector<std::string> groupAll(const TableSet& tables, const std::vector<std:
         EXPECT_EQ(groupRecord(state, release, record.data(), record.size()), 0);
         out.push_back(record);
     }
+    return out;
+}
+
+std::vector<std::string> groupOutcomes(const TableSet& tables, const std::vector<std::string>& records) {
+    ClaimState state;
+    initClaimState(state, tables);
+    std::vector<std::string> out;
+    // A condition table that disagrees with the derived conditions prints a line per record.
+    const bool prints = firstConditionKindMismatch(tables.conditions) >= 0;
+    if (prints) ::testing::internal::CaptureStdout();
+    for (std::string record : records) {
+        const int result = groupRecord(state, tables, record.data(), record.size());
+        out.push_back(std::to_string(result) + " " + record);
+    }
+    if (prints) ::testing::internal::GetCapturedStdout();
     return out;
 }
 

@@ -26,6 +26,10 @@ std::vector<std::string> generatedRecords(const std::vector<std::string>& diagno
 // Each record grouped by groupRecord on `tables`: the whole output line.
 std::vector<std::string> groupAll(const TableSet& tables, const std::vector<std::string>& records);
 
+// Each record grouped by groupRecord on `tables`, whatever its result:
+// "<result> <output line>". Nothing reaches standard output.
+std::vector<std::string> groupOutcomes(const TableSet& tables, const std::vector<std::string>& records);
+
 // Writes `tables` into `directory` and loads them back as the grouper would
 // (fails the test when loading fails).
 TableSet writeAndLoad(const TableSet& tables, const std::string& directory);

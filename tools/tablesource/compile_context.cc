@@ -26,7 +26,7 @@ std::optional<std::string> paddedCode(const std::string& bytes, size_t width, st
         return std::nullopt;
     }
     if (bytes.size() > width) {
-        error = "code '" + escapeText(bytes) + "' is longer than " + std::to_string(width) + " characters";
+        error = "code '" + shown(escapeText(bytes)) + "' is longer than " + std::to_string(width) + " characters";
         return std::nullopt;
     }
     std::string padded = bytes;
@@ -56,7 +56,7 @@ std::optional<int64_t> RowReader::integer(const std::string& column, int64_t low
     if (!value) return std::nullopt;
     const auto number = parseInteger(*value);
     if (!number || *number < low || *number > high) {
-        error(column + " '" + *value + "' is not a whole number from " + std::to_string(low) + " to " +
+        error(column + " '" + shown(*value) + "' is not a whole number from " + std::to_string(low) + " to " +
               std::to_string(high));
         return std::nullopt;
     }
@@ -68,7 +68,7 @@ std::optional<int32_t> RowReader::date(const std::string& column, int32_t open) 
     if (value.empty() || value == "-") return open;
     const auto number = parseInteger(value);
     if (!number || *number < INT32_MIN || *number > INT32_MAX) {
-        error(column + " '" + value + "' is not a date YYYYMMDD or '-'");
+        error(column + " '" + shown(value) + "' is not a date YYYYMMDD or '-'");
         return std::nullopt;
     }
     return static_cast<int32_t>(*number);
@@ -78,7 +78,7 @@ std::optional<char> RowReader::byte(const std::string& column, char fallback) co
     const std::string& value = file_.field(row_, column);
     if (value.empty()) return fallback;
     const auto b = byteToken(value);
-    if (!b) error(column + " '" + value + "' is not one character");
+    if (!b) error(column + " '" + shown(value) + "' is not one character");
     return b;
 }
 
@@ -91,7 +91,7 @@ std::optional<std::string> RowReader::bytes(const std::string& column, size_t wi
         return std::nullopt;
     }
     if (raw.size() != width) {
-        error(column + " '" + *value + "' is not " + std::to_string(width) + " characters");
+        error(column + " '" + shown(*value) + "' is not " + std::to_string(width) + " characters");
         return std::nullopt;
     }
     return raw;
@@ -123,7 +123,7 @@ std::optional<int16_t> RowReader::codeToken(const std::string& token, bool diagn
     const auto& ids = diagnosis ? context_.diagnosisIds : context_.procedureIds;
     auto it = ids.find(*padded);
     if (it == ids.end()) {
-        error(std::string(kind) + " code '" + token + "' is not listed in " +
+        error(std::string(kind) + " code '" + shown(token) + "' is not listed in " +
               (diagnosis ? "diagnoses.tsv" : "procedures.tsv"));
         return std::nullopt;
     }
@@ -132,6 +132,7 @@ std::optional<int16_t> RowReader::codeToken(const std::string& token, bool diagn
 
 std::optional<int> RowReader::groupToken(const std::string& token, GroupKind kind, bool noneAllowed) const {
     const auto& texts = context_.groupTexts.at(kind);
+    const auto& firstEntries = context_.firstEntries.at(kind);
     if (token == "-") {
         if (noneAllowed) return 0;
         error(std::string("an ") + groupName(kind) + " is needed here, not '-'");
@@ -140,7 +141,7 @@ std::optional<int> RowReader::groupToken(const std::string& token, GroupKind kin
     if (token.size() > 1 && token[0] == '@') {
         const auto n = parseInteger(token.substr(1));
         if (!n || *n < (noneAllowed ? 0 : 1) || *n >= static_cast<int64_t>(texts.size())) {
-            error(std::string(groupName(kind)) + " entry '" + token + "' does not exist");
+            error(std::string(groupName(kind)) + " entry '" + shown(token) + "' does not exist");
             return std::nullopt;
         }
         return static_cast<int>(*n);
@@ -152,9 +153,8 @@ std::optional<int> RowReader::groupToken(const std::string& token, GroupKind kin
     }
     const auto padded = paddedCode(raw, groupWidth(kind), problem);
     if (padded) {
-        for (size_t i = 1; i < texts.size(); ++i)
-            if (texts[i] == *padded) return static_cast<int>(i);
-        problem = "unknown " + std::string(groupName(kind)) + " '" + token + "'";
+        if (auto it = firstEntries.find(*padded); it != firstEntries.end()) return it->second;
+        problem = "unknown " + std::string(groupName(kind)) + " '" + shown(token) + "'";
     }
     error(problem);
     return std::nullopt;
@@ -165,22 +165,33 @@ std::optional<int> RowReader::conditionToken(const std::string& token, int highe
     const std::string number = token.substr(0, colon);
     const auto n = parseInteger(number);
     if (!n || *n < 0 || *n > highest) {
-        error("condition '" + token + "' is not a number from 0 to " + std::to_string(highest));
+        error("condition '" + shown(token) + "' is not a number from 0 to " + std::to_string(highest));
         return std::nullopt;
     }
     if (colon != std::string::npos) {
         const std::string label = token.substr(colon + 1);
         auto it = context_.conditionLabels.find(static_cast<int>(*n));
         if (it == context_.conditionLabels.end()) {
-            error("condition " + number + " has no label in conditions.tsv, but is written '" + token + "'");
+            error("condition " + number + " has no label in conditions.tsv, but is written '" + shown(token) + "'");
             return std::nullopt;
         }
         if (it->second != label) {
-            error("condition " + number + " is labelled '" + it->second + "' in conditions.tsv, not '" + label + "'");
+            error("condition " + number + " is labelled '" + shown(it->second) + "' in conditions.tsv, not '" +
+                  shown(label) + "'");
             return std::nullopt;
         }
     }
     return static_cast<int>(*n);
+}
+
+bool RowLimit::admit(const RowReader& row) {
+    if (count_ < most_) {
+        ++count_;
+        return true;
+    }
+    if (!exceeded_) row.error("more than " + std::to_string(most_) + " " + what_);
+    exceeded_ = true;
+    return false;
 }
 
 bool checkColumns(CompileContext& context, const std::string& fileName, const SourceFile& file,
@@ -191,7 +202,7 @@ bool checkColumns(CompileContext& context, const std::string& fileName, const So
                            std::count(layout.required.begin(), layout.required.end(), column) > 0 ||
                            std::count(layout.optional.begin(), layout.optional.end(), column) > 0;
         if (!known) {
-            context.diagnostics.error(fileName, file.headerLine, "unknown column '" + column + "'");
+            context.diagnostics.error(fileName, file.headerLine, "unknown column '" + shown(column) + "'");
             usable = false;
         }
     }

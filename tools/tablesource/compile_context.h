@@ -6,22 +6,30 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "tables/table_set.h"
 #include "tablesource/source_layout.h"
+#include "tablesource/source_compiler.h"
 #include "tablesource/source_text.h"
 
 namespace drg::source {
 
 enum class GroupKind { Mdc, Adrg, Drg };
 
+// Code ids, the row numbers of the 16-bit row ranges and the MDC and ADRG
+// entries that decision rows name are all signed 16-bit fields.
+inline constexpr int64_t kMostSigned16 = 32767;
+
 struct CompileContext {
     const Source& source;
     Diagnostics& diagnostics;
+    CompileOptions options;
     TableSet tables;
     std::map<std::string, int16_t> diagnosisIds, procedureIds;  // by code padded to its width
     std::map<GroupKind, std::vector<std::string>> groupTexts;   // padded; entry 0 is the placeholder
+    std::map<GroupKind, std::unordered_map<std::string, int>> firstEntries;  // padded text -> its first entry
     std::map<int, std::string> conditionLabels;
     int conditionCount = 0;
 };
@@ -35,6 +43,7 @@ public:
     void error(const std::string& message) const;
     void warning(const std::string& message) const;
     int line() const { return row_.line; }
+    const std::string& fileName() const { return fileName_; }
     bool has(const std::string& column) const { return !file_.field(row_, column).empty(); }
     // The field as written ("" when the column is absent).
     const std::string& raw(const std::string& column) const { return file_.field(row_, column); }
@@ -60,6 +69,21 @@ private:
     const std::string& fileName_;
     const SourceFile& file_;
     const SourceRow& row_;
+};
+
+// Counts the rows (or entries) of one table as they are read and reports, at
+// its line, the first one beyond what the table's fields can number.
+class RowLimit {
+public:
+    RowLimit(size_t most, std::string what) : most_(most), what_(std::move(what)) {}
+    // False, and reported once, for the row that would pass the limit.
+    bool admit(const RowReader& row);
+    bool exceeded() const { return exceeded_; }
+
+private:
+    size_t most_, count_ = 0;
+    std::string what_;
+    bool exceeded_ = false;
 };
 
 // Checks the columns of a file against its layout; false when unusable.

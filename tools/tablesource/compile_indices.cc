@@ -11,7 +11,9 @@ namespace drg::source {
 namespace {
 
 constexpr int kHighestConditionCount = 65535;  // the count is a 16-bit header field
-constexpr size_t kMostCodes = 65534;           // the index count (codes + placeholder) is 16-bit
+// The count of an index or list (its entries and the placeholder) is an
+// unsigned 16-bit header field.
+constexpr size_t kMostCodes = 65534;
 
 int fileByName(const std::string& name) {
     for (int f = 0; f < kTableFileCount; ++f)
@@ -90,9 +92,10 @@ std::vector<ListedCode> readCodes(CompileContext& c, SourceTable table, size_t w
         const auto spare = diagnosis ? row.byte("spare", kDefaultSpare) : std::optional<char>(kDefaultSpare);
         if (!id || !spare) return;
         if (auto [it, added] = lineOf.try_emplace(*padded, row.line()); !added)
-            return row.error("code '" + *token + "' is already listed at line " + std::to_string(it->second));
+            return row.error("code '" + shown(*token) + "' is already listed at line " + std::to_string(it->second));
         if (std::any_of(padded->begin(), padded->end(), [](char ch) { return ch >= 'a' && ch <= 'z'; }))
-            row.warning("code '" + *token + "' has lower-case letters; records are upper-cased, so it is never found");
+            row.warning("code '" + shown(*token) +
+                        "' has lower-case letters; records are upper-cased, so it is never found");
         codes.push_back({*padded, row.line(), *id, *spare});
     });
     std::sort(codes.begin(), codes.end(), [](const ListedCode& a, const ListedCode& b) { return a.code < b.code; });
@@ -129,7 +132,9 @@ void compileConditions(CompileContext& c, const Settings& settings) {
     const int limit = settings.conditionCount > 0 ? settings.conditionCount : kHighestConditionCount;
     forEachRow(c, sourceFileName(SourceTable::Conditions), [&](const RowReader& row) {
         const auto number = row.integer("condition", 0, limit - 1);
-        const auto kind = row.byte("kind", '\0');
+        // A kind that is written is kept whatever byte it is (NUL too); only a missing one is derived.
+        const bool kindGiven = row.has("kind");
+        const auto kind = row.byte("kind", kCodeKind);
         const auto first = row.has("first_slot") ? row.integer("first_slot", INT16_MIN, INT16_MAX)
                                                  : std::optional<int64_t>(kDefaultFirstSlot);
         const auto last = row.has("last_slot") ? row.integer("last_slot", INT16_MIN, INT16_MAX)
@@ -139,7 +144,7 @@ void compileConditions(CompileContext& c, const Settings& settings) {
         if (auto [it, added] = lineOf.try_emplace(n, row.line()); !added)
             return row.error("condition " + std::to_string(n) + " is already listed at line " +
                              std::to_string(it->second));
-        const char k = *kind != '\0' ? *kind : expectedConditionKind(n);
+        const char k = kindGiven ? *kind : expectedConditionKind(n);
         if (k != expectedConditionKind(n))
             row.warning("condition " + std::to_string(n) + " of kind '" + escapeText(std::string(1, k)) +
                         "' disagrees with the built-in derived conditions (782-823 and 853 are 'l', all others "
@@ -184,7 +189,18 @@ void compileCodeIndices(CompileContext& c) {
         for (size_t position = 1; position <= codes.size(); ++position) {
             const ListedCode& code = codes[position - 1];
             int64_t id = code.id < 0 ? static_cast<int64_t>(position) : code.id;
-            if (id >= count) {
+            if (code.id < 0 && id > kMostSigned16) {
+                // Ids follow the sorted positions; from here on they would not fit their 16-bit field.
+                const std::string written = code.code.substr(0, code.code.find_last_not_of(' ') + 1);
+                if (id == kMostSigned16 + 1)
+                    c.diagnostics.error(fileName, code.line,
+                                        "code '" + shown(escapeToken(written)) + "' and " +
+                                            std::to_string(codes.size() - position) + " more after it in sorted order " +
+                                            "would get ids from " + std::to_string(id) + " on, but ids end at " +
+                                            std::to_string(kMostSigned16) +
+                                            " (list fewer codes, or give ids in an 'id' column; codes may share one)");
+                id = 0;
+            } else if (id >= count) {
                 c.diagnostics.error(fileName, code.line,
                                     "id " + std::to_string(id) + " is not below the index size " + std::to_string(count));
                 id = 0;
@@ -212,10 +228,18 @@ void compileCodeIndices(CompileContext& c) {
 void compileGroupLists(CompileContext& c, const Settings& settings) {
     const std::pair<GroupKind, SourceTable> lists[] = {
         {GroupKind::Mdc, SourceTable::Mdcs}, {GroupKind::Adrg, SourceTable::Adrgs}, {GroupKind::Drg, SourceTable::Drgs}};
-    for (const auto& [kind, table] : lists) {
+    for (const auto& list : lists) {
+        const GroupKind kind = list.first;  // not a structured binding: the row reader below captures it
+        const SourceTable table = list.second;
         auto& texts = c.groupTexts[kind];
+        auto& firstEntries = c.firstEntries[kind];
         texts = {settings.placeholders.at(kind)};
         std::map<std::string, int> lineOf;
+        // Decision rows hold MDC and ADRG entries in 16-bit signed fields;
+        // refined codes are only counted, in an unsigned 16-bit field.
+        RowLimit entries(kind == GroupKind::Drg ? kMostCodes : static_cast<size_t>(kMostSigned16),
+                         kind == GroupKind::Drg ? std::string("entries (the count is a 16-bit number)")
+                                                : std::string("entries (decision rows name them in 16-bit fields)"));
         forEachRow(c, sourceFileName(table), [&](const RowReader& row) {
             const auto token = row.text("code");
             if (!token) return;
@@ -223,15 +247,13 @@ void compileGroupLists(CompileContext& c, const Settings& settings) {
             if (!unescape(*token, raw, problem)) return row.error(problem);
             const auto padded = paddedCode(raw, groupWidth(kind), problem);
             if (!padded) return row.error(problem);
+            if (!entries.admit(row)) return;
             if (auto [it, added] = lineOf.try_emplace(*padded, row.line()); !added)
-                row.warning("'" + *token + "' is also listed at line " + std::to_string(it->second) +
+                row.warning("'" + shown(*token) + "' is also listed at line " + std::to_string(it->second) +
                             "; refer to this entry as @" + std::to_string(texts.size()));
+            firstEntries.try_emplace(*padded, static_cast<int>(texts.size()));
             texts.push_back(*padded);
         });
-        if (texts.size() > kMostCodes + 1) {
-            c.diagnostics.error(sourceFileName(table), 0, "more than " + std::to_string(kMostCodes) + " entries");
-            texts.resize(kMostCodes + 1);
-        }
         CodeTextTable& out = kind == GroupKind::Mdc ? c.tables.mdcCodes
                              : kind == GroupKind::Adrg ? c.tables.adrgCodes
                                                        : c.tables.refinedCodes;

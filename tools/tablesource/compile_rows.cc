@@ -2,15 +2,21 @@
 // id, an MDC, an ADRG or a refined code) through begin and end arrays.
 #include <algorithm>
 #include <limits>
+#include <set>
+#include <unordered_map>
 
 #include "tablesource/compile_steps.h"
 
 namespace drg::source {
 namespace {
 
-constexpr size_t kMostRows16 = 32767;  // rows reached through int16 begin/end values
+constexpr size_t kMostRows16 = static_cast<size_t>(kMostSigned16);  // rows reached through int16 begin/end values
+constexpr size_t kMostCount16 = 65535;                                // an unsigned 16-bit count
+constexpr size_t kMostCount32 = static_cast<size_t>(std::numeric_limits<int32_t>::max());
 // Rows and code entries hold condition numbers as int16.
-constexpr int kHighestStoredCondition = 32767;
+constexpr int kHighestStoredCondition = static_cast<int>(kMostSigned16);
+
+const char* const kRows16 = "rows (its row ranges are 16-bit numbers)";
 
 // Rows grouped by key, laid out key after key into one array.
 template <class Row>
@@ -37,14 +43,6 @@ std::vector<T> narrowed(const std::vector<int64_t>& values, int64_t offset = 0) 
     return out;
 }
 
-bool tooManyRows(CompileContext& c, const std::string& fileName, size_t rows, size_t limit) {
-    if (rows <= limit) return false;
-    c.diagnostics.error(fileName, 0,
-                        "holds " + std::to_string(rows) + " rows, more than the " + std::to_string(limit) +
-                            " that the table can reach");
-    return true;
-}
-
 struct Dates {
     int32_t from, to;
 };
@@ -56,10 +54,68 @@ std::optional<Dates> readDates(const RowReader& row) {
     return Dates{*from, *to};
 }
 
+// Code ids are checked to lie within their index when they are assigned.
 size_t keyOf(int16_t id) { return static_cast<size_t>(id); }
 
 bool presentInSource(const CompileContext& c, const std::string& fileName) {
     return c.source.find(fileName) != c.source.end();
+}
+
+// One level row as read: the level of every ADRG not listed, and the listed
+// ones that differ from it, by ADRG entry. Two rows with the same profile
+// give the same matrix row, so this is also the key that shares them.
+struct LevelProfile {
+    char fallback = '0';
+    std::vector<std::pair<int, char>> exceptions;  // ascending by ADRG entry
+
+    std::string key() const {
+        std::string k(1, fallback);
+        for (const auto& [adrg, level] : exceptions) {
+            k += std::to_string(adrg);
+            k += '=';
+            k += level;
+        }
+        return k;
+    }
+};
+
+// Reads the `levels` list of a row; nullopt after reporting a problem.
+std::optional<LevelProfile> readLevelProfile(const RowReader& reader, char fallback) {
+    LevelProfile profile{fallback, {}};
+    bool ok = true;
+    if (reader.raw("levels").empty()) {
+        reader.error("column 'levels' is empty (write '-' when every ADRG has the default level)");
+        ok = false;
+    }
+    std::vector<std::pair<int, std::string>> named;  // ADRG entry, as written
+    for (const auto& token : splitList(reader.raw("levels"))) {
+        const size_t equals = token.rfind('=');
+        if (equals == std::string::npos) {
+            reader.error("level '" + shown(token) + "' is not written ADRG=level");
+            ok = false;
+            continue;
+        }
+        const auto adrg = reader.groupToken(token.substr(0, equals), GroupKind::Adrg, false);
+        const auto level = reader.byteToken(token.substr(equals + 1));
+        if (!level) reader.error("level '" + shown(token) + "' does not end in one character");
+        if (!adrg || !level) {
+            ok = false;
+            continue;
+        }
+        named.push_back({*adrg, token.substr(0, equals)});
+        profile.exceptions.push_back({*adrg, *level});
+    }
+    std::stable_sort(profile.exceptions.begin(), profile.exceptions.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 1; i < named.size(); ++i)
+        if (named[i].first == named[i - 1].first) {
+            reader.error("ADRG '" + shown(named[i].second) + "' has two levels in this row");
+            ok = false;
+        }
+    if (!ok) return std::nullopt;
+    std::erase_if(profile.exceptions, [&](const auto& e) { return e.second == fallback; });
+    return profile;
 }
 
 }  // namespace
@@ -71,14 +127,16 @@ void compileDaggerAsterisk(CompileContext& c) {
     };
     const uint16_t dxCount = c.tables.diagnosisIndex.count;
     std::vector<std::vector<Pair>> byPrincipal(dxCount);
+    RowLimit pairs(kMostCount16, "pairs (the pair count is a 16-bit number)");
     forEachRow(c, sourceFileName(SourceTable::DaggerAsterisk), [&](const RowReader& row) {
         const auto principal = row.codeToken(row.raw("principal"), true, true);
         const auto partner = row.codeToken(row.raw("partner"), true, false);
         const auto dates = readDates(row);
-        if (principal && partner && dates) byPrincipal[keyOf(*principal)].push_back({*dates, *partner});
+        if (principal && partner && dates && pairs.admit(row))
+            byPrincipal[keyOf(*principal)].push_back({*dates, *partner});
     });
+    if (pairs.exceeded()) return;
     const auto laid = layOut(byPrincipal);
-    if (tooManyRows(c, sourceFileName(SourceTable::DaggerAsterisk), laid.rows.size(), 65535)) return;
     auto& t = c.tables.daggerAsterisk;
     t.diagnosisCount = dxCount;
     t.pairCount = static_cast<uint16_t>(laid.rows.size());
@@ -97,15 +155,18 @@ void compileCodeConditions(CompileContext& c) {
         Dates dates;
         int16_t condition;
     };
+    // Both files fill one entry list.
+    RowLimit entries(kMostCount32, "code condition entries (the entry count is a 32-bit number)");
     auto read = [&](SourceTable table, bool diagnosis, size_t keys) {
         std::vector<std::vector<Entry>> byCode(keys);
         forEachRow(c, sourceFileName(table), [&](const RowReader& row) {
             const auto id = row.codeToken(row.raw("code"), diagnosis, false);
-            const auto condition = row.conditionToken(row.raw("condition"), std::min(c.conditionCount - 1, kHighestStoredCondition));
+            const auto condition =
+                row.conditionToken(row.raw("condition"), std::min(c.conditionCount - 1, kHighestStoredCondition));
             const auto tag = row.byte("tag", kDefaultTag);
             const auto dates = readDates(row);
-            if (!id || !condition || !tag || !dates) return;
-            if (*id == 0) row.warning("code '" + row.raw("code") + "' has id 0, so this row is never read");
+            if (!id || !condition || !tag || !dates || !entries.admit(row)) return;
+            if (*id == 0) row.warning("code '" + shown(row.raw("code")) + "' has id 0, so this row is never read");
             byCode[keyOf(*id)].push_back({*tag, *dates, static_cast<int16_t>(*condition)});
         });
         return layOut(byCode);
@@ -115,6 +176,7 @@ void compileCodeConditions(CompileContext& c) {
     t.procedureCount = c.tables.procedureIndex.count;
     const auto diagnoses = read(SourceTable::DiagnosisConditions, true, t.diagnosisCount);
     const auto procedures = read(SourceTable::ProcedureConditions, false, t.procedureCount);
+    if (entries.exceeded()) return;
     // Procedure entries follow the diagnosis entries in the one shared list.
     const auto offset = static_cast<int64_t>(diagnoses.rows.size());
     t.diagnosisEntryBegin = narrowed<int32_t>(diagnoses.begin);
@@ -147,6 +209,7 @@ void compileDecisionTables(CompileContext& c) {
             continue;
         }
         std::vector<std::vector<Row>> byRange(ranges);
+        RowLimit rows(kMostRows16, kRows16);
         forEachRow(c, fileName, [&](const RowReader& reader) {
             Row row{};
             bool ok = true;
@@ -172,14 +235,15 @@ void compileDecisionTables(CompileContext& c) {
             const auto mdc = reader.groupToken(reader.raw("mdc"), GroupKind::Mdc, true);
             const auto adrg = reader.groupToken(reader.raw("adrg"), GroupKind::Adrg, true);
             const auto dates = readDates(reader);
-            if (!range || !mdc || !adrg || !dates || !ok) return;
+            if (!range || !mdc || !adrg || !dates || !ok || !rows.admit(reader)) return;
             row.dates = *dates;
+            // Entries of both lists end at kMostSigned16, so they fit.
             row.mdc = static_cast<int16_t>(*mdc);
             row.adrg = static_cast<int16_t>(*adrg);
             byRange[static_cast<size_t>(*range)].push_back(row);
         });
+        if (rows.exceeded()) continue;
         const auto laid = layOut(byRange);
-        if (tooManyRows(c, fileName, laid.rows.size(), kMostRows16)) continue;
         table = DecisionTable{};
         table.entryCount = static_cast<uint16_t>(ranges);
         table.rowCount = static_cast<uint16_t>(laid.rows.size());
@@ -204,18 +268,19 @@ void compileRefinements(CompileContext& c) {
     const size_t adrgs = c.tables.adrgCodes.count;
     std::vector<std::vector<Row>> byAdrg(adrgs);
     const std::string fileName = sourceFileName(SourceTable::Refinements);
+    RowLimit rows(kMostRows16, kRows16);
     forEachRow(c, fileName, [&](const RowReader& reader) {
         const auto adrg = reader.groupToken(reader.raw("adrg"), GroupKind::Adrg, false);
         const auto minAge = reader.integer("min_age", INT16_MIN, INT16_MAX);
         const auto maxAge = reader.integer("max_age", INT16_MIN, INT16_MAX);
         const auto suffix = reader.text("suffix") ? reader.byte("suffix", ' ') : std::nullopt;
         const auto dates = readDates(reader);
-        if (!adrg || !minAge || !maxAge || !suffix || !dates) return;
+        if (!adrg || !minAge || !maxAge || !suffix || !dates || !rows.admit(reader)) return;
         byAdrg[static_cast<size_t>(*adrg)].push_back(
             {static_cast<int16_t>(*minAge), static_cast<int16_t>(*maxAge), *dates, *suffix});
     });
+    if (rows.exceeded()) return;
     const auto laid = layOut(byAdrg);
-    if (tooManyRows(c, fileName, laid.rows.size(), kMostRows16)) return;
     auto& t = c.tables.refinement;
     t.adrgCount = static_cast<uint16_t>(adrgs);
     t.rowCount = static_cast<uint16_t>(laid.rows.size());
@@ -246,53 +311,39 @@ void compileLevelTables(CompileContext& c) {
             continue;
         }
         std::vector<std::vector<Row>> byCode(dxCount);
-        std::map<std::vector<uint8_t>, int16_t> profileNumbers;
-        std::vector<uint8_t> matrix;
+        std::unordered_map<std::string, int16_t> profileNumbers;
+        std::vector<LevelProfile> profiles;  // by number
+        RowLimit rows(kMostRows16, kRows16);
         forEachRow(c, fileName, [&](const RowReader& reader) {
             const auto id = reader.codeToken(reader.raw("diagnosis"), true, false);
             const auto fallback = reader.text("default") ? reader.byte("default", '0') : std::nullopt;
             const auto dates = readDates(reader);
             if (!fallback) return;
-            std::vector<uint8_t> profile(columns, static_cast<uint8_t>(*fallback));
-            std::vector<bool> given(columns, false);
-            bool ok = true;
-            if (reader.raw("levels").empty()) {
-                reader.error("column 'levels' is empty (write '-' when every ADRG has the default level)");
-                ok = false;
-            }
-            for (const auto& token : splitList(reader.raw("levels"))) {
-                const size_t equals = token.rfind('=');
-                if (equals == std::string::npos) {
-                    reader.error("level '" + token + "' is not written ADRG=level");
-                    ok = false;
-                    continue;
-                }
-                const auto adrg = reader.groupToken(token.substr(0, equals), GroupKind::Adrg, false);
-                const auto level = reader.byteToken(token.substr(equals + 1));
-                if (!level) reader.error("level '" + token + "' does not end in one character");
-                if (!adrg || !level) {
-                    ok = false;
-                    continue;
-                }
-                if (given[static_cast<size_t>(*adrg)]) {
-                    reader.error("ADRG '" + token.substr(0, equals) + "' has two levels in this row");
-                    ok = false;
-                }
-                given[static_cast<size_t>(*adrg)] = true;
-                profile[static_cast<size_t>(*adrg)] = static_cast<uint8_t>(*level);
-            }
-            if (!id || !dates || !ok) return;
-            if (*id == 0) reader.warning("code '" + reader.raw("diagnosis") + "' has id 0, so this row is never read");
-            auto [it, added] = profileNumbers.try_emplace(profile, static_cast<int16_t>(profileNumbers.size()));
-            if (added) matrix.insert(matrix.end(), profile.begin(), profile.end());
+            const auto profile = readLevelProfile(reader, *fallback);
+            if (!id || !dates || !profile || !rows.admit(reader)) return;
+            if (*id == 0)
+                reader.warning("code '" + shown(reader.raw("diagnosis")) + "' has id 0, so this row is never read");
+            // At most one new profile per row, so their numbers stay within the row limit.
+            auto [it, added] = profileNumbers.try_emplace(profile->key(), static_cast<int16_t>(profiles.size()));
+            if (added) profiles.push_back(*profile);
             byCode[keyOf(*id)].push_back({*dates, it->second});
         });
+        if (rows.exceeded()) continue;
+        // The matrix holds one row of every distinct profile across all ADRGs.
+        const uint64_t matrixBytes = static_cast<uint64_t>(profiles.size()) * columns;
+        if (matrixBytes > c.options.mostFileBytes) {
+            c.diagnostics.error(fileName, 0,
+                                "the complication level matrix would take " + mebibytes(matrixBytes) + " (" +
+                                    std::to_string(profiles.size()) + " distinct level profiles x " +
+                                    std::to_string(columns) + " ADRG columns), more than the " +
+                                    mebibytes(c.options.mostFileBytes) + " allowed without --allow-large");
+            continue;
+        }
         const auto laid = layOut(byCode);
-        if (tooManyRows(c, fileName, laid.rows.size(), kMostRows16)) continue;
         table = ComplicationLevelTable{};
         table.cclDiagnosisCount = static_cast<uint16_t>(dxCount);
         table.cclRowCount = static_cast<uint16_t>(laid.rows.size());
-        table.cclProfileCount = static_cast<uint16_t>(profileNumbers.size());
+        table.cclProfileCount = static_cast<uint16_t>(profiles.size());
         table.cclColumnCount = static_cast<uint16_t>(columns);
         table.cclRowBegin = narrowed<int16_t>(laid.begin);
         table.cclRowEnd = narrowed<int16_t>(laid.end);
@@ -301,7 +352,13 @@ void compileLevelTables(CompileContext& c) {
             table.cclValidTo.push_back(row.dates.to);
             table.cclProfile.push_back(row.profile);
         }
-        table.cclMatrix = std::move(matrix);
+        table.cclMatrix.reserve(static_cast<size_t>(matrixBytes));
+        for (const auto& profile : profiles) {
+            const size_t start = table.cclMatrix.size();
+            table.cclMatrix.insert(table.cclMatrix.end(), columns, static_cast<uint8_t>(profile.fallback));
+            for (const auto& [adrg, level] : profile.exceptions)
+                table.cclMatrix[start + static_cast<size_t>(adrg)] = static_cast<uint8_t>(level);
+        }
     }
 }
 
@@ -315,7 +372,12 @@ void compileExclusionTables(CompileContext& c) {
             table = c.tables.exclusionTables[v - 1];
             continue;
         }
-        std::vector<std::vector<int16_t>> byCode(dxCount);
+        // Ascending and without repeats, as the membership test needs.
+        std::vector<std::set<int16_t>> byCode(dxCount);
+        // The first version counts its list in a 16-bit field, the later ones in 32 bits.
+        RowLimit entries(v == 0 ? kMostCount16 : kMostCount32,
+                         v == 0 ? "list entries (this version counts them in a 16-bit number)"
+                                : "list entries (the count is a 32-bit number)");
         forEachRow(c, fileName, [&](const RowReader& reader) {
             const auto id = reader.codeToken(reader.raw("diagnosis"), true, false);
             std::vector<int16_t> excluded;
@@ -324,23 +386,24 @@ void compileExclusionTables(CompileContext& c) {
                 reader.error("column 'excluded' is empty");
                 ok = false;
             }
-            for (const auto& token : splitList(reader.raw("excluded"))) {
+            // Every token is a code; "-" is the empty principal, also when it stands alone.
+            for (const auto& token : splitTokens(reader.raw("excluded"))) {
                 const auto x = reader.codeToken(token, true, true);
                 if (x) excluded.push_back(*x);
                 else ok = false;
             }
             if (!id || !ok) return;
-            if (*id == 0) reader.warning("code '" + reader.raw("diagnosis") + "' has id 0, so this row is never read");
+            if (*id == 0)
+                reader.warning("code '" + shown(reader.raw("diagnosis")) + "' has id 0, so this row is never read");
             auto& list = byCode[keyOf(*id)];
-            list.insert(list.end(), excluded.begin(), excluded.end());
+            for (int16_t x : excluded)
+                if (!list.count(x) && entries.admit(reader)) list.insert(x);
         });
-        // The membership test relies on ascending lists.
-        for (auto& list : byCode) {
-            std::sort(list.begin(), list.end());
-            list.erase(std::unique(list.begin(), list.end()), list.end());
-        }
-        const auto laid = layOut(byCode);
-        if (tooManyRows(c, fileName, laid.rows.size(), v == 0 ? 65535 : std::numeric_limits<int32_t>::max())) continue;
+        if (entries.exceeded()) continue;
+        std::vector<std::vector<int16_t>> lists;
+        lists.reserve(dxCount);
+        for (const auto& list : byCode) lists.emplace_back(list.begin(), list.end());
+        const auto laid = layOut(lists);
         table = CcExclusionTable{};
         table.exclusionDiagnosisCount = static_cast<int32_t>(dxCount);
         table.exclusionListCount = static_cast<int32_t>(laid.rows.size());
@@ -360,17 +423,19 @@ void compileSplits(CompileContext& c) {
     std::map<std::string, int16_t> profileNumbers;
     std::vector<char> characters;
     const std::string fileName = sourceFileName(SourceTable::Splits);
+    RowLimit rows(kMostRows16, kRows16);
     forEachRow(c, fileName, [&](const RowReader& reader) {
         const auto drg = reader.groupToken(reader.raw("drg"), GroupKind::Drg, false);
         const auto profile = reader.bytes("profile", kSplitProfileWidth);
         const auto dates = readDates(reader);
-        if (!drg || !profile || !dates) return;
+        if (!drg || !profile || !dates || !rows.admit(reader)) return;
+        // At most one new profile per row, so their numbers stay within the row limit.
         auto [it, added] = profileNumbers.try_emplace(*profile, static_cast<int16_t>(profileNumbers.size()));
         if (added) characters.insert(characters.end(), profile->begin(), profile->end());
         byDrg[static_cast<size_t>(*drg)].push_back({*dates, it->second});
     });
+    if (rows.exceeded()) return;
     const auto laid = layOut(byDrg);
-    if (tooManyRows(c, fileName, laid.rows.size(), kMostRows16)) return;
     auto& t = c.tables.splits;
     t.splitGroupCount = static_cast<uint16_t>(drgs);
     t.splitRowCount = static_cast<uint16_t>(laid.rows.size());

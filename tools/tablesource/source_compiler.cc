@@ -1,18 +1,17 @@
 #include "tablesource/source_compiler.h"
 
-#include <filesystem>
-
 #include "tables/table_bounds.h"
 #include "tables/table_files.h"
 #include "tables/table_loader.h"
 #include "tables/table_writer.h"
 #include "tablesource/compile_steps.h"
 #include "tablesource/source_folder.h"
+#include "tablesource/staged_folder.h"
 
 namespace drg::source {
 
-std::optional<TableSet> compileSource(const Source& source, Diagnostics& diagnostics) {
-    CompileContext context{source, diagnostics, {}, {}, {}, {}, {}, 0};
+std::optional<TableSet> compileSource(const Source& source, Diagnostics& diagnostics, const CompileOptions& options) {
+    CompileContext context{source, diagnostics, options, {}, {}, {}, {}, {}, {}, 0};
     Settings settings;
     compileSettings(context, settings);
     compileConditions(context, settings);
@@ -28,9 +27,15 @@ std::optional<TableSet> compileSource(const Source& source, Diagnostics& diagnos
     if (diagnostics.hasErrors()) return std::nullopt;
     std::string problem;
     if (!passesLoadChecks(context.tables, &problem)) {
-        diagnostics.error("(compiled tables)", 0, "would be refused by the loader: " + problem);
+        diagnostics.errorAt("compiled tables", "would be refused by the loader: " + problem);
         return std::nullopt;
     }
+    for (int file = 0; file < kTableFileCount; ++file)
+        if (const uint64_t bytes = tableFileBytes(context.tables, file); bytes > options.mostFileBytes)
+            diagnostics.errorAt(kTableFileNames[file], "would take " + mebibytes(bytes) + ", more than the " +
+                                                           mebibytes(options.mostFileBytes) +
+                                                           " allowed without --allow-large");
+    if (diagnostics.hasErrors()) return std::nullopt;
     return std::move(context.tables);
 }
 
@@ -57,19 +62,44 @@ bool passesLoadChecks(const TableSet& tables, std::string* problem) {
     return true;
 }
 
-bool buildTables(const std::string& sourceDir, const std::string& outputDir, Diagnostics& diagnostics) {
+uint64_t tableFileBytes(const TableSet& tables, int file) {
+    uint64_t bytes = kHeaderSize;
+    forEachArray(tables, file, [&](const auto& array, size_t elements) { bytes += elements * sizeof(array[0]); });
+    return bytes;
+}
+
+BuildOutcome buildTables(const std::string& sourceDir, const std::string& outputDir, const BuildOptions& options,
+                         Diagnostics& diagnostics) {
+    const uint64_t limit = sizeLimit(options.allowLarge);
     // Reading problems do not stop the compilation: every error of a run is reported.
-    const Source source = readSourceFolder(sourceDir, diagnostics);
-    auto tables = compileSource(source, diagnostics);
-    if (!tables) return false;
-    std::error_code error;
-    std::filesystem::create_directories(outputDir, error);
+    const Source source = readSourceFolder(sourceDir, diagnostics, limit, rowLimit(options.allowLarge));
+    auto tables = compileSource(source, diagnostics, CompileOptions{limit});
+    if (!tables) return {};
+    StagedFolder staged;
     std::string problem;
-    if (error || !writeTableFiles(*tables, outputDir, &problem)) {
-        diagnostics.error(outputDir, 0, error ? "cannot be created: " + error.message() : problem);
-        return false;
+    if (!staged.open(outputDir, &problem)) {
+        diagnostics.errorAt("", problem);
+        return {};
     }
-    return true;
+    if (!writeTableFiles(*tables, staged.path(), &problem)) {
+        diagnostics.errorAt(outputDir, "a table file cannot be written beside it: " + problem);
+        return {};
+    }
+    tables.reset();  // a large release need not be held twice
+    // What the grouper will load, read back before it replaces anything.
+    TableSet written;
+    if (loadTables(written, staged.path(), &problem) != kLoadOk) {
+        diagnostics.errorAt(outputDir, "the table files written beside it do not load back: " + problem);
+        return {};
+    }
+    std::vector<std::string> names(kTableFileNames.begin(), kTableFileNames.end());
+    BuildOutcome outcome;
+    if (!staged.commit(names, &problem, &outcome.outputUnchanged)) {
+        diagnostics.errorAt("", problem);
+        return outcome;
+    }
+    outcome.built = true;
+    return outcome;
 }
 
 }  // namespace drg::source

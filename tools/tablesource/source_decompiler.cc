@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <unordered_set>
 
 #include "tables/condition_kinds.h"
 #include "tables/code_lookup.h"
@@ -115,22 +116,68 @@ SourceFile codeFile(const CodeView& view, bool diagnosis) {
 }
 
 // Group references: the text when it names this entry, "@n" otherwise.
-struct GroupView {
-    const CodeTextTable& table;
+class GroupView {
+public:
+    // Only the first `mostEntries` entries (placeholder included) are kept:
+    // decision rows name MDCs and ADRGs in 16-bit fields, so the grouper never
+    // reaches an entry beyond 32767 of those lists.
+    GroupView(const CodeTextTable& table, size_t mostEntries)
+        : table_(table), count_(std::min<size_t>(table.count, mostEntries)), repeated_(count_, false) {
+        std::unordered_set<std::string_view> seen;
+        for (uint32_t i = 1; i < count_; ++i)
+            repeated_[i] = !seen.insert(std::string_view(table.text.at(i), table.text.width)).second;
+    }
+    size_t count() const { return count_; }
     std::string token(int64_t index) const {
         if (index == 0) return "-";
-        const uint32_t width = table.text.width;
-        const char* text = table.text.at(static_cast<uint32_t>(index));
-        for (uint32_t i = 1; i < static_cast<uint32_t>(index); ++i)
-            if (std::equal(text, text + width, table.text.at(i))) return "@" + std::to_string(index);
-        return textToken(text, width);
+        if (repeated_[static_cast<size_t>(index)]) return "@" + std::to_string(index);
+        return textToken(table_.text.at(static_cast<uint32_t>(index)), table_.text.width);
     }
-    bool valid(int64_t index) const { return index > 0 && index < table.count; }
+    bool valid(int64_t index) const { return index > 0 && static_cast<size_t>(index) < count_; }
+
+private:
+    const CodeTextTable& table_;
+    size_t count_;
+    std::vector<bool> repeated_;  // the text of entry i is also that of an earlier entry from 1 on
 };
 
-SourceFile groupFile(const CodeTextTable& table) {
+constexpr size_t kRowEntries = static_cast<size_t>(kMostSigned16) + 1;  // MDC and ADRG lists
+constexpr size_t kAllEntries = 65536;                                   // refined codes
+
+// The size of the source being made, estimated for each part before it is
+// made: once the estimate passes the limit, nothing more is made, only
+// counted, so that a small release whose row ranges overlap many times over
+// cannot make the dump run out of time or memory.
+class SourceBudget {
+public:
+    explicit SourceBudget(uint64_t most) : most_(most) {}
+    // Counts `bytes` for the part of `file` about to be made; false when it should not be made.
+    bool take(uint64_t bytes, const std::string& file) {
+        estimate_ += bytes;
+        if (estimate_ > most_ && firstFileOver_.empty()) firstFileOver_ = file;
+        return estimate_ <= most_;
+    }
+    bool over() const { return estimate_ > most_; }
+    uint64_t estimate() const { return estimate_; }
+    const std::string& firstFileOver() const { return firstFileOver_; }
+
+private:
+    uint64_t most_, estimate_ = 0;
+    std::string firstFileOver_;
+};
+
+// Rough sizes of one row of each row table in the source, for the budget.
+constexpr uint64_t kDaggerRowBytes = 32, kCodeConditionRowBytes = 24, kDecisionRowBytes = 40,
+                   kRefinementRowBytes = 24, kLevelRowBytes = 24, kExclusionRowBytes = 12, kSplitRowBytes = 28;
+
+uint64_t rangeLength(std::pair<int64_t, int64_t> range) {
+    return range.second > range.first ? static_cast<uint64_t>(range.second - range.first) : 0;
+}
+
+SourceFile groupFile(const CodeTextTable& table, const GroupView& view) {
     SourceFile file{0, {"code"}, {}};
-    for (uint32_t i = 1; i < table.count; ++i) file.rows.push_back({0, {textToken(table.text.at(i), table.text.width)}});
+    for (uint32_t i = 1; i < view.count(); ++i)
+        file.rows.push_back({0, {textToken(table.text.at(i), table.text.width)}});
     return file;
 }
 
@@ -192,12 +239,14 @@ SourceFile conditionFile(const ConditionTable& t) {
     return file;
 }
 
-SourceFile daggerFile(const DaggerAsteriskTable& t, const CodeView& dx) {
+SourceFile daggerFile(const DaggerAsteriskTable& t, const CodeView& dx, SourceBudget& budget) {
     SourceFile file{0, {"principal", "partner", "from", "to"}, {}};
+    const std::string name = sourceFileName(SourceTable::DaggerAsterisk);
     std::vector<int16_t> principals{0};
     for (int16_t id : dx.originalIdsInOrder()) principals.push_back(id);
     for (int16_t p : principals) {
         const auto [b, e] = rangeOf(t.pairBegin, t.pairEnd, static_cast<size_t>(p));
+        if (!budget.take(rangeLength({b, e}) * kDaggerRowBytes, name)) continue;
         for (int64_t k = b; k < e; ++k) {
             const auto partner = dx.token(t.pairPartner[k]);
             if (t.pairPartner[k] == 0 || !partner) continue;  // never matches a code in slot 2
@@ -208,13 +257,16 @@ SourceFile daggerFile(const DaggerAsteriskTable& t, const CodeView& dx) {
     return file;
 }
 
-SourceFile codeConditionFile(const CodeConditionTable& t, const CodeView& view, bool diagnosis) {
+SourceFile codeConditionFile(const CodeConditionTable& t, const CodeView& view, bool diagnosis, SourceBudget& budget) {
     const auto& begin = diagnosis ? t.diagnosisEntryBegin : t.procedureEntryBegin;
     const auto& end = diagnosis ? t.diagnosisEntryEnd : t.procedureEntryEnd;
+    const std::string name =
+        sourceFileName(diagnosis ? SourceTable::DiagnosisConditions : SourceTable::ProcedureConditions);
     std::vector<std::pair<int16_t, int64_t>> entries;  // original id, entry
     bool tags = false;
     for (int16_t id : view.originalIdsInOrder()) {
         const auto [b, e] = rangeOf(begin, end, static_cast<size_t>(id));
+        if (!budget.take(rangeLength({b, e}) * kCodeConditionRowBytes, name)) continue;
         for (int64_t k = b; k < e; ++k) {
             entries.push_back({id, k});
             tags = tags || t.entryTag[k] != static_cast<uint8_t>(kDefaultTag);
@@ -231,12 +283,13 @@ SourceFile codeConditionFile(const CodeConditionTable& t, const CodeView& view, 
     return file;
 }
 
-SourceFile decisionFile(const DecisionTable& t, const TableSet& tables) {
+SourceFile decisionFile(const DecisionTable& t, const TableSet& tables, const GroupView& mdcs,
+                        const GroupView& adrgs, const std::string& name, SourceBudget& budget) {
     SourceFile file{0, {"range", "must_hold", "must_not_hold", "mdc", "adrg", "from", "to"}, {}};
-    const GroupView mdcs{tables.mdcCodes}, adrgs{tables.adrgCodes};
     const int n = tables.conditions.conditionCount;
-    for (size_t m = 1; m < tables.mdcCodes.count; ++m) {
+    for (size_t m = 1; m < mdcs.count(); ++m) {
         const auto [b, e] = rangeOf(t.rowBegin, t.rowEnd, m);
+        if (!budget.take(rangeLength({b, e}) * kDecisionRowBytes, name)) continue;
         for (int64_t r = b; r < e; ++r) {
             std::vector<std::string> hold, notHold;
             for (int k = 0; k < kRowConditionColumns; ++k) {
@@ -253,11 +306,12 @@ SourceFile decisionFile(const DecisionTable& t, const TableSet& tables) {
     return file;
 }
 
-SourceFile refinementFile(const RefinementTable& t, const TableSet& tables) {
+SourceFile refinementFile(const RefinementTable& t, const GroupView& adrgs, SourceBudget& budget) {
     SourceFile file{0, {"adrg", "min_age", "max_age", "suffix", "from", "to"}, {}};
-    const GroupView adrgs{tables.adrgCodes};
-    for (size_t a = 1; a < tables.adrgCodes.count; ++a) {
+    const std::string name = sourceFileName(SourceTable::Refinements);
+    for (size_t a = 1; a < adrgs.count(); ++a) {
         const auto [b, e] = rangeOf(t.refinementBegin, t.refinementEnd, a);
+        if (!budget.take(rangeLength({b, e}) * kRefinementRowBytes, name)) continue;
         for (int64_t r = b; r < e; ++r)
             file.rows.push_back({0, {adrgs.token(static_cast<int64_t>(a)), std::to_string(t.refinementMinAge[r]),
                                      std::to_string(t.refinementMaxAge[r]), byteToken(t.refinementSuffix[r]),
@@ -267,60 +321,83 @@ SourceFile refinementFile(const RefinementTable& t, const TableSet& tables) {
     return file;
 }
 
-SourceFile levelFile(const ComplicationLevelTable& t, const TableSet& tables, const CodeView& dx) {
+// The `default` and `levels` fields of a matrix row: the level that a
+// record of ADRG a gets, written as the most frequent level and the ADRGs
+// that differ from it. ADRGs beyond the matrix get level '0'.
+std::pair<std::string, std::string> levelFields(const ComplicationLevelTable& t, size_t profile, const GroupView& adrgs) {
+    const size_t adrgCount = adrgs.count();
+    std::vector<uint8_t> levels(adrgCount, '0');
+    const size_t profileStart = profile * t.cclColumnCount;
+    for (size_t a = 1; a < adrgCount && a < t.cclColumnCount; ++a) levels[a] = t.cclMatrix[profileStart + a];
+    std::array<size_t, 256> frequency{};
+    for (size_t a = 1; a < adrgCount; ++a) ++frequency[levels[a]];
+    uint8_t fallback = '0';
+    for (size_t level = 0; level < frequency.size(); ++level)
+        if (frequency[level] > frequency[fallback]) fallback = static_cast<uint8_t>(level);
+    std::vector<std::string> exceptions;
+    for (size_t a = 1; a < adrgCount; ++a)
+        if (levels[a] != fallback)
+            exceptions.push_back(adrgs.token(static_cast<int64_t>(a)) + "=" + byteToken(static_cast<char>(levels[a])));
+    return {byteToken(static_cast<char>(fallback)), joinList(exceptions)};
+}
+
+SourceFile levelFile(const ComplicationLevelTable& t, const CodeView& dx, const GroupView& adrgs,
+                     const std::string& name, SourceBudget& budget) {
     SourceFile file{0, {"diagnosis", "default", "levels", "from", "to"}, {}};
-    const GroupView adrgs{tables.adrgCodes};
-    const size_t adrgCount = tables.adrgCodes.count;
+    // Rows share matrix rows: the fields of each are made once.
+    std::map<size_t, std::pair<std::string, std::string>> fieldsOfProfile;
     for (int16_t id : dx.originalIdsInOrder()) {
         const auto [b, e] = rangeOf(t.cclRowBegin, t.cclRowEnd, static_cast<size_t>(id));
         for (int64_t r = b; r < e; ++r) {
-            // The level that a record of ADRG a gets; ADRGs beyond the matrix get none.
-            std::vector<uint8_t> levels(adrgCount, '0');
-            const size_t profileStart = static_cast<size_t>(t.cclProfile[r]) * t.cclColumnCount;
-            for (size_t a = 1; a < adrgCount && a < t.cclColumnCount; ++a) levels[a] = t.cclMatrix[profileStart + a];
-            std::map<uint8_t, int> frequency;
-            for (size_t a = 1; a < adrgCount; ++a) ++frequency[levels[a]];
-            uint8_t fallback = '0';
-            for (const auto& [level, times] : frequency)
-                if (times > frequency[fallback]) fallback = level;
-            std::vector<std::string> exceptions;
-            for (size_t a = 1; a < adrgCount; ++a)
-                if (levels[a] != fallback)
-                    exceptions.push_back(adrgs.token(static_cast<int64_t>(a)) + "=" + byteToken(static_cast<char>(levels[a])));
-            file.rows.push_back({0, {*dx.token(id), byteToken(static_cast<char>(fallback)), joinList(exceptions),
+            const auto profile = static_cast<size_t>(t.cclProfile[r]);
+            auto it = fieldsOfProfile.find(profile);
+            if (it == fieldsOfProfile.end()) {
+                if (!budget.take(adrgs.count(), name)) continue;  // making the fields reads a matrix row
+                it = fieldsOfProfile.emplace(profile, levelFields(t, profile, adrgs)).first;
+            }
+            if (!budget.take(kLevelRowBytes + it->second.second.size(), name)) continue;
+            file.rows.push_back({0, {*dx.token(id), it->second.first, it->second.second,
                                      dateText(t.cclValidFrom[r], kOpenFrom), dateText(t.cclValidTo[r], kOpenTo)}});
         }
     }
     return file;
 }
 
-SourceFile exclusionFile(const CcExclusionTable& t, const CodeView& dx) {
+SourceFile exclusionFile(const CcExclusionTable& t, const CodeView& dx, const std::string& name, SourceBudget& budget) {
     SourceFile file{0, {"diagnosis", "excluded"}, {}};
+    // Lists that several diagnoses share are read once.
+    std::map<std::pair<int64_t, int64_t>, std::string> listOfRange;
     for (int16_t id : dx.originalIdsInOrder()) {
         const auto [b, e] = rangeOf(t.exclusionBegin, t.exclusionEnd, static_cast<size_t>(id));
         if (b >= e) continue;
-        // The membership test rejects what lies outside the first and last entries.
-        const int16_t low = t.exclusionList[b], high = t.exclusionList[e - 1];
-        std::set<int16_t> members;  // ids in the source
-        for (int64_t i = b; i < e; ++i) {
-            const int16_t x = t.exclusionList[i];
-            if (x < low || x > high) continue;
-            if (x == 0) members.insert(0);
-            else if (auto it = dx.newIdOf.find(x); it != dx.newIdOf.end()) members.insert(it->second);
+        auto it = listOfRange.find({b, e});
+        if (it == listOfRange.end()) {
+            if (!budget.take(rangeLength({b, e}), name)) continue;
+            // The membership test rejects what lies outside the first and last entries.
+            const int16_t low = t.exclusionList[b], high = t.exclusionList[e - 1];
+            std::set<int16_t> members;  // ids in the source
+            for (int64_t i = b; i < e; ++i) {
+                const int16_t x = t.exclusionList[i];
+                if (x < low || x > high) continue;
+                if (x == 0) members.insert(0);
+                else if (auto held = dx.newIdOf.find(x); held != dx.newIdOf.end()) members.insert(held->second);
+            }
+            std::vector<std::string> tokens;
+            for (int16_t m : members) tokens.push_back(m == 0 ? "-" : dx.tokens.at(m));
+            it = listOfRange.emplace(std::make_pair(b, e), tokens.empty() ? "" : joinList(tokens)).first;
         }
-        if (members.empty()) continue;
-        std::vector<std::string> tokens;
-        for (int16_t m : members) tokens.push_back(m == 0 ? "-" : dx.tokens.at(m));
-        file.rows.push_back({0, {*dx.token(id), joinList(tokens)}});
+        if (it->second.empty() || !budget.take(kExclusionRowBytes + it->second.size(), name)) continue;
+        file.rows.push_back({0, {*dx.token(id), it->second}});
     }
     return file;
 }
 
-SourceFile splitFile(const PcclSplitTable& t, const TableSet& tables) {
+SourceFile splitFile(const PcclSplitTable& t, const GroupView& drgs, SourceBudget& budget) {
     SourceFile file{0, {"drg", "profile", "from", "to"}, {}};
-    const GroupView drgs{tables.refinedCodes};
-    for (size_t i = 1; i < tables.refinedCodes.count; ++i) {
+    const std::string name = sourceFileName(SourceTable::Splits);
+    for (size_t i = 1; i < drgs.count(); ++i) {
         const auto [b, e] = rangeOf(t.splitRowBegin, t.splitRowEnd, i);
+        if (!budget.take(rangeLength({b, e}) * kSplitRowBytes, name)) continue;
         for (int64_t r = b; r < e; ++r) {
             const auto start = static_cast<size_t>(t.splitProfile[r]) * kSplitProfileWidth;
             const std::string profile(t.splitCharacters.begin() + static_cast<long>(start),
@@ -346,29 +423,47 @@ void addVersions(Source& source, SourceTable table, const std::vector<SourceFile
 
 }  // namespace
 
-Source decompileTables(const TableSet& t) {
+std::optional<Source> decompileTables(const TableSet& t, uint64_t mostBytes, std::string* problem) {
     Source source;
+    SourceBudget budget(mostBytes);
     const CodeView dx = viewCodes(t, true), sg = viewCodes(t, false);
+    const GroupView mdcs(t.mdcCodes, kRowEntries), adrgs(t.adrgCodes, kRowEntries), drgs(t.refinedCodes, kAllEntries);
     addIfRows(source, SourceTable::Release, releaseFile(t));
     addIfRows(source, SourceTable::Conditions, conditionFile(t.conditions));
     addIfRows(source, SourceTable::Diagnoses, codeFile(dx, true));
     addIfRows(source, SourceTable::Procedures, codeFile(sg, false));
-    addIfRows(source, SourceTable::Mdcs, groupFile(t.mdcCodes));
-    addIfRows(source, SourceTable::Adrgs, groupFile(t.adrgCodes));
-    addIfRows(source, SourceTable::Drgs, groupFile(t.refinedCodes));
-    addIfRows(source, SourceTable::DaggerAsterisk, daggerFile(t.daggerAsterisk, dx));
-    addIfRows(source, SourceTable::DiagnosisConditions, codeConditionFile(t.codeConditions, dx, true));
-    addIfRows(source, SourceTable::ProcedureConditions, codeConditionFile(t.codeConditions, sg, false));
+    addIfRows(source, SourceTable::Mdcs, groupFile(t.mdcCodes, mdcs));
+    addIfRows(source, SourceTable::Adrgs, groupFile(t.adrgCodes, adrgs));
+    addIfRows(source, SourceTable::Drgs, groupFile(t.refinedCodes, drgs));
+    addIfRows(source, SourceTable::DaggerAsterisk, daggerFile(t.daggerAsterisk, dx, budget));
+    addIfRows(source, SourceTable::DiagnosisConditions, codeConditionFile(t.codeConditions, dx, true, budget));
+    addIfRows(source, SourceTable::ProcedureConditions, codeConditionFile(t.codeConditions, sg, false, budget));
     std::vector<SourceFile> decisions, levels, exclusions;
-    for (const auto& table : t.decisionTables) decisions.push_back(decisionFile(table, t));
-    for (const auto& table : t.levelTables) levels.push_back(levelFile(table, t, dx));
-    for (const auto& table : t.exclusionTables) exclusions.push_back(exclusionFile(table, dx));
+    for (size_t v = 0; v < t.decisionTables.size(); ++v)
+        decisions.push_back(decisionFile(t.decisionTables[v], t, mdcs, adrgs,
+                                         sourceFileName(SourceTable::Decisions, static_cast<int>(v)), budget));
+    for (size_t v = 0; v < t.levelTables.size(); ++v)
+        levels.push_back(levelFile(t.levelTables[v], dx, adrgs, sourceFileName(SourceTable::Levels, static_cast<int>(v)),
+                                   budget));
+    for (size_t v = 0; v < t.exclusionTables.size(); ++v)
+        exclusions.push_back(exclusionFile(t.exclusionTables[v], dx,
+                                           sourceFileName(SourceTable::Exclusions, static_cast<int>(v)), budget));
     addVersions(source, SourceTable::Decisions, decisions);
-    addIfRows(source, SourceTable::Refinements, refinementFile(t.refinement, t));
+    addIfRows(source, SourceTable::Refinements, refinementFile(t.refinement, adrgs, budget));
     addVersions(source, SourceTable::Levels, levels);
     addVersions(source, SourceTable::Exclusions, exclusions);
-    addIfRows(source, SourceTable::Splits, splitFile(t.splits, t));
+    addIfRows(source, SourceTable::Splits, splitFile(t.splits, drgs, budget));
+    if (budget.over()) {
+        *problem = "its source would take about " + mebibytes(budget.estimate()) + " (" + budget.firstFileOver() +
+                   " passes the " + mebibytes(mostBytes) + " allowed without --allow-large)";
+        return std::nullopt;
+    }
     return source;
+}
+
+Source decompileTables(const TableSet& tables) {
+    std::string ignored;
+    return *decompileTables(tables, kNoSizeLimit, &ignored);
 }
 
 }  // namespace drg::source

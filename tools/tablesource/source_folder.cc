@@ -1,70 +1,114 @@
 #include "tablesource/source_folder.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "tablesource/file_access.h"
 #include "tablesource/source_layout.h"
+#include "tablesource/staged_folder.h"
 
 namespace drg::source {
 
 namespace fs = std::filesystem;
 
-Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics) {
+namespace {
+
+// Names of the folder's entries, sorted so that every run reports alike.
+std::vector<std::string> entryNames(const std::string& directory, std::error_code& error) {
+    std::vector<std::string> names;
+    fs::directory_iterator it(directory, error), end;
+    for (; !error && it != end; it.increment(error)) names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string commentOf(const std::string& name) {
+    const auto id = identifySourceFile(name);
+    if (!id) return "";
+    const auto& layout = layoutOf(id->table);
+    std::string comment = layout.description;
+    const std::string& date = layout.versionDates[static_cast<size_t>(id->version)];
+    if (layout.versionDates.size() > 1) comment += date.empty() ? " (first version)" : " (version from " + date + ")";
+    return comment;
+}
+
+// The file that says what leaving `name` out of `source` says: the nearest
+// earlier version that `source` holds, or an empty table.
+SourceFile standInFor(const Source& source, const std::string& name) {
+    const auto id = identifySourceFile(name);
+    for (int v = id->version - 1; v >= 0; --v) {
+        auto it = source.find(sourceFileName(id->table, v));
+        if (it != source.end()) return it->second;
+    }
+    return SourceFile{0, layoutOf(id->table).required, {}};
+}
+
+}  // namespace
+
+Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics, uint64_t mostBytes, size_t mostRows) {
     Source source;
     std::error_code error;
     if (!fs::is_directory(directory, error)) {
-        diagnostics.error(directory, 0, "is not a folder");
+        diagnostics.errorAt(directory, "is not a folder");
         return source;
     }
-    for (const auto& entry : fs::directory_iterator(directory, error)) {
-        const std::string name = entry.path().filename().string();
-        if (entry.path().extension() != ".tsv") continue;
+    const auto names = entryNames(directory, error);
+    if (error) diagnostics.errorAt(directory, "cannot be listed: " + error.message());
+    for (const auto& name : names) {
+        if (fs::path(name).extension() != ".tsv") continue;
         if (!identifySourceFile(name)) {
             diagnostics.error(name, 0, "is not a table source file name");
             continue;
         }
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (!in) {
-            diagnostics.error(name, 0, "cannot be read");
+        std::string text, problem;
+        if (!readRegularFile(joinPath(directory, name), mostBytes, text, &problem)) {
+            diagnostics.error(name, 0, problem);
             continue;
         }
-        source[name] = parseSourceText(text.str(), name, diagnostics);
+        source[name] = parseSourceText(text, name, diagnostics, mostRows);
     }
-    if (error) diagnostics.error(directory, 0, "cannot be listed: " + error.message());
     return source;
 }
 
-bool writeSourceFolder(const Source& source, const std::string& directory, std::string* problem) {
+bool writeSourceFolder(const Source& source, const std::string& directory, bool force, std::string* problem) {
     std::error_code error;
-    fs::create_directories(directory, error);
-    if (error) {
-        *problem = directory + ": cannot be created: " + error.message();
-        return false;
-    }
-    for (const auto& entry : fs::directory_iterator(directory, error))
-        if (entry.path().extension() == ".tsv" && identifySourceFile(entry.path().filename().string()))
-            fs::remove(entry.path(), error);
-    for (const auto& [name, file] : source) {
-        const auto id = identifySourceFile(name);
-        std::string comment;
-        if (id) {
-            const auto& layout = layoutOf(id->table);
-            comment = layout.description;
-            const std::string& date = layout.versionDates[static_cast<size_t>(id->version)];
-            if (layout.versionDates.size() > 1)
-                comment += date.empty() ? " (first version)" : " (version from " + date + ")";
-        }
-        std::ofstream out(fs::path(directory) / name, std::ios::binary | std::ios::trunc);
-        out << printSourceText(file, comment);
-        if (!out) {
-            *problem = directory + "/" + name + ": cannot be written";
+    Source written = source;
+    if (fs::exists(directory, error)) {
+        if (!fs::is_directory(directory, error)) {
+            *problem = printable(directory) + ": is not a folder";
             return false;
         }
+        const auto names = entryNames(directory, error);
+        if (error) {
+            *problem = printable(directory) + ": cannot be listed: " + error.message();
+            return false;
+        }
+        if (!names.empty() && !force) {
+            *problem = printable(directory) +
+                       ": is not empty; a dump writes only into a new or empty folder (--force replaces the source "
+                       "files in it)";
+            return false;
+        }
+        for (const auto& name : names)
+            if (identifySourceFile(name) && !written.count(name)) written[name] = standInFor(source, name);
     }
-    return true;
+    StagedFolder staged;
+    if (!staged.open(directory, problem)) return false;
+    std::vector<std::string> names;
+    for (const auto& [name, file] : written) {
+        std::ofstream out(joinPath(staged.path(), name), std::ios::binary | std::ios::trunc);
+        out << printSourceText(file, commentOf(name));
+        out.close();
+        if (!out) {
+            *problem = printable(joinPath(directory, name)) + ": cannot be written; " + printable(directory) +
+                       " is unchanged";
+            return false;
+        }
+        names.push_back(name);
+    }
+    bool unchanged = true;
+    return staged.commit(names, problem, &unchanged);
 }
 
 Source withoutRemarks(const Source& source) {

@@ -1,11 +1,15 @@
 #include "tablesource/source_text.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
 
 namespace drg::source {
 namespace {
 
 const std::string kEmpty;
+// Every layout has fewer columns, remarks included.
+constexpr size_t kMostColumns = 64;
 
 std::string trimBlanks(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -67,22 +71,8 @@ const std::string& SourceFile::field(const SourceRow& row, std::string_view name
     return row.fields[static_cast<size_t>(c)];
 }
 
-void Diagnostics::error(const std::string& file, int line, const std::string& message) {
-    items_.push_back({file, line, message, false});
-    ++errors_;
-}
-
-void Diagnostics::warning(const std::string& file, int line, const std::string& message) {
-    items_.push_back({file, line, message, true});
-}
-
-std::string formatDiagnostic(const Diagnostic& d, const std::string& directory) {
-    std::string where = directory.empty() ? d.file : directory + "/" + d.file;
-    if (d.line > 0) where += ":" + std::to_string(d.line);
-    return where + ": " + (d.warning ? "warning: " : "") + d.message;
-}
-
-SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics) {
+SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics,
+                           size_t mostRows) {
     SourceFile file;
     bool haveHeader = false;
     int lineNumber = 0;
@@ -96,21 +86,34 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const size_t first = line.find_first_not_of(" \t");
         if (first == std::string_view::npos || line[first] == '#') continue;
+        // Counted before splitting: a line of tabs alone must not become millions of fields.
+        const size_t fieldCount = 1 + static_cast<size_t>(std::count(line.begin(), line.end(), '\t'));
+        if (!haveHeader && fieldCount > kMostColumns) {
+            diagnostics.error(fileName, lineNumber,
+                              "the header names " + std::to_string(fieldCount) + " columns, more than the " +
+                                  std::to_string(kMostColumns) + " a source file may have");
+            return SourceFile{lineNumber, {}, {}};
+        }
+        if (haveHeader && fieldCount > file.columns.size()) {
+            diagnostics.error(fileName, lineNumber,
+                              "row has " + std::to_string(fieldCount) + " fields, the header names " +
+                                  std::to_string(file.columns.size()) + " columns");
+            continue;
+        }
+        if (haveHeader && file.rows.size() == mostRows) {
+            diagnostics.error(fileName, lineNumber,
+                              "holds more than " + std::to_string(mostRows) + " rows, the most read without --allow-large");
+            return file;
+        }
         auto fields = splitTabs(line);
         if (!haveHeader) {
             file.columns = std::move(fields);
             file.headerLine = lineNumber;
             haveHeader = true;
-            for (size_t i = 0; i < file.columns.size(); ++i)
-                for (size_t j = 0; j < i; ++j)
-                    if (file.columns[i] == file.columns[j])
-                        diagnostics.error(fileName, lineNumber, "column '" + file.columns[i] + "' appears twice");
-            continue;
-        }
-        if (fields.size() > file.columns.size()) {
-            diagnostics.error(fileName, lineNumber,
-                              "row has " + std::to_string(fields.size()) + " fields, the header names " +
-                                  std::to_string(file.columns.size()) + " columns");
+            std::set<std::string_view> seen;
+            for (const auto& column : file.columns)
+                if (!seen.insert(column).second)
+                    diagnostics.error(fileName, lineNumber, "column '" + shown(column) + "' appears twice");
             continue;
         }
         fields.resize(file.columns.size());
@@ -162,15 +165,19 @@ bool unescape(std::string_view text, std::string& bytes, std::string& error) {
             i += 3;
             continue;
         }
-        error = "malformed escape in '" + std::string(text) + "' (use \\\\ or \\xNN)";
+        error = "malformed escape in '" + shown(text) + "' (use \\\\ or \\xNN)";
         return false;
     }
     return true;
 }
 
 std::vector<std::string> splitList(const std::string& field) {
+    if (field == "-") return {};
+    return splitTokens(field);
+}
+
+std::vector<std::string> splitTokens(const std::string& field) {
     std::vector<std::string> tokens;
-    if (field == "-") return tokens;
     size_t i = 0;
     while (i < field.size()) {
         while (i < field.size() && field[i] == ' ') ++i;

@@ -10,6 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "tablesource/diagnostics.h"
+#include "tablesource/tool_limits.h"
+
 namespace drg::source {
 
 struct SourceRow {
@@ -31,33 +34,12 @@ struct SourceFile {
 // A whole source folder, files by name ("decisions-20050101.tsv").
 using Source = std::map<std::string, SourceFile>;
 
-struct Diagnostic {
-    std::string file;
-    int line = 0;
-    std::string message;
-    bool warning = false;
-};
-
-class Diagnostics {
-public:
-    void error(const std::string& file, int line, const std::string& message);
-    void warning(const std::string& file, int line, const std::string& message);
-    bool hasErrors() const { return errors_ > 0; }
-    int errorCount() const { return errors_; }
-    const std::vector<Diagnostic>& all() const { return items_; }
-
-private:
-    std::vector<Diagnostic> items_;
-    int errors_ = 0;
-};
-
-// "file:line: message" (or "file: message" without a line), "warning: " marked.
-std::string formatDiagnostic(const Diagnostic& d, const std::string& directory = "");
-
 // Parses one file's text. Lines are split at tabs; blanks around a field are
 // dropped; blank lines and lines starting with '#' are comments. The first
-// other line names the columns.
-SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics);
+// other line names the columns. Rows beyond `mostRows` are not read: a row
+// takes many times its bytes in memory.
+SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics,
+                           size_t mostRows = kNoRowLimit);
 
 // The text of a file: an optional comment line, the header row, the rows.
 std::string printSourceText(const SourceFile& file, const std::string& comment = "");
@@ -76,6 +58,8 @@ bool unescape(std::string_view text, std::string& bytes, std::string& error);
 
 // Space-separated tokens of a list field; "-" alone is the empty list.
 std::vector<std::string> splitList(const std::string& field);
+// Space-separated tokens, "-" being a token like any other.
+std::vector<std::string> splitTokens(const std::string& field);
 std::string joinList(const std::vector<std::string>& tokens);
 
 // Whole decimal numbers, with an optional sign; nothing else.

@@ -1,0 +1,160 @@
+// The drg tool against awkward folders: a build or dump that fails leaves
+// the folder exactly as it was, a dump never overwrites a hand-written
+// source without --force, files that are not regular files are refused at
+// once, and messages name paths as typed and stay readable and few.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "support/test_files.h"
+#include "tables/table_loader.h"
+#include "tablesource/source_decompiler.h"
+#include "tablesource/source_folder.h"
+#include "tools/tool_test_support.h"
+
+namespace drg::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+ProcessResult runTool(const std::string& directory, const std::vector<std::string>& args) {
+    return runProgram(DRG_TOOL_PATH, directory, args);
+}
+
+// Every entry below `directory` with the bytes of the files, and the hidden
+// entries of the folder itself, where a failed run might leave a temporary folder.
+std::map<std::string, std::string> snapshot(const std::string& directory) {
+    std::map<std::string, std::string> entries;
+    for (const auto& e : fs::recursive_directory_iterator(directory)) {
+        const std::string name = fs::relative(e.path(), directory).string();
+        if (name != ".stdout" && name != ".stderr") entries[name] = e.is_regular_file() ? readFile(e.path()) : "/";
+    }
+    return entries;
+}
+
+// "out": a release; "src": its source; "hand": a hand-written source.
+void prepareFolders(const TempDir& dir) {
+    fs::create_directories(dir.file("out"));
+    generatedRelease().write(dir.file("out"));
+    ASSERT_EQ(runTool(dir.path(), {"tables", "dump", "out", "src"}).exitStatus, 0);
+    fs::create_directories(dir.file("hand"));
+    writeFile(dir.file("hand/mdcs.tsv"), "# reviewed by hand\ncode\tlabel\n01\tNervous system\n");
+    writeFile(dir.file("hand/notes.txt"), "why the levels changed\n");
+}
+
+TEST(ToolSafety, FailedBuildOrDumpLeavesTheFolderAsItWas) {
+    struct Case {
+        const char* name;
+        std::function<void(const TempDir&)> setUp;
+        std::vector<std::string> args;
+        const char* shows;
+    };
+    const std::string tool = DRG_TOOL_PATH;
+    const Case cases[] = {
+        {"a table file that cannot be written", [](const TempDir&) {},
+         {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec " + tool + " tables build src out"}, "cannot be written"},
+        {"a folder where a table file goes",
+         [](const TempDir& d) {
+             fs::remove(d.file("out/Tccedit2"));
+             fs::create_directories(d.file("out/Tccedit2/x"));
+         },
+         {tool, "tables", "build", "src", "out"}, "out/Tccedit2: is not a file, so it is not replaced"},
+        {"a hand-written source", [](const TempDir&) {}, {tool, "tables", "dump", "out", "hand"},
+         "hand: is not empty; a dump writes only into a new or empty folder"},
+        {"a folder where a source file goes", [](const TempDir& d) { fs::create_directories(d.file("hand/levels.tsv/x")); },
+         {tool, "tables", "dump", "out", "hand", "--force"}, "hand/levels.tsv: is not a file, so it is not replaced"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        prepareFolders(dir);
+        c.setUp(dir);
+        const auto before = snapshot(dir.path());
+        const std::vector<std::string> args(c.args.begin() + 1, c.args.end());
+        const ProcessResult r = runProgram(c.args[0], dir.path(), args);
+        EXPECT_EQ(r.exitStatus, 1) << c.name;
+        EXPECT_NE(r.err.find(c.shows), std::string::npos) << c.name << ": " << r.err;
+        EXPECT_EQ(snapshot(dir.path()), before) << c.name;
+    }
+}
+
+TEST(ToolSafety, ForcedDumpReplacesOnlySourceFilesAndKeepsTheMeaning) {
+    TempDir dir;
+    prepareFolders(dir);
+    // A stale later version would override what the new source leaves out.
+    writeFile(dir.file("hand/levels-20091201.tsv"), "diagnosis\tdefault\tlevels\nI50.1\t4\t-\n");
+    ASSERT_EQ(runTool(dir.path(), {"tables", "dump", "out", "hand", "--force"}).exitStatus, 0);
+    EXPECT_EQ(readFile(dir.file("hand/notes.txt")), "why the levels changed\n");
+    source::Diagnostics diagnostics;
+    const TableSet rebuilt = compileOrFail(source::readSourceFolder(dir.file("hand"), diagnostics));
+    TableSet original;
+    ASSERT_EQ(loadTables(original, dir.file("out")), kLoadOk);
+    std::string difference;
+    EXPECT_TRUE(sameSource(source::decompileTables(original), source::decompileTables(rebuilt), &difference))
+        << difference;
+}
+
+TEST(ToolSafety, FilesThatAreNotRegularFilesAreRefusedAtOnce) {
+    TempDir dir;
+    prepareFolders(dir);
+    ASSERT_EQ(::mkfifo(dir.file("src/procedures.tsv.fifo").c_str(), 0600), 0);
+    fs::remove(dir.file("src/procedures.tsv"));
+    fs::rename(dir.file("src/procedures.tsv.fifo"), dir.file("src/procedures.tsv"));
+    fs::remove(dir.file("src/drgs.tsv"));
+    fs::create_symlink("/dev/zero", dir.file("src/drgs.tsv"));
+    fs::remove(dir.file("src/mdcs.tsv"));
+    fs::create_directories(dir.file("src/mdcs.tsv"));
+    const ProcessResult built = runTool(dir.path(), {"tables", "build", "src", "new"});
+    EXPECT_EQ(built.exitStatus, 1);
+    for (const char* line : {"src/drgs.tsv: is a device, not a file", "src/mdcs.tsv: is a folder, not a file",
+                             "src/procedures.tsv: is a FIFO, not a file"})
+        EXPECT_NE(built.err.find(line), std::string::npos) << line << "\n" << built.err;
+
+    fs::remove(dir.file("out/Tdx.idx"));
+    ASSERT_EQ(::mkfifo(dir.file("out/Tdx.idx").c_str(), 0600), 0);
+    const ProcessResult checked = runTool(dir.path(), {"tables", "check", "out"});
+    EXPECT_EQ(checked.exitStatus, 1);
+    EXPECT_EQ(checked.out, " file init error \n");
+    EXPECT_EQ(checked.err, "out/Tdx.idx: is a FIFO, not a file\n");
+    const ProcessResult dumped = runTool(dir.path(), {"tables", "dump", "out", "new"});
+    EXPECT_EQ(dumped.exitStatus, 1);
+    EXPECT_EQ(dumped.err, "out/Tdx.idx: is a FIFO, not a file\n");
+}
+
+TEST(ToolSafety, MessagesNamePathsAsTypedAndStayReadableAndFew) {
+    TempDir dir;
+    fs::create_directories(dir.file("src"));
+    writeFile(dir.file("file"), "");
+    std::string tokens;
+    for (int i = 0; i < 100000; ++i) tokens += " X=1";
+    writeFile(dir.file("src/release.tsv"), std::string("setting\tvalue\nco\0lour\tred\n", 25));
+    struct Case {
+        std::vector<std::string> args;
+        std::string shows;
+    };
+    const Case cases[] = {
+        {{"tables", "build", "/nonexistent", "x"}, "/nonexistent: is not a folder\n"},
+        {{"tables", "build", "src/", "./file"}, "src/release.tsv:2: unknown setting 'co\\x00lour'"},
+        {{"tables", "build", "good", "./file"}, "./file: is not a folder\n"},
+        {{"tables", "dump", ".", "./file"}, "./file: is not a folder\n"},
+    };
+    generatedRelease().write(dir.path());
+    ASSERT_EQ(runTool(dir.path(), {"tables", "dump", ".", "good"}).exitStatus, 0);
+    for (const auto& c : cases) {
+        const ProcessResult r = runTool(dir.path(), c.args);
+        EXPECT_EQ(r.exitStatus, 1) << c.shows;
+        EXPECT_NE(r.err.find(c.shows), std::string::npos) << c.shows << "\nnot in:\n" << r.err;
+    }
+
+    // One long line of mistakes: 50 of them, then a count of the rest.
+    writeFile(dir.file("src/release.tsv"), "setting\tvalue\n");
+    writeFile(dir.file("src/levels.tsv"), "diagnosis\tdefault\tlevels\nA01\t1\t" + tokens + "\n");
+    const ProcessResult r = runTool(dir.path(), {"tables", "build", "src", "new"});
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 52) << r.err.substr(0, 500);
+    EXPECT_NE(r.err.find("\nand 99951 more errors\n100001 errors; no table file written\n"), std::string::npos)
+        << r.err.substr(r.err.size() - 300);
+}
+
+}  // namespace
+}  // namespace drg::testing
