@@ -135,14 +135,17 @@ std::vector<std::string> groupAll(const TableSet& tables, const std::vector<std:
 }
 
 std::vector<std::string> groupOutcomes(const TableSet& tables, const std::vector<std::string>& records) {
+    Release release;
+    release.tables = tables;
+    prepareRelease(release);
     ClaimState state;
-    initClaimState(state, tables);
+    initClaimState(state, release);
     std::vector<std::string> out;
     // A condition table that disagrees with the derived conditions prints a line per record.
-    const bool prints = firstConditionKindMismatch(tables.conditions) >= 0;
+    const bool prints = release.conditionKindMismatch >= 0;
     if (prints) ::testing::internal::CaptureStdout();
     for (std::string record : records) {
-        const int result = groupRecord(state, tables, record.data(), record.size());
+        const int result = groupRecord(state, release, record.data(), record.size());
         out.push_back(std::to_string(result) + " " + record);
     }
     if (prints) ::testing::internal::GetCapturedStdout();
