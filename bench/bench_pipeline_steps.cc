@@ -1,0 +1,130 @@
+// Cost per record of each step of the pipeline on the national-scale
+// synthetic release (the one `make bench` times end to end). The stages are
+// cumulative, so the difference of two neighbours is the cost of one step:
+//   select + prepare            table versions, fields, code lookup, conditions
+//   ... + MDC and ADRG          the two decision passes
+//   whole record                ... + refinement, levels, exclusions, PCCL, columns
+// One iteration is one record of a ring of synthetic records.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "complexity/cc_exclusion.h"
+#include "complexity/complication_levels.h"
+#include "conditions/derived_conditions.h"
+#include "conditions/prepare_record.h"
+#include "engine/record_grouping.h"
+#include "engine/release.h"
+#include "grouping/decision_tables.h"
+#include "record/record_layout.h"
+#include "support/test_files.h"
+#include "synth/synthetic_records.h"
+#include "synth/synthetic_release.h"
+#include "tables/table_loader.h"
+#include "tables/table_writer.h"
+
+namespace drg {
+namespace {
+
+constexpr size_t kRingRecords = 8192;
+
+// The synthetic release written and loaded back as drg-batch loads it, and
+// a ring of its records; made once for every benchmark.
+struct SyntheticBench {
+    SyntheticBench() {
+        synth::SyntheticRelease made = synth::makeSyntheticRelease(1);
+        testing::TempDir folder;
+        std::string problem;
+        if (!writeTableFiles(made.tables, folder.path(), &problem) ||
+            loadRelease(release, folder.path(), &problem) != kLoadOk)
+            throw std::runtime_error(problem);
+        synth::RecordGenerator generator(made.catalog, 1);
+        records.resize(kRingRecords * synth::kLineLength);
+        for (size_t r = 0; r < kRingRecords; ++r) generator.next(records.data() + r * synth::kLineLength);
+    }
+    const char* record(size_t r) const { return records.data() + r % kRingRecords * synth::kLineLength; }
+    Release release;
+    std::vector<char> records;
+};
+
+const SyntheticBench& bench() {
+    static const SyntheticBench made;
+    return made;
+}
+
+enum class Stage { Prepare, Decisions, Whole };
+
+void groupUpTo(benchmark::State& run, Stage stage) {
+    const Release& release = bench().release;
+    ClaimState state;
+    initClaimState(state, release);
+    char buffer[synth::kLineLength];
+    size_t next = 0;
+    for (auto _ : run) {
+        std::memcpy(buffer, bench().record(next++), sizeof buffer);
+        if (stage == Stage::Whole) {
+            benchmark::DoNotOptimize(groupRecord(state, release, buffer, kRecordLength));
+            continue;
+        }
+        const char* date = buffer + kEffectiveDate.offset;
+        selectDecisionTable(state, release.tables, date);
+        selectExclusionTable(state, release.tables, date);
+        selectLevelTable(state, release.tables, date);
+        const bool prepared = prepareRecord(state, release.tables, buffer, kRecordLength) == kPrepareOk;
+        if (prepared && stage == Stage::Decisions) {
+            assignMdc(state);
+            if (state.mdcIndex != 0) assignAdrg(state);
+        }
+        benchmark::DoNotOptimize(state.adrgIndex);
+    }
+    run.SetItemsProcessed(run.iterations());
+}
+
+void BM_SelectAndPrepare(benchmark::State& run) { groupUpTo(run, Stage::Prepare); }
+void BM_PrepareAndDecisionPasses(benchmark::State& run) { groupUpTo(run, Stage::Decisions); }
+void BM_WholeRecord(benchmark::State& run) { groupUpTo(run, Stage::Whole); }
+
+// The derived rules alone, on the prepared state of each record in turn (the
+// rules only raise flags, so repeating them on one state is safe).
+void BM_DeriveConditions(benchmark::State& run) {
+    const Release& release = bench().release;
+    std::vector<ClaimState> states(256);
+    for (size_t r = 0; r < states.size(); ++r) {
+        initClaimState(states[r], release);
+        char buffer[synth::kLineLength];
+        std::memcpy(buffer, bench().record(r), sizeof buffer);
+        selectDecisionTable(states[r], release.tables, buffer + kEffectiveDate.offset);
+        prepareRecord(states[r], release.tables, buffer, kRecordLength);
+    }
+    size_t next = 0;
+    for (auto _ : run) {
+        ClaimState& state = states[next++ % states.size()];
+        deriveConditions(state);
+        benchmark::DoNotOptimize(state.conditions.flag.data());
+    }
+    run.SetItemsProcessed(run.iterations());
+}
+
+// Building the lookup aids of a loaded release, once per worker pool.
+void BM_PrepareRelease(benchmark::State& run) {
+    for (auto _ : run) {
+        Release copy;
+        copy.tables = bench().release.tables;
+        prepareRelease(copy);
+        benchmark::DoNotOptimize(copy.lookups);
+    }
+}
+
+BENCHMARK(BM_SelectAndPrepare)->MinTime(0.5);
+BENCHMARK(BM_PrepareAndDecisionPasses)->MinTime(0.5);
+BENCHMARK(BM_WholeRecord)->MinTime(0.5);
+BENCHMARK(BM_DeriveConditions)->MinTime(0.5);
+BENCHMARK(BM_PrepareRelease)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace drg
+
+BENCHMARK_MAIN();
