@@ -85,27 +85,27 @@ RefinedCodeIndex buildRefinedCodes(const CodeTextTable& codes) {
     return index;
 }
 
-constexpr uint64_t kOccupied = uint64_t{1} << 63;
-
 size_t hashPlace(uint64_t key, unsigned shift) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift); }
 
 CodeHashIndex buildCodeHash(const TextArray& codes, const std::vector<int16_t>& ids, uint32_t count, int width) {
     CodeHashIndex index;
     index.width = width;
+    // Keys of at most six bytes leave 16 bits for the id; a code of only NUL
+    // bytes has key 0, the empty mark. Either way the binary search serves.
+    if (width > 6) return index;
     for (uint32_t i = 2; i < count; ++i)
         if (boundedCompare(codes.at(i - 1), codes.at(i), width) >= 0) return index;
     unsigned bits = 4;
     while ((size_t{1} << bits) < 2 * static_cast<size_t>(count)) ++bits;
     index.shift = 64 - bits;
-    index.keys.assign(size_t{1} << bits, 0);
-    index.ids.assign(size_t{1} << bits, 0);
+    index.places.assign(size_t{1} << bits, 0);
     const size_t mask = (size_t{1} << bits) - 1;
     for (uint32_t i = 1; i < count; ++i) {
         const uint64_t key = textKey(codes.at(i), width);
+        if (key == 0) return CodeHashIndex{};
         size_t place = hashPlace(key, index.shift);
-        while (index.keys[place] != 0) place = (place + 1) & mask;
-        index.keys[place] = key | kOccupied;
-        index.ids[place] = ids[i];
+        while (index.places[place] != 0) place = (place + 1) & mask;
+        index.places[place] = key << 16 | static_cast<uint16_t>(ids[i]);
     }
     index.usable = true;
     return index;
@@ -125,11 +125,12 @@ uint64_t slotKey(const char* text) {
 
 template <int Width>
 int16_t findCode(const CodeHashIndex& index, const char* text) {
-    const uint64_t key = slotKey<Width>(text) | kOccupied;
-    const size_t mask = index.keys.size() - 1;
-    for (size_t place = hashPlace(key & ~kOccupied, index.shift);; place = (place + 1) & mask) {
-        if (index.keys[place] == key) return index.ids[place];
-        if (index.keys[place] == 0) return 0;
+    const uint64_t key = slotKey<Width>(text);
+    const size_t mask = index.places.size() - 1;
+    for (size_t place = hashPlace(key, index.shift);; place = (place + 1) & mask) {
+        const uint64_t entry = index.places[place];
+        if (entry >> 16 == key) return static_cast<int16_t>(entry & 0xFFFF);
+        if (entry == 0) return 0;
     }
 }
 

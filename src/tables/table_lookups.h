@@ -63,8 +63,9 @@ struct CodeHashIndex {
     bool usable = false;
     int width = 0;
     unsigned shift = 64;
-    std::vector<uint64_t> keys;  // text key with the top bit set, 0 for an empty place
-    std::vector<int16_t> ids;
+    // A place holds the code's text key shifted up by 16 with its id in the
+    // low 16 bits, so a lookup touches one word; 0 marks an empty place.
+    std::vector<uint64_t> places;
 };
 
 struct TableLookups {

@@ -58,8 +58,10 @@ TEST(CodeLookupEquivalence, AgreesWithTheByteComparisonOnRandomIndices) {
         for (uint16_t i = 0; i < count; ++i) {
             tables.diagnosisIndex.code.bytes.insert(tables.diagnosisIndex.code.bytes.end(), dx[i].begin(), dx[i].end());
             tables.procedureIndex.code.bytes.insert(tables.procedureIndex.code.bytes.end(), sg[i].begin(), sg[i].end());
-            tables.diagnosisIndex.id.push_back(static_cast<int16_t>(1000 + i));
-            tables.procedureIndex.id.push_back(static_cast<int16_t>(2000 + i));
+            // Ids of any sign: the hash table keeps them in 16 bits beside the key.
+            const int sign = round % 3 == 0 ? -1 : 1;
+            tables.diagnosisIndex.id.push_back(static_cast<int16_t>(sign * (1000 + i)));
+            tables.procedureIndex.id.push_back(static_cast<int16_t>(sign * (32000 + i)));
         }
         const TableLookups lookups = buildTableLookups(tables);
         for (int probe = 0; probe < 80; ++probe) {
