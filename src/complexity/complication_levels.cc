@@ -5,7 +5,8 @@
 namespace drg {
 
 void selectLevelTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
-    state.activeLevelTable = &tables.levelTables[levelTableVersion(effectiveDate)];
+    state.activeLevelVersion = levelTableVersion(effectiveDate);
+    state.activeLevelTable = &tables.levelTables[static_cast<size_t>(state.activeLevelVersion)];
 }
 
 int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
@@ -13,12 +14,29 @@ int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
     if (row) *row = -1;
     if (d < 0 || d >= t.cclDiagnosisCount) return 0;
     const int32_t date = state.effectiveDateNumber;
+    const auto levelOfProfile = [&](int16_t profile) -> int16_t {
+        if (state.adrgIndex < 0 || state.adrgIndex >= t.cclColumnCount) return 0;
+        const size_t cell = static_cast<size_t>(profile) * t.cclColumnCount + state.adrgIndex;
+        return static_cast<int16_t>(static_cast<signed char>(t.cclMatrix[cell]) - '0');
+    };
+    // The packed copy, when the release's lookups were built from this table.
+    const LevelRowIndex* packed = state.lookups && state.activeLevelVersion >= 0
+                                      ? &state.lookups->levelRows[static_cast<size_t>(state.activeLevelVersion)]
+                                      : nullptr;
+    if (packed && packed->byDiagnosis.size() == t.cclRowBegin.size() && packed->rows.size() == t.cclProfile.size()) {
+        const LevelRowIndex::Range range = packed->byDiagnosis[static_cast<size_t>(d)];
+        for (int r = range.begin; r < range.end; ++r) {
+            const LevelRowIndex::Row& entry = packed->rows[static_cast<size_t>(r)];
+            if (entry.validFrom > date || date > entry.validTo) continue;
+            if (row) *row = r;
+            return levelOfProfile(entry.profile);
+        }
+        return 0;
+    }
     for (int r = t.cclRowBegin[d]; r < t.cclRowEnd[d]; ++r) {
         if (t.cclValidFrom[r] > date || date > t.cclValidTo[r]) continue;
         if (row) *row = r;
-        if (state.adrgIndex < 0 || state.adrgIndex >= t.cclColumnCount) return 0;
-        const size_t cell = static_cast<size_t>(t.cclProfile[r]) * t.cclColumnCount + state.adrgIndex;
-        return static_cast<int16_t>(static_cast<signed char>(t.cclMatrix[cell]) - '0');
+        return levelOfProfile(t.cclProfile[r]);
     }
     return 0;
 }

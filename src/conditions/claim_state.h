@@ -85,6 +85,7 @@ struct ClaimState {
     const DecisionTable* activeDecisionTable = nullptr;
     int activeDecisionVersion = -1;  // 0..5 once chosen; picks the matching lookups
     const ComplicationLevelTable* activeLevelTable = nullptr;
+    int activeLevelVersion = -1;  // 0..2 once chosen
     const CcExclusionTable* activeExclusionTable = nullptr;
 
     // Whether "Tcond.idx" marks exactly the built-in derived conditions as

@@ -4,8 +4,10 @@
 
 namespace drg {
 
-void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
-    const CodeConditionTable& code = tables.codeConditions;
+// Reads "Tcode" through the release's packed copies of it.
+void raiseCodeConditions(ClaimState& state, const TableSet& /*tables*/) {
+    const CodeEntryRange* diagnosisRanges = state.lookups->diagnosisEntryRanges.data();
+    const CodeEntryRange* procedureRanges = state.lookups->procedureEntryRanges.data();
     const PackedCodeEntry* entries = state.lookups->codeEntries.data();
     ConditionFlags& f = state.conditions;
     const int32_t d = state.effectiveDateNumber;
@@ -15,8 +17,8 @@ void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
         const int16_t id = state.codeIds[s];
         if (id == 0) continue;
         const bool diagnosis = s <= kDiagnosisSlots;
-        const int32_t begin = diagnosis ? code.diagnosisEntryBegin[id] : code.procedureEntryBegin[id];
-        const int32_t end = diagnosis ? code.diagnosisEntryEnd[id] : code.procedureEntryEnd[id];
+        const CodeEntryRange range = (diagnosis ? diagnosisRanges : procedureRanges)[id];
+        const int32_t begin = range.begin, end = range.end;
         const bool marksRow = !diagnosis && s <= kLastMarkedProcedureSlot;
         for (int32_t k = begin; k < end; ++k) {
             const PackedCodeEntry& e = entries[k];

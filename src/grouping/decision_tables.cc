@@ -20,9 +20,9 @@ int firstMatchingRow(ClaimState& state, int m) {
             if (rowMatches(table, i, state)) return i;
         return -1;
     }
-    if (end - begin >= kGuardedSearchMinimumRows) return firstMatchingGuardedRow(table, guards, begin, end, state);
+    if (end - begin >= kGuardedSearchMinimumRows) return firstMatchingGuardedRow(guards, begin, end, state);
     for (int i = begin; i < end; ++i)
-        if (packedRowMatches(table, guards, i, state)) return i;
+        if (packedRowMatches(guards, i, state)) return i;
     return -1;
 }
 

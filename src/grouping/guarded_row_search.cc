@@ -7,7 +7,7 @@ namespace {
 
 // Tests the rows of one guard from `begin` on, up to the best match found so
 // far (exclusive), and lowers it to any row that matches.
-inline void testGuardedRows(const DecisionTable& table, const RowGuardIndex& guards, uint32_t guard, int begin,
+inline void testGuardedRows(const RowGuardIndex& guards, uint32_t guard, int begin,
                             int& best, const ClaimState& state) {
     const uint16_t* first = guards.rows.data() + guards.begin[guard];
     const uint16_t* last = guards.rows.data() + guards.begin[guard + 1];
@@ -17,8 +17,9 @@ inline void testGuardedRows(const DecisionTable& table, const RowGuardIndex& gua
     while (it != last && *it < begin) ++it;
     const uint64_t raised = state.conditions.raisedMask;
     for (; it != last && *it < best; ++it) {
-        if (guards.needs[*it] & ~raised) continue;  // needs a condition the record did not raise
-        if (packedRowMatches(table, guards, *it, state)) {
+        if (guards.rowNeeds[static_cast<size_t>(it - guards.rows.data())] & ~raised)
+            continue;  // needs a condition the record did not raise
+        if (packedRowMatches(guards, *it, state)) {
             best = *it;  // rows of a guard ascend: later ones cannot beat it
             return;
         }
@@ -27,16 +28,16 @@ inline void testGuardedRows(const DecisionTable& table, const RowGuardIndex& gua
 
 }  // namespace
 
-int firstMatchingGuardedRow(const DecisionTable& table, const RowGuardIndex& guards, int begin, int end,
+int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
                             const ClaimState& state) {
     // The lowest matching row among the unguarded rows and the rows guarded by
     // a raised condition: no other row of the range can match.
     int best = end;
     for (int row = guards.nextUnguarded[static_cast<size_t>(begin)]; row < best;
          row = guards.nextUnguarded[static_cast<size_t>(row) + 1])
-        if (packedRowMatches(table, guards, row, state)) best = row;
+        if (packedRowMatches(guards, row, state)) best = row;
     for (uint16_t c : state.conditions.raisedConditions)
-        if (guards.guards(c)) testGuardedRows(table, guards, c, begin, best, state);
+        if (guards.guards(c)) testGuardedRows(guards, c, begin, best, state);
     return best < end ? best : -1;
 }
 

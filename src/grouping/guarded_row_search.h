@@ -15,14 +15,14 @@ namespace drg {
 inline constexpr int kGuardedSearchMinimumRows = 24;
 
 // Whether row `row` matches, as rowMatches says, from its packed conditions.
-inline bool packedRowMatches(const DecisionTable& table, const RowGuardIndex& index, int row,
-                             const ClaimState& state) {
+inline bool packedRowMatches(const RowGuardIndex& index, int row, const ClaimState& state) {
+    const RowGuardIndex::PackedRow& packed = index.packedRows[static_cast<size_t>(row)];
     const int32_t d = state.effectiveDateNumber;
-    if (table.rowValidFrom[row] > d || d > table.rowValidTo[row]) return false;
+    if (packed.validFrom > d || d > packed.validTo) return false;
     const uint8_t* flag = state.conditions.flag.data();
-    const uint16_t* term = index.terms.data() + index.termBegin[row];
-    const uint16_t* setEnd = term + index.setTerms[row];
-    const uint16_t* end = index.terms.data() + index.termBegin[row + 1];
+    const uint16_t* term = index.terms.data() + packed.termBegin;
+    const uint16_t* setEnd = term + packed.setTerms;
+    const uint16_t* end = term + packed.termCount;
     for (; term != setEnd; ++term)
         if (!flag[*term]) return false;
     for (; term != end; ++term)
@@ -32,7 +32,7 @@ inline bool packedRowMatches(const DecisionTable& table, const RowGuardIndex& in
 
 // The lowest row in [begin, end) that matches the record, or -1: the same
 // row a scan in row order finds.
-int firstMatchingGuardedRow(const DecisionTable& table, const RowGuardIndex& guards, int begin, int end,
+int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
                             const ClaimState& state);
 
 }  // namespace drg

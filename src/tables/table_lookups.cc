@@ -30,10 +30,11 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
     RowGuardIndex index;
     index.begin.assign(guards + 1, 0);
     index.guarding.assign(guards / 64 + 1, 0);
-    index.needs.assign(table.rowCount, 0);
-    index.termBegin.assign(static_cast<size_t>(table.rowCount) + 1, 0);
-    index.setTerms.assign(table.rowCount, 0);
+    std::vector<uint64_t> needs(table.rowCount, 0);
+    index.packedRows.resize(table.rowCount);
     for (size_t row = 0; row < table.rowCount; ++row) {
+        RowGuardIndex::PackedRow& packed = index.packedRows[row];
+        packed = {table.rowValidFrom[row], table.rowValidTo[row], static_cast<uint32_t>(index.terms.size()), 0, 0};
         const auto* conditions =
             reinterpret_cast<const uint16_t*>(table.rowConditions.data()) + row * kRowConditionColumns;
         // Condition 0 always holds and condition N never does: places holding
@@ -41,18 +42,18 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
         for (int c = 0; c < kMustBeSetColumns; ++c)
             if (conditions[c] != 0) {
                 index.terms.push_back(conditions[c]);
-                ++index.setTerms[row];
+                ++packed.setTerms;
             }
         for (int c = kMustBeSetColumns; c < kRowConditionColumns; ++c)
             if (conditions[c] != guards - 1) index.terms.push_back(conditions[c]);
-        index.termBegin[row + 1] = static_cast<uint32_t>(index.terms.size());
+        packed.termCount = static_cast<uint8_t>(index.terms.size() - packed.termBegin);
         // Any must-be-set condition would do; the least raised one leaves the
         // fewest rows to test.
         uint32_t guard = 0;
         for (int c = 0; c < kMustBeSetColumns; ++c) {
             const uint16_t condition = conditions[c];
             if (condition == 0) continue;  // an empty place: condition 0 always holds
-            index.needs[row] |= conditionBit(condition);
+            needs[row] |= conditionBit(condition);
             // A value beyond the conditions lies only in rows no range reaches.
             if (condition < guards && guard == 0) guard = condition;
         }
@@ -65,9 +66,13 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
         index.nextUnguarded[row] = guardOfRow[row] == 0 ? static_cast<uint16_t>(row) : index.nextUnguarded[row + 1];
     for (size_t g = 1; g <= guards; ++g) index.begin[g] += index.begin[g - 1];
     index.rows.resize(table.rowCount);
+    index.rowNeeds.resize(table.rowCount);
     std::vector<uint32_t> next(index.begin.begin(), index.begin.end() - 1);
-    for (size_t row = 0; row < table.rowCount; ++row)
-        index.rows[next[guardOfRow[row]]++] = static_cast<uint16_t>(row);
+    for (size_t row = 0; row < table.rowCount; ++row) {
+        const uint32_t place = next[guardOfRow[row]]++;
+        index.rows[place] = static_cast<uint16_t>(row);
+        index.rowNeeds[place] = needs[row];
+    }
     return index;
 }
 
@@ -187,6 +192,21 @@ std::vector<PackedCodeEntry> packCodeEntries(const TableSet& tables) {
     return packed;
 }
 
+std::vector<CodeEntryRange> pairEntryRanges(const std::vector<int32_t>& begin, const std::vector<int32_t>& end) {
+    std::vector<CodeEntryRange> ranges(std::min(begin.size(), end.size()));
+    for (size_t id = 0; id < ranges.size(); ++id) ranges[id] = {begin[id], end[id]};
+    return ranges;
+}
+
+LevelRowIndex packLevelRows(const ComplicationLevelTable& t) {
+    LevelRowIndex index;
+    index.byDiagnosis.resize(std::min(t.cclRowBegin.size(), t.cclRowEnd.size()));
+    for (size_t d = 0; d < index.byDiagnosis.size(); ++d) index.byDiagnosis[d] = {t.cclRowBegin[d], t.cclRowEnd[d]};
+    index.rows.resize(std::min({t.cclValidFrom.size(), t.cclValidTo.size(), t.cclProfile.size()}));
+    for (size_t r = 0; r < index.rows.size(); ++r) index.rows[r] = {t.cclValidFrom[r], t.cclValidTo[r], t.cclProfile[r]};
+    return index;
+}
+
 std::vector<uint8_t> findSexSpecificDiagnoses(const TableSet& tables) {
     const CodeConditionTable& code = tables.codeConditions;
     const ConditionTable& kinds = tables.conditions;
@@ -214,7 +234,11 @@ TableLookups buildTableLookups(const TableSet& tables) {
         lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], weight);
     lookups.refinedCodeIndex = buildRefinedCodes(tables.refinedCodes);
     lookups.codeEntries = packCodeEntries(tables);
+    const CodeConditionTable& code = tables.codeConditions;
+    lookups.diagnosisEntryRanges = pairEntryRanges(code.diagnosisEntryBegin, code.diagnosisEntryEnd);
+    lookups.procedureEntryRanges = pairEntryRanges(code.procedureEntryBegin, code.procedureEntryEnd);
     lookups.sexSpecificDiagnosis = findSexSpecificDiagnoses(tables);
+    for (int v = 0; v < kLevelVersions; ++v) lookups.levelRows[v] = packLevelRows(tables.levelTables[v]);
     return lookups;
 }
 

@@ -23,13 +23,21 @@ struct RowGuardIndex {
     // Per row r, the first unguarded row at r or after it (rowCount if none):
     // the rows every record must test, found without a search.
     std::vector<uint16_t> nextUnguarded;
-    // Per row, bit c mod 64 of each of its must-be-set conditions: a row can
-    // match only when the record raised conditions of all of its bits.
-    std::vector<uint64_t> needs;
-    // Per row, the conditions it tests with the empty places left out: first
-    // the `setTerms` that must be set, then those that must be clear.
-    std::vector<uint32_t> termBegin;  // rowCount + 1 offsets into `terms`
-    std::vector<uint8_t> setTerms;
+    // Per entry of `rows`, bit c mod 64 of each of the row's must-be-set
+    // conditions: a row can match only when the record raised conditions of
+    // all of its bits. Kept beside the list, so the filter reads in order.
+    std::vector<uint64_t> rowNeeds;
+    // Per row, what its test reads, in one place: its dates and where its
+    // conditions start in `terms`, the empty places left out: first the
+    // `setTerms` that must be set, then those that must be clear.
+    struct PackedRow {
+        int32_t validFrom;
+        int32_t validTo;
+        uint32_t termBegin;
+        uint8_t setTerms;
+        uint8_t termCount;
+    };
+    std::vector<PackedRow> packedRows;
     std::vector<uint16_t> terms;
 
     bool guards(unsigned c) const { return (guarding[c >> 6] >> (c & 63u)) & 1u; }
@@ -47,6 +55,27 @@ struct PackedCodeEntry {
     uint16_t condition;
     uint8_t firstSlot;
     uint8_t lastSlot;
+};
+
+struct CodeEntryRange {
+    int32_t begin;
+    int32_t end;
+};
+
+// One version of "Tccl" with what a level lookup reads kept together: per
+// diagnosis its row range, per row its dates and profile.
+struct LevelRowIndex {
+    struct Range {
+        int16_t begin;
+        int16_t end;
+    };
+    struct Row {
+        int32_t validFrom;
+        int32_t validTo;
+        int16_t profile;
+    };
+    std::vector<Range> byDiagnosis;
+    std::vector<Row> rows;
 };
 
 // "Taadrg.idx" entries by text: for each distinct text (bytes after a NUL
@@ -75,6 +104,11 @@ struct TableLookups {
     RefinedCodeIndex refinedCodeIndex;
     // "Tcode" entries in their order, packed (same numbering as the table).
     std::vector<PackedCodeEntry> codeEntries;
+    // Per diagnosis and per procedure id, its begin and end in "Tcode" side
+    // by side: one read where the table keeps two arrays.
+    std::vector<CodeEntryRange> diagnosisEntryRanges;
+    std::vector<CodeEntryRange> procedureEntryRanges;
+    std::array<LevelRowIndex, kLevelVersions> levelRows;
     // Per diagnosis id: whether any of its entries raises a condition that
     // only fits one sex (373 or 388, from slot 1 only).
     std::vector<uint8_t> sexSpecificDiagnosis;

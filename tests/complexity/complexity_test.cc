@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "complexity/complication_levels.h"
 #include "support/grouping_fixture.h"
 #include "support/loaded_release.h"
 #include "support/record_builder.h"
@@ -68,6 +69,29 @@ TEST(ComplicationLevels, FirstValidRowAndTheColumnOfTheRecordsAdrg) {
         {"day after the dated row", "20100401", {"P01", "LD"}, "M01B0102B010AX"},
         {"a secondary without level rows", "20120615", {"P01", "XX"}, "M01B0100B010AV"},
     });
+}
+
+// The release's packed copy of the level rows answers as the rows of the
+// table do, row number included, for every diagnosis, column and date.
+TEST(ComplicationLevels, PackedRowsAnswerAsTheTable) {
+    LoadedRelease release(levelRelease());
+    ClaimState packed = release.freshState();
+    for (int v = 0; v < kLevelVersions; ++v)
+        for (int32_t date : {20100228, 20100301, 20100331, 20100401, 20120615}) {
+            const ComplicationLevelTable& table = release.tables.levelTables[v];
+            packed.activeLevelVersion = v;
+            packed.activeLevelTable = &table;
+            packed.effectiveDateNumber = date;
+            for (int16_t adrg = -1; adrg <= table.cclColumnCount; ++adrg)
+                for (int16_t d = -1; d <= table.cclDiagnosisCount; ++d) {
+                    packed.adrgIndex = adrg;
+                    ClaimState plain = packed;
+                    plain.lookups = nullptr;
+                    int packedRow = 0, plainRow = 0;
+                    ASSERT_EQ(complicationLevel(packed, d, &packedRow), complicationLevel(plain, d, &plainRow));
+                    ASSERT_EQ(packedRow, plainRow) << "diagnosis " << d << " date " << date;
+                }
+        }
 }
 
 TEST(ComplicationLevels, MatrixBytesBelowZeroNeverGiveAPcclOutsideZeroToFour) {

@@ -69,12 +69,12 @@ TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) {
             state.effectiveDateNumber = rng() % 2 ? 20110615 : 20120615;
             const int begin = static_cast<int>(rng() % static_cast<unsigned>(rows));
             const int end = begin + static_cast<int>(rng() % static_cast<unsigned>(rows - begin + 1));
-            ASSERT_EQ(firstMatchingGuardedRow(table, lookups.decisionRowGuards[0], begin, end, state),
+            ASSERT_EQ(firstMatchingGuardedRow(lookups.decisionRowGuards[0], begin, end, state),
                       linearFirstMatch(table, begin, end, state))
                 << "round " << round << " record " << record;
             // Every row's packed conditions say what its twenty places say.
             for (int row = 0; row < rows; ++row)
-                ASSERT_EQ(packedRowMatches(table, lookups.decisionRowGuards[0], row, state),
+                ASSERT_EQ(packedRowMatches(lookups.decisionRowGuards[0], row, state),
                           rowMatches(table, row, state))
                     << "round " << round << " row " << row;
         }
