@@ -58,6 +58,11 @@ const DiagnosticCase kCases[] = {
      "splits.tsv:2: from: '2012-01-01' is not a date YYYYMMDD or '-'", kError},
     {{{"levels-20120701.tsv", "diagnosis\tlevels\nA01\t-\n"}}, "levels-20120701.tsv:1: column 'default' is missing",
      kError},
+    // One mistake in a header is one message, not one for every row that refers to the file.
+    {{{"diagnoses.tsv", "code\tlabl\nA01\tx\nB02\ty\n"}, {"levels.tsv", kLevels + "A01\t1\t-\n"}},
+     "diagnoses.tsv:1: unknown column 'labl' (the columns: code, id, spare, label, note)", kError},
+    {{{"diagnoses.tsv", "cdoe\nA01\n"}, {"levels.tsv", kLevels + "A01\t1\t-\n"}},
+     "diagnoses.tsv:1: unknown column 'cdoe'; missing: code (the columns: code, id, spare, label, note)", kError},
     // One wording for the conditions there are, wherever a condition is named.
     {{{"decisions.tsv", kDecisions + "01\t855\t-\t01\tB010\n"}},
      "decisions.tsv:2: must_hold: condition '855' is not a condition number from 0 to 853", kError},
@@ -146,6 +151,31 @@ TEST(CompileDiagnostics, AllowInvalidBuildsWhatOnlyAMistakeWritesWithAWarning) {
         const size_t message = c.expected.find(": ") + 2;  // after "file:line"
         EXPECT_EQ(first, c.expected.substr(0, message) + "warning: " + c.expected.substr(message));
     }
+}
+
+// The refined codes were once listed in drgs.tsv and named in the drg
+// column of splits.tsv: still read, with a warning.
+TEST(CompileDiagnostics, OldNamesAreReadWithAWarning) {
+    Files old = kSmallSource;
+    old.erase("refined.tsv");
+    old["drgs.tsv"] = "code\nB010A\n";
+    const std::pair<Files, std::string> cases[] = {
+        {old, "drgs.tsv: warning: is the old name of refined.tsv; read as that (rename it)"},
+        {with(kSmallSource, {{"splits.tsv", "drg\tprofile\nB010A\tABCDE\n"}}),
+         "splits.tsv:1: warning: drg: is the old name of column 'refined'; read as that (rename it)"},
+        {with(old, {{"refined.tsv", "code\nB010A\n"}}),
+         "drgs.tsv: is the old name of refined.tsv, which is also there (remove one)"},
+        {with(kSmallSource, {{"splits.tsv", "drg\trefined\tprofile\nB010A\tB010A\tABCDE\n"}}),
+         "splits.tsv:1: drg: is the old name of column 'refined', which is also there"},
+    };
+    for (const auto& [files, expected] : cases) {
+        bool built = false;
+        EXPECT_EQ(firstDiagnostic(files, {}, &built), expected);
+        EXPECT_EQ(built, expected.find("warning") != std::string::npos) << expected;
+    }
+    // Read as refined.tsv: the split row finds its refined code.
+    EXPECT_EQ(compileOrFail(parseSource(with(old, {{"splits.tsv", "drg\tprofile\nB010A\tABCDE\n"}})))
+                  .splits.splitRowEnd[1], 1);
 }
 
 TEST(CompileDiagnostics, StrictTurnsWarningsIntoErrors) {

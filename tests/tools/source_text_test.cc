@@ -1,6 +1,7 @@
 // The text layer: escapes that carry any byte, and the reading of files.
 #include <gtest/gtest.h>
 
+#include "tablesource/source_layout.h"
 #include "tablesource/source_text.h"
 
 namespace drg::source {
@@ -103,6 +104,26 @@ TEST(SourceText, SkipsAByteOrderMarkAndKeepsComments) {
     EXPECT_FALSE(diagnostics.hasErrors());
     EXPECT_EQ(file.columns, (std::vector<std::string>{"code", "label"}));
     EXPECT_EQ(printSourceText(file, "not written: the file has its own"), text);
+}
+
+TEST(SourceText, AWrongFileNameSaysWhyAndWhichNamesThereAre) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"decisions-20131301.tsv", "'20131301' is not a calendar date YYYYMMDD (decisions.tsv is the first version; "
+                                   "later ones start on 20050101, 20090101, 20091001, 20110101, 20120701)"},
+        {"levels-20130101.tsv", "no version of levels starts on 20130101 (levels.tsv is the first version; later "
+                                "ones start on 20091201, 20120701)"},
+        {"splits-20120101.tsv", "splits.tsv has no dated versions"},
+        {"drg.tsv", "(the names: release.tsv, conditions.tsv, diagnoses.tsv, procedures.tsv, mdcs.tsv, adrgs.tsv, "
+                    "refined.tsv, dagger-asterisk.tsv, diagnosis-conditions.tsv, procedure-conditions.tsv, "
+                    "decisions.tsv, refinements.tsv, levels.tsv, exclusions.tsv, splits.tsv; decisions, levels and "
+                    "exclusions also have dated versions named like decisions-20090101.tsv)"},
+    };
+    for (const auto& [name, says] : cases) {
+        EXPECT_FALSE(identifySourceFile(name));
+        const std::string problem = unknownFileNameProblem(name);
+        EXPECT_EQ(problem.rfind("is not a table source file name", 0), 0u) << problem;
+        EXPECT_NE(problem.find(says), std::string::npos) << problem;
+    }
 }
 
 TEST(SourceText, ReportsFilesWithoutHeaderRepeatedColumnsAndTooMuch) {

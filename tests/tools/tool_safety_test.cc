@@ -82,10 +82,13 @@ TEST(ToolSafety, FailedBuildOrDumpLeavesTheFolderAsItWas) {
 TEST(ToolSafety, ForcedDumpReplacesOnlySourceFilesAndKeepsTheMeaning) {
     TempDir dir;
     prepareFolders(dir);
-    // A stale later version would override what the new source leaves out.
+    // A stale later version would override what the new source leaves out,
+    // and a file under its old name would stand beside the one written.
     writeFile(dir.file("hand/levels-20091201.tsv"), "diagnosis\tdefault\tlevels\nI50.1\t4\t-\n");
+    writeFile(dir.file("hand/drgs.tsv"), "code\nZ990Z\n");
     ASSERT_EQ(runTool(dir.path(), {"tables", "dump", "out", "hand", "--force"}).exitStatus, 0);
     EXPECT_EQ(readFile(dir.file("hand/notes.txt")), "why the levels changed\n");
+    EXPECT_FALSE(fileExists(dir.file("hand/drgs.tsv")));
     source::Diagnostics diagnostics;
     const TableSet rebuilt = compileOrFail(source::readSourceFolder(dir.file("hand"), diagnostics));
     TableSet original;
