@@ -206,7 +206,8 @@ SourceFile carryOver(SourceFile dumped, const SourceFile& labelled, SourceTable 
                 fromSource ? fieldOf(labelled, labelled.rows[p.sourceIndex], column, layout) : nullptr;
             if (inSource) p.row.fields.push_back(*inSource);
             else if (inDump < 0) p.row.fields.push_back("");
-            else if (holdsConditions(column)) p.row.fields.push_back(withLabels(row.fields[static_cast<size_t>(inDump)], labels));
+            else if (holdsConditions(column) && table != SourceTable::Conditions)
+                p.row.fields.push_back(withLabels(row.fields[static_cast<size_t>(inDump)], labels));
             else p.row.fields.push_back(row.fields[static_cast<size_t>(inDump)]);
         }
         placed.push_back(std::move(p));
