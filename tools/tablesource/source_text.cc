@@ -75,7 +75,7 @@ std::string separatorHint(std::string_view line, const std::vector<std::string>&
     }
     if (!line.empty() && line.back() == '\t') return "; a tab ends the row";
     for (size_t i = 1; i < fields.size(); ++i)
-        if (fields[i].empty() && fields[i - 1].empty() == false)
+        if (fields[i].empty() && !fields[i - 1].empty())
             return "; two tabs in a row after field " + std::to_string(i) + columnName(columns, i - 1);
     return "; fields are separated by one tab";
 }
