@@ -35,16 +35,16 @@ const std::map<std::string, std::string>& baseTexts() {
         {"diagnoses.tsv", "code\tid\nA01\t2\nB02\t1\nC03\t3\nC03.1\t3\n"},
         {"procedures.tsv", "code\n1-100\n5-200\n"},
         {"mdcs.tsv", "code\nPRE\n01\n"},
-        {"adrgs.tsv", "code\nA01\nB01\n"},
-        {"drgs.tsv", "code\nA01A\nB01A\nB01B\n"},
+        {"adrgs.tsv", "code\nA010\nB010\n"},
+        {"refined.tsv", "code\nA010A\nB010A\nB010B\n"},
         {"dagger-asterisk.tsv", "principal\tpartner\tfrom\tto\n-\tB02\t-\t-\nA01\tC03\t-\t20091231\n"},
         {"diagnosis-conditions.tsv", "code\tcondition\ttag\nA01\t100:heart\tT\n"},
         {"procedure-conditions.tsv", "code\tcondition\tfrom\n5-200\t357\t20090101\n"},
-        {"decisions.tsv", "range\tmust_hold\tmust_not_hold\tmdc\tadrg\nPRE\t100\t800\t01\tB01\n01\t-\t-\t01\tA01\n"},
-        {"refinements.tsv", "adrg\tmin_age\tmax_age\tsuffix\nB01\t0\t17\tA\nB01\t18\t150\tB\n"},
-        {"levels.tsv", "diagnosis\tdefault\tlevels\nB02\t2\tB01=3\n"},
+        {"decisions.tsv", "range\tmust_hold\tmust_not_hold\tmdc\tadrg\nPRE\t100\t800\t01\tB010\n01\t-\t-\t01\tA010\n"},
+        {"refinements.tsv", "adrg\tmin_age\tmax_age\tsuffix\nB010\t0\t17\tA\nB010\t18\t150\tB\n"},
+        {"levels.tsv", "diagnosis\tdefault\tlevels\nB02\t2\tB010=3\n"},
         {"exclusions.tsv", "diagnosis\texcluded\nB02\t- C03\n"},
-        {"splits.tsv", "drg\tprofile\nB01A\t01234\n@3\tAB\\x00\\x00\\x00\n"},
+        {"splits.tsv", "refined\tprofile\nB010A\t01234\n@3\tAB\\x00\\x00\\x00\n"},
     };
     return files;
 }
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!tables) return 0;
     const Source dumped = decompileTables(*tables);
     Diagnostics again;
-    const auto rebuilt = compileSource(dumped, again, small);
+    const auto rebuilt = compileSource(dumped, again, CompileOptions{small.mostFileBytes, true});
     if (!rebuilt || !sameSource(dumped, decompileTables(*rebuilt))) std::abort();
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "tablesource/source_compiler.h"
 #include "tablesource/source_decompiler.h"
 #include "tablesource/source_folder.h"
+#include "tablesource/source_labels.h"
 #include "tablesource/table_folder.h"
 #include "tablesource/table_summary.h"
 
@@ -20,11 +21,11 @@ using source::printable;
 
 struct BuildArguments {
     std::string sourceDir, outputDir;
-    bool allowLarge = false;
+    bool allowLarge = false, allowInvalid = false, strict = false;
 };
 
 struct DumpArguments {
-    std::string tableDir, sourceDir;
+    std::string tableDir, sourceDir, labelsFrom;
     bool force = false, allowLarge = false;
 };
 
@@ -39,7 +40,8 @@ std::string loadFailureName(int result) {
 
 int buildTables(const BuildArguments& a) {
     source::Diagnostics diagnostics;
-    const auto outcome = source::buildTables(a.sourceDir, a.outputDir, {a.allowLarge}, diagnostics);
+    const auto outcome =
+        source::buildTables(a.sourceDir, a.outputDir, {a.allowLarge, a.allowInvalid, a.strict}, diagnostics);
     for (const auto& d : diagnostics.all()) std::fprintf(stderr, "%s\n", source::formatDiagnostic(d, a.sourceDir).c_str());
     for (const auto& line : source::notShownLines(diagnostics)) printError(line);
     if (!outcome.built) {
@@ -56,20 +58,32 @@ int buildTables(const BuildArguments& a) {
 int dumpTables(const DumpArguments& a) {
     const uint64_t limit = source::sizeLimit(a.allowLarge);
     std::string problem;
-    if (!source::checkTableFolder(a.tableDir, limit, &problem)) {
+    if (source::checkTableFolder(a.tableDir, limit, &problem) != source::TableFolderCheck::Usable) {
         printError(problem);
         return kExitFailure;
     }
     TableSet tables;
     const int loaded = loadTables(tables, a.tableDir, &problem);
     if (loaded != kLoadOk) {
-        printError(a.tableDir + ": tables do not load (" + loadFailureName(loaded) + "): " + problem);
+        printError("tables do not load (" + loadFailureName(loaded) + "): " + source::inFolder(a.tableDir, problem));
         return kExitFailure;
     }
-    const auto dumped = source::decompileTables(tables, limit, &problem);
+    auto dumped = source::decompileTables(tables, limit, &problem);
     if (!dumped) {
         printError(a.tableDir + ": " + problem);
         return kExitFailure;
+    }
+    if (!a.labelsFrom.empty()) {
+        source::Diagnostics diagnostics;
+        const source::Source labelled =
+            source::readSourceFolder(a.labelsFrom, diagnostics, limit, source::rowLimit(a.allowLarge));
+        if (diagnostics.hasErrors()) {
+            for (const auto& d : diagnostics.all())
+                if (!d.warning) printError(source::formatDiagnostic(d, a.labelsFrom));
+            printError("no labels taken from " + a.labelsFrom + "; nothing written");
+            return kExitFailure;
+        }
+        dumped = source::withRemarksFrom(*dumped, labelled);
     }
     if (!source::writeSourceFolder(*dumped, a.sourceDir, a.force, &problem)) {
         printError(problem);
@@ -84,7 +98,15 @@ int checkTables(const std::string& tableDir) {
     std::string problem;
     int loaded = kLoadInitError;
     // A FIFO among the files would block the loader for good; say what it is instead.
-    if (source::checkTableFolder(tableDir, source::kNoSizeLimit, &problem)) loaded = loadTables(tables, tableDir, &problem);
+    const auto folder = source::checkTableFolder(tableDir, source::kNoSizeLimit, &problem);
+    if (folder == source::TableFolderCheck::NotAFolder) {  // no batch run could start there
+        printError(problem);
+        return kExitFailure;
+    }
+    if (folder == source::TableFolderCheck::Usable) {
+        loaded = loadTables(tables, tableDir, &problem);
+        if (loaded != kLoadOk) problem = source::inFolder(tableDir, problem);
+    }
     if (loaded != kLoadOk) {
         // The same console line as the batch program, the reason on its own line.
         std::fputs(loadFailureLine(loaded), stdout);
@@ -116,6 +138,11 @@ std::function<int()> attachTablesBuild(CLI::App& command) {
                        "all at once or not at all")
         ->required();
     addLargeFlag(command, a->allowLarge);
+    auto* invalid = command.add_flag("--allow-invalid", a->allowInvalid,
+                                     "Report values that no author means (a date that is no calendar date, a level "
+                                     "outside 0-4, ...) as warnings and build them as written, as a dump of any "
+                                     "release that loads needs");
+    command.add_flag("--strict", a->strict, "Treat every warning as an error")->excludes(invalid);
     return [a] { return buildTables(*a); };
 }
 
@@ -126,6 +153,9 @@ std::function<int()> attachTablesDump(CLI::App& command) {
         ->required();
     command.add_flag("--force", a->force,
                      "Write into a folder that is not empty: replace the source files there, leave other files alone");
+    command.add_option("--labels-from", a->labelsFrom,
+                       "A source of the same release whose labels, notes, comments and order the dump takes over, "
+                       "so that the two compare as a readable diff");
     addLargeFlag(command, a->allowLarge);
     return [a] { return dumpTables(*a); };
 }

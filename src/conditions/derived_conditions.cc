@@ -1,6 +1,8 @@
 #include "conditions/derived_conditions.h"
 
+#include <algorithm>
 #include <bit>
+#include <iterator>
 #include <cstdint>
 #include <initializer_list>
 
@@ -161,6 +163,15 @@ const char* derivedConditionRule(int c) {
     if (c >= 782 && c <= 823) return kRules[c - 782];
     if (c == 853) return kRules[823 - 782 + 1];
     return "";
+}
+
+bool readByDerivedRule(int c) {
+    // Every condition named in the rules of deriveConditions.
+    static constexpr int kRead[] = {13,  15,  17,  19,  39,  40,  41,  357, 358, 359, 387, 389, 391, 392, 393,
+                                    394, 395, 396, 397, 398, 399, 400, 401, 402, 403, 404, 405, 406, 407, 408,
+                                    409, 410, 411, 412, 428, 602, 603, 621, 743, 745, 746, 747, 748, 753, 755,
+                                    757, 759, 850};
+    return std::find(std::begin(kRead), std::end(kRead), c) != std::end(kRead);
 }
 
 }  // namespace drg

@@ -13,4 +13,8 @@ void deriveConditions(ClaimState& state);
 // What raises derived condition c, in words ("" for other conditions).
 const char* derivedConditionRule(int c);
 
+// Whether some derived rule reads condition c (its flag, hits or the
+// procedure rows that raised it).
+bool readByDerivedRule(int c);
+
 }  // namespace drg

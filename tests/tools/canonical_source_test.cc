@@ -30,8 +30,8 @@ const std::map<std::string, std::string> kCanonicalSource = {
      "c40\t4\t\\x20\n"},
     {"procedures.tsv", "code\n1-100\n5-200\n"},
     {"mdcs.tsv", "code\nPRE\n01\n02\n"},
-    {"adrgs.tsv", "code\nA01\nB01\nB02\n"},
-    {"drgs.tsv", "code\nA01A\nB01A\nB01B\nB02Z\nB01A\n"},
+    {"adrgs.tsv", "code\nA010\nB010\nB020\n"},
+    {"refined.tsv", "code\nA010A\nB010A\nB010B\nB020Z\nB010A\n"},
     {"dagger-asterisk.tsv",
      "principal\tpartner\tfrom\tto\n"
      "-\tC30\t-\t-\n"
@@ -47,24 +47,24 @@ const std::map<std::string, std::string> kCanonicalSource = {
      "5-200\t357\t20090101\t20121231\n"},
     {"decisions.tsv",
      "range\tmust_hold\tmust_not_hold\tmdc\tadrg\tfrom\tto\n"
-     "PRE\t100\t800\t01\tB01\t-\t-\n"
-     "PRE\t101 102\t-\t02\tB02\t-\t20091231\n"
-     "01\t102\t-\t-\tA01\t-\t-\n"
-     "01\t-\t-\t01\tB01\t-\t-\n"},
+     "PRE\t100\t800\t01\tB010\t-\t-\n"
+     "PRE\t101 102\t-\t02\tB020\t-\t20091231\n"
+     "01\t102\t-\t-\tA010\t-\t-\n"
+     "01\t-\t-\t01\tB010\t-\t-\n"},
     {"decisions-20090101.tsv",
      "range\tmust_hold\tmust_not_hold\tmdc\tadrg\tfrom\tto\n"
-     "PRE\t100\t800 822\t01\tB01\t-\t-\n"},
+     "PRE\t100\t800 822\t01\tB010\t-\t-\n"},
     {"decisions-20110101.tsv", "range\tmust_hold\tmust_not_hold\tmdc\tadrg\tfrom\tto\n"},
     {"refinements.tsv",
      "adrg\tmin_age\tmax_age\tsuffix\tfrom\tto\n"
-     "A01\t0\t150\tA\t-\t-\n"
-     "B01\t0\t17\tA\t-\t-\n"
-     "B01\t18\t150\tB\t-\t-\n"
-     "B02\t-1\t150\tZ\t-\t-\n"},
+     "A010\t0\t150\tA\t-\t-\n"
+     "B010\t0\t17\tA\t-\t-\n"
+     "B010\t18\t150\tB\t-\t-\n"
+     "B020\t-1\t150\tZ\t-\t-\n"},
     {"levels.tsv",
      "diagnosis\tdefault\tlevels\tfrom\tto\n"
-     "B20.0\t2\tB01=3\t-\t-\n"
-     "A01.1\t0\tA01=4\t-\t20101231\n"},
+     "B20.0\t2\tB010=3\t-\t-\n"
+     "A01.1\t0\tA010=4\t-\t20101231\n"},
     {"levels-20120701.tsv",
      "diagnosis\tdefault\tlevels\tfrom\tto\n"
      "B20.0\t1\t-\t-\t-\n"},
@@ -76,9 +76,9 @@ const std::map<std::string, std::string> kCanonicalSource = {
      "diagnosis\texcluded\n"
      "C30\tB20.0\n"},
     {"splits.tsv",
-     "drg\tprofile\tfrom\tto\n"
-     "B01A\t01234\t-\t-\n"
-     "B01B\tAB\\x00\\x00\\x00\t-\t20111231\n"
+     "refined\tprofile\tfrom\tto\n"
+     "B010A\t01234\t-\t-\n"
+     "B010B\tAB\\x00\\x00\\x00\t-\t20111231\n"
      "@5\tXXXXX\t-\t-\n"},
 };
 
@@ -97,7 +97,7 @@ TEST(CanonicalSource, LabelsNotesAndCommentsAreForPeopleOnly) {
     files["decisions-20090101.tsv"] =
         "range\tmust_hold\tmust_not_hold\tmdc\tadrg\tfrom\tto\tnote\n"
         "# the only row\n"
-        "PRE\t100:heart\t800 822\t01\tB01\t-\t-\tthe heart row\n";
+        "PRE\t100:heart\t800 822\t01\tB010\t-\t-\tthe heart row\n";
     const source::Source labelled = parseSource(files);
     TempDir dir;
     const TableSet tables = writeAndLoad(compileOrFail(labelled), dir.path());
@@ -157,7 +157,7 @@ TEST(CanonicalSource, CompilesCodesRangesAndProfiles) {
     EXPECT_EQ(std::vector<int16_t>(ex.exclusionList.begin() + ex.exclusionBegin[1],
                                    ex.exclusionList.begin() + ex.exclusionEnd[1]),
               (std::vector<int16_t>{0, 2}));
-    // The split of the second B01A entry is reached through @5.
+    // The split of the second B010A entry is reached through @5.
     EXPECT_EQ(t.splits.splitRowEnd[5] - t.splits.splitRowBegin[5], 1);
     EXPECT_EQ(std::string(t.refinedCodes.text.at(0), 5), "ZZZZZ");
 }

@@ -1,5 +1,6 @@
 // The bundled sample classification: it builds cleanly, its records reach
-// what the sample promises, and its dump builds to the same grouping.
+// what the sample promises, its dump builds to the same grouping, and a dump
+// that takes the sample's labels gives the sample back.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -99,6 +100,21 @@ TEST_F(SampleFixture, DumpBuildsToTheSameGroupingAndIsAFixedPoint) {
     EXPECT_EQ(dumped.count("decisions-20050101.tsv"), 0u);
     EXPECT_EQ(dumped.count("levels-20120701.tsv"), 1u);
     EXPECT_EQ(dumped.count("exclusions-20111101.tsv"), 1u);
+}
+
+TEST_F(SampleFixture, DumpWithItsLabelsGivesTheSampleBack) {
+    TempDir dir;
+    const std::string sample = kDataDir + "/sample-release";
+    ASSERT_EQ(runProgram(DRG_TOOL_PATH, dir.path(), {"tables", "build", sample, "tables"}).exitStatus, 0);
+    const ProcessResult dumped =
+        runProgram(DRG_TOOL_PATH, dir.path(), {"tables", "dump", "tables", "source", "--labels-from", sample});
+    ASSERT_EQ(dumped.exitStatus, 0) << dumped.err;
+    // Every label, note, comment and labelled condition, each where it stood.
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(sample)) names.insert(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("source"))) names.insert(entry.path().filename());
+    for (const auto& name : names) EXPECT_EQ(readFile(dir.file("source/" + name)), readFile(sample + "/" + name)) << name;
+    EXPECT_EQ(names.size(), source.size());
 }
 
 }  // namespace

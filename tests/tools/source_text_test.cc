@@ -1,6 +1,7 @@
 // The text layer: escapes that carry any byte, and the reading of files.
 #include <gtest/gtest.h>
 
+#include "tablesource/source_layout.h"
 #include "tablesource/source_text.h"
 
 namespace drg::source {
@@ -60,23 +61,82 @@ TEST(SourceText, ReadsHeaderRowsCommentsAndBlanks) {
     ASSERT_EQ(file.rows.size(), 2u);
     EXPECT_EQ(file.rows[0].line, 4);
     EXPECT_EQ(file.rows[0].fields, (std::vector<std::string>{"A01.1", "fever"}));
-    EXPECT_EQ(file.rows[1].fields, (std::vector<std::string>{"B02", ""}));  // missing trailing fields are empty
+    EXPECT_EQ(file.rows[1].fields, (std::vector<std::string>{"B02", ""}));  // a trailing remark may be left out
     ASSERT_EQ(diagnostics.all().size(), 1u);
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[0], "src"),
-              "src/diagnoses.tsv:9: row has 3 fields, the header names 2 columns");
+              "src/diagnoses.tsv:9: row has 3 fields, the header names 2 columns; fields are separated by one tab");
+}
+
+// A row with too few fields is refused like one with too many, and the
+// message says what its separators suggest.
+TEST(SourceText, RowsOfTheWrongLengthNameTheirSeparators) {
+    const std::string header = "range\tmust_hold\tmust_not_hold\tmdc\tadrg\tnote\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"04\t-\t-\t04 E650\n",
+         "decisions.tsv:2: adrg: no field: the row has 4 fields, the header names 6 columns; a blank where a tab was "
+         "expected? field 4 (mdc) is '04 E650'"},
+        {"04\t- -\t04\tE650\n",
+         "decisions.tsv:2: adrg: no field: the row has 4 fields, the header names 6 columns; a blank where a tab was "
+         "expected? field 2 (must_hold) is '- -'"},
+        {"04,-,-,04,E650\n",
+         "decisions.tsv:2: must_hold: no field: the row has 1 fields, the header names 6 columns; the row holds no tab "
+         "but commas or semicolons: fields are separated by one tab"},
+        {"04\t-\t-\t04\tE650\tnote\t\n",
+         "decisions.tsv:2: row has 7 fields, the header names 6 columns; a tab ends the row"},
+        {"04\t-\t\t-\t04\tE650\tnote\n",
+         "decisions.tsv:2: row has 7 fields, the header names 6 columns; two tabs in a row after field 2 (must_hold)"},
+    };
+    for (const auto& [row, expected] : cases) {
+        Diagnostics diagnostics;
+        EXPECT_TRUE(parseSourceText(header + row, "decisions.tsv", diagnostics).rows.empty()) << row;
+        ASSERT_EQ(diagnostics.all().size(), 1u) << row;
+        EXPECT_EQ(formatDiagnostic(diagnostics.all()[0]), expected);
+    }
+    Diagnostics diagnostics;  // only the remark at the end may be left out
+    EXPECT_EQ(parseSourceText(header + "04\t-\t-\t04\tE650\n", "decisions.tsv", diagnostics).rows.size(), 1u);
+    EXPECT_FALSE(diagnostics.hasErrors());
+}
+
+TEST(SourceText, SkipsAByteOrderMarkAndKeepsComments) {
+    Diagnostics diagnostics;
+    const std::string text = "# codes\ncode\tlabel\nA01\tfever\n\n# the last\nB02\n# end\n";
+    const SourceFile file = parseSourceText("\xEF\xBB\xBF" + text, "diagnoses.tsv", diagnostics);
+    EXPECT_FALSE(diagnostics.hasErrors());
+    EXPECT_EQ(file.columns, (std::vector<std::string>{"code", "label"}));
+    EXPECT_EQ(printSourceText(file, "not written: the file has its own"), text);
+}
+
+TEST(SourceText, AWrongFileNameSaysWhyAndWhichNamesThereAre) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"decisions-20131301.tsv", "'20131301' is not a calendar date YYYYMMDD (decisions.tsv is the first version; "
+                                   "later ones start on 20050101, 20090101, 20091001, 20110101, 20120701)"},
+        {"levels-20130101.tsv", "no version of levels starts on 20130101 (levels.tsv is the first version; later "
+                                "ones start on 20091201, 20120701)"},
+        {"splits-20120101.tsv", "splits.tsv has no dated versions"},
+        {"drg.tsv", "(the names: release.tsv, conditions.tsv, diagnoses.tsv, procedures.tsv, mdcs.tsv, adrgs.tsv, "
+                    "refined.tsv, dagger-asterisk.tsv, diagnosis-conditions.tsv, procedure-conditions.tsv, "
+                    "decisions.tsv, refinements.tsv, levels.tsv, exclusions.tsv, splits.tsv; decisions, levels and "
+                    "exclusions also have dated versions named like decisions-20090101.tsv)"},
+    };
+    for (const auto& [name, says] : cases) {
+        EXPECT_FALSE(identifySourceFile(name));
+        const std::string problem = unknownFileNameProblem(name);
+        EXPECT_EQ(problem.rfind("is not a table source file name", 0), 0u) << problem;
+        EXPECT_NE(problem.find(says), std::string::npos) << problem;
+    }
 }
 
 TEST(SourceText, ReportsFilesWithoutHeaderRepeatedColumnsAndTooMuch) {
     Diagnostics diagnostics;
     parseSourceText("# only comments\n", "mdcs.tsv", diagnostics);
     parseSourceText("code\tcode\n", "adrgs.tsv", diagnostics);
-    parseSourceText("a" + std::string(64, '\t') + "\n", "drgs.tsv", diagnostics);
+    parseSourceText("a" + std::string(64, '\t') + "\n", "refined.tsv", diagnostics);
     EXPECT_EQ(parseSourceText("code\nA\nB\nC\n", "procedures.tsv", diagnostics, 2).rows.size(), 2u);
     ASSERT_EQ(diagnostics.errorCount(), 4);
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[0]), "mdcs.tsv: has no header row");
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[1]), "adrgs.tsv:1: column 'code' appears twice");
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[2]),
-              "drgs.tsv:1: the header names 65 columns, more than the 64 a source file may have");
+              "refined.tsv:1: the header names 65 columns, more than the 64 a source file may have");
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[3]),
               "procedures.tsv:4: holds more than 2 rows, the most read without --allow-large");
 }

@@ -82,10 +82,13 @@ TEST(ToolSafety, FailedBuildOrDumpLeavesTheFolderAsItWas) {
 TEST(ToolSafety, ForcedDumpReplacesOnlySourceFilesAndKeepsTheMeaning) {
     TempDir dir;
     prepareFolders(dir);
-    // A stale later version would override what the new source leaves out.
+    // A stale later version would override what the new source leaves out,
+    // and a file under its old name would stand beside the one written.
     writeFile(dir.file("hand/levels-20091201.tsv"), "diagnosis\tdefault\tlevels\nI50.1\t4\t-\n");
+    writeFile(dir.file("hand/drgs.tsv"), "code\nZ990Z\n");
     ASSERT_EQ(runTool(dir.path(), {"tables", "dump", "out", "hand", "--force"}).exitStatus, 0);
     EXPECT_EQ(readFile(dir.file("hand/notes.txt")), "why the levels changed\n");
+    EXPECT_FALSE(fileExists(dir.file("hand/drgs.tsv")));
     source::Diagnostics diagnostics;
     const TableSet rebuilt = compileOrFail(source::readSourceFolder(dir.file("hand"), diagnostics));
     TableSet original;
@@ -135,16 +138,21 @@ TEST(ToolSafety, MessagesNamePathsAsTypedAndStayReadableAndFew) {
     };
     const Case cases[] = {
         {{"tables", "build", "/nonexistent", "x"}, "/nonexistent: is not a folder\n"},
-        {{"tables", "build", "src/", "./file"}, "src/release.tsv:2: unknown setting 'co\\x00lour'"},
+        {{"tables", "build", "src/", "./file"}, "src/release.tsv:2: setting: unknown setting 'co\\x00lour'"},
         {{"tables", "build", "good", "./file"}, "./file: is not a folder\n"},
+        {{"tables", "build", "good", "file/sub"}, "\nfile: cannot be created: Not a directory\n"},
         {{"tables", "dump", ".", "./file"}, "./file: is not a folder\n"},
+        {{"tables", "check", "nosuch/"}, "nosuch/: is not a folder\n"},
+        {{"tables", "check", "./good"}, "./good: holds a table source (.tsv files), not table files; drg tables build "
+                                        "./good OUT_DIR makes them\n"},
+        {{"tables", "build", ".", "new"}, ".: holds table files, not a source of .tsv files"},
     };
     generatedRelease().write(dir.path());
     ASSERT_EQ(runTool(dir.path(), {"tables", "dump", ".", "good"}).exitStatus, 0);
     for (const auto& c : cases) {
         const ProcessResult r = runTool(dir.path(), c.args);
         EXPECT_EQ(r.exitStatus, 1) << c.shows;
-        EXPECT_NE(r.err.find(c.shows), std::string::npos) << c.shows << "\nnot in:\n" << r.err;
+        EXPECT_NE(("\n" + r.err).find(c.shows), std::string::npos) << c.shows << "\nnot in:\n" << r.err;
     }
 
     // One long line of mistakes: 50 of them, then a count of the rest.

@@ -18,10 +18,12 @@ TableBuilder generatedRelease(std::vector<std::string>* diagnoses, std::vector<s
     TableBuilder b;
     const int pre = b.mdc("PRE"), circ = b.mdc("05"), resp = b.mdc("04"), newborn = b.mdc("15");
     b.mdc("09");  // an MDC without rows
-    const int vent = b.adrg("A06"), heartOp = b.adrg("F01"), heart = b.adrg("F60"), lung = b.adrg("E60"),
-              neo = b.adrg("P60"), lungOld = b.adrg("E61");
-    for (const char* drg : {"A06A", "A06B", "F01A", "F01B", "F60A", "F60B", "F60C", "E60A", "E61Z", "P60A"})
-        b.drg(std::string(drg) + "");
+    const int vent = b.adrg("A060"), heartOp = b.adrg("F010"), heart = b.adrg("F600"), lung = b.adrg("E600"),
+              neo = b.adrg("P600"), lungOld = b.adrg("E610");
+    // An ADRG and its refinement character; F600B and F600C are never given.
+    for (const char* refined :
+         {"A060A", "A060B", "F010A", "F010B", "F600A", "F600B", "F600C", "E600A", "E610Z", "P600A"})
+        b.drg(refined);
     // Conditions: 100 circulatory principal, 101 respiratory principal, 102 heart operation,
     // 103 newborn principal, 104 any slot; 373/388 sex-specific principal conditions.
     for (int c : {100, 101, 103, 373, 388}) b.conditionSlots(c, 1, 1);
@@ -54,33 +56,33 @@ TableBuilder generatedRelease(std::vector<std::string>* diagnoses, std::vector<s
     b.decisionRow({.range = resp, .mustSet = {820}, .mustClear = {}, .mdc = resp, .adrg = vent,
                    .versions = {5}});
 
-    b.refinementRow("A06", 0, 17, 'B');
-    b.refinementRow("A06", 18, 150, 'A');
-    b.refinementRow("F01", -1, 64, 'B', {0, 20101231});
-    b.refinementRow("F01", 65, 150, 'A');
-    b.refinementRow("F60", 0, 150, 'A');
-    b.refinementRow("E60", 0, 150, 'A');
-    b.refinementRow("E61", 0, 150, 'Z');
-    b.refinementRow("P60", 0, 0, 'A');
+    b.refinementRow("A060", 0, 17, 'B');
+    b.refinementRow("A060", 18, 150, 'A');
+    b.refinementRow("F010", -1, 64, 'B', {0, 20101231});
+    b.refinementRow("F010", 65, 150, 'A');
+    b.refinementRow("F600", 0, 150, 'A');
+    b.refinementRow("E600", 0, 150, 'A');
+    b.refinementRow("E610", 0, 150, 'Z');
+    b.refinementRow("P600", 0, 0, 'A');
 
-    b.levelRow("E11.9", {{"F60", '2'}, {"F01", '3'}}, '1');
-    b.levelRow("I50.1", {{"E60", '4'}}, '3', {0, 20101231});
-    b.levelRow("I50.1", {{"E60", '4'}}, '2', {20110101, testing::kEndOfTime});
-    b.levelRow("J18.9", {{"F60", '3'}}, '2', {}, {1, 2});
+    b.levelRow("E11.9", {{"F600", '2'}, {"F010", '3'}}, '1');
+    b.levelRow("I50.1", {{"E600", '4'}}, '3', {0, 20101231});
+    b.levelRow("I50.1", {{"E600", '4'}}, '2', {20110101, testing::kEndOfTime});
+    b.levelRow("J18.9", {{"F600", '3'}}, '2', {}, {1, 2});
     b.levelRow("N40", {}, '2');
     b.levelRow("O80", {}, '3');
-    b.levelRow("I21.0", {{"A06", '4'}}, '3');
+    b.levelRow("I21.0", {{"A060", '4'}}, '3');
     b.exclusions("E11.9", {"I21.0", "I50.1"});
     b.exclusions("J18.9", {"J18.9", "I50.1"}, {1, 2});
     b.exclusions("I50.1", {"E11.9"}, {2});
 
-    b.splitRow("A06A", "01234");
-    b.splitRow("A06B", "AABBC");
-    b.splitRow("F01A", "XXYYZ", {0, 20091231});
-    b.splitRow("F01A", "AXYYZ");
-    b.splitRow("F60A", std::string("00", 2) + "A");
-    b.splitRow("E60A", "ABCDE");
-    b.splitRow("P60A", "ABCDE");
+    b.splitRow("A060A", "01234");
+    b.splitRow("A060B", "AABBC");
+    b.splitRow("F010A", "XXYYZ", {0, 20091231});
+    b.splitRow("F010A", "AXYYZ");
+    b.splitRow("F600A", std::string("00", 2) + "A");
+    b.splitRow("E600A", "ABCDE");
+    b.splitRow("P600A", "ABCDE");
 
     if (diagnoses)
         *diagnoses = {"I21.0", "I50.1", "J18.9", "P07.1", "N40", "O80", "E11.9", "A17.0", "G01", "G02"};
@@ -168,12 +170,29 @@ source::Source parseSource(const std::map<std::string, std::string>& files) {
     return out;
 }
 
-TableSet compileOrFail(const source::Source& source) {
+TableSet compileOrFail(const source::Source& source, const source::CompileOptions& options) {
     source::Diagnostics diagnostics;
-    auto tables = source::compileSource(source, diagnostics);
+    auto tables = source::compileSource(source, diagnostics, options);
     for (const auto& d : diagnostics.all())
         if (!d.warning) ADD_FAILURE() << source::formatDiagnostic(d);
     return tables ? *tables : TableSet{};
+}
+
+const Files kSmallSource = {{"diagnoses.tsv", "code\nA01\nB02\n"},
+                            {"mdcs.tsv", "code\n01\n"},
+                            {"adrgs.tsv", "code\nB010\n"},
+                            {"refined.tsv", "code\nB010A\n"}};
+
+Files with(Files base, const Files& changes) {
+    for (const auto& [name, text] : changes) base[name] = text;
+    return base;
+}
+
+std::string firstDiagnostic(const Files& files, const source::CompileOptions& options, bool* built) {
+    source::Diagnostics diagnostics;
+    const bool compiled = source::compileSource(parseSource(files), diagnostics, options).has_value();
+    if (built) *built = compiled;
+    return diagnostics.all().empty() ? "" : source::formatDiagnostic(diagnostics.all()[0]);
 }
 
 bool sameSource(const source::Source& a, const source::Source& b, std::string* difference) {

@@ -7,6 +7,7 @@
 
 #include "support/table_builder.h"
 #include "tables/table_set.h"
+#include "tablesource/source_compiler.h"
 #include "tablesource/source_text.h"
 
 namespace drg::testing {
@@ -38,7 +39,22 @@ TableSet writeAndLoad(const TableSet& tables, const std::string& directory);
 source::Source parseSource(const std::map<std::string, std::string>& files);
 
 // Compiles `source`, failing the test with every diagnostic on errors.
-TableSet compileOrFail(const source::Source& source);
+TableSet compileOrFail(const source::Source& source, const source::CompileOptions& options = {});
+// The options of `build --allow-invalid`.
+inline source::CompileOptions allowInvalid() { return {source::kLargeFileBytes, true}; }
+
+using Files = std::map<std::string, std::string>;
+
+// A small source: diagnoses A01 and B02, MDC 01, ADRG B010 and its refined
+// code B010A.
+extern const Files kSmallSource;
+
+// `base` with the files of `changes` replaced or added.
+Files with(Files base, const Files& changes);
+
+// The first diagnostic of compiling `files`, formatted; "" when there is
+// none. `built` says whether tables came out.
+std::string firstDiagnostic(const Files& files, const source::CompileOptions& options = {}, bool* built = nullptr);
 
 // Same files with the same content (comments and line numbers aside).
 bool sameSource(const source::Source& a, const source::Source& b, std::string* difference = nullptr);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "synth/synth_calendar.h"
+
 namespace drg::synth {
 namespace {
 
@@ -52,7 +54,7 @@ struct LevelRow {
 std::vector<LevelRow> levelRows(int shape, int rank, int changeDay, SynthRandom& random) {
     const int earlier = std::clamp(rank + (random.perMille(500) ? 1 : -1), 0, kProfilesPerMdc - 1);
     if (shape == 0) return {{kAlways, kForever, rank}};
-    if (shape == 1) return {{kAlways, changeDay - 1, earlier}, {changeDay, kForever, rank}};
+    if (shape == 1) return {{kAlways, dayBefore(changeDay), earlier}, {changeDay, kForever, rank}};
     const int first = std::clamp(earlier + (random.perMille(500) ? 1 : -1), 0, kProfilesPerMdc - 1);
     return {{kAlways, 20081231, first}, {20090101, 20101231, earlier}, {20110101, kForever, rank}};
 }

@@ -24,7 +24,7 @@ int fileByName(const std::string& name) {
 std::optional<GroupKind> placeholderKind(const std::string& fileName) {
     if (fileName == "Tmdc.idx") return GroupKind::Mdc;
     if (fileName == "Tadrg.idx") return GroupKind::Adrg;
-    if (fileName == "Taadrg.idx") return GroupKind::Drg;
+    if (fileName == "Taadrg.idx") return GroupKind::Refined;
     return std::nullopt;
 }
 
@@ -41,20 +41,21 @@ void applySetting(CompileContext& c, Settings& settings, const RowReader& row, c
     const bool header = prefix == "header" && file >= 0;
     const bool placeholder = prefix == "placeholder" && placeholderKind(target);
     if (!header && !placeholder) {
-        row.error("unknown setting '" + name +
-                  "' (known: condition_count, header.<table file>, placeholder.<Tmdc.idx|Tadrg.idx|Taadrg.idx>)");
+        row.error("setting", "unknown setting '" + name +
+                                 "' (known: condition_count, header.<table file>, "
+                                 "placeholder.<Tmdc.idx|Tadrg.idx|Taadrg.idx>)");
         return;
     }
     std::string raw, problem;
     if (!unescape(row.raw("value"), raw, problem)) {
-        row.error(problem);
+        row.error("value", problem);
         return;
     }
     if (header) {
         const size_t offset = headerTextOffset(file);
         if (raw.size() > kHeaderSize - offset) {
-            row.error("header text of " + target + " is longer than " + std::to_string(kHeaderSize - offset) +
-                      " characters");
+            row.error("value", "header text of " + target + " is longer than " +
+                                   std::to_string(kHeaderSize - offset) + " characters");
             return;
         }
         std::copy(raw.begin(), raw.end(), c.tables.headers[file].begin() + static_cast<long>(offset));
@@ -62,7 +63,8 @@ void applySetting(CompileContext& c, Settings& settings, const RowReader& row, c
     }
     const GroupKind kind = *placeholderKind(target);
     if (raw.size() > groupWidth(kind)) {
-        row.error("placeholder of " + target + " is longer than " + std::to_string(groupWidth(kind)) + " characters");
+        row.error("value",
+                  "placeholder of " + target + " is longer than " + std::to_string(groupWidth(kind)) + " characters");
         return;
     }
     raw.resize(groupWidth(kind), ' ');
@@ -81,21 +83,21 @@ std::vector<ListedCode> readCodes(CompileContext& c, SourceTable table, size_t w
     std::vector<ListedCode> codes;
     std::map<std::string, int> lineOf;
     const bool diagnosis = table == SourceTable::Diagnoses;
-    forEachRow(c, sourceFileName(table), [&](const RowReader& row) {
+    forEachRow(c, table, [&](const RowReader& row) {
         const auto token = row.text("code");
         if (!token) return;
         std::string raw, problem;
-        if (!unescape(*token, raw, problem)) return row.error(problem);
+        if (!unescape(*token, raw, problem)) return row.error("code", problem);
         const auto padded = paddedCode(raw, width, problem);
-        if (!padded) return row.error(problem);
+        if (!padded) return row.error("code", problem);
         const auto id = row.has("id") ? row.integer("id", 0, INT16_MAX) : std::optional<int64_t>(-1);
         const auto spare = diagnosis ? row.byte("spare", kDefaultSpare) : std::optional<char>(kDefaultSpare);
         if (!id || !spare) return;
         if (auto [it, added] = lineOf.try_emplace(*padded, row.line()); !added)
-            return row.error("code '" + shown(*token) + "' is already listed at line " + std::to_string(it->second));
+            return row.error("code", "'" + shown(*token) + "' is already listed at line " + std::to_string(it->second));
         if (std::any_of(padded->begin(), padded->end(), [](char ch) { return ch >= 'a' && ch <= 'z'; }))
-            row.warning("code '" + shown(*token) +
-                        "' has lower-case letters; records are upper-cased, so it is never found");
+            row.warning("code", "'" + shown(*token) +
+                                    "' has lower-case letters; records are upper-cased, so it is never found");
         codes.push_back({*padded, row.line(), *id, *spare});
     });
     std::sort(codes.begin(), codes.end(), [](const ListedCode& a, const ListedCode& b) { return a.code < b.code; });
@@ -110,14 +112,14 @@ std::string headerSettingName(int file) { return std::string("header.") + kTable
 
 void compileSettings(CompileContext& c, Settings& settings) {
     for (auto& header : c.tables.headers) header.fill(' ');
-    for (auto kind : {GroupKind::Mdc, GroupKind::Adrg, GroupKind::Drg})
+    for (auto kind : {GroupKind::Mdc, GroupKind::Adrg, GroupKind::Refined})
         settings.placeholders[kind] = std::string(groupWidth(kind), ' ');
     std::map<std::string, int> lineOf;
-    forEachRow(c, sourceFileName(SourceTable::Release), [&](const RowReader& row) {
+    forEachRow(c, SourceTable::Release, [&](const RowReader& row) {
         const auto name = row.text("setting");
         if (!name) return;
         if (auto [it, added] = lineOf.try_emplace(*name, row.line()); !added)
-            return row.error("setting '" + *name + "' is already given at line " + std::to_string(it->second));
+            return row.error("setting", "'" + *name + "' is already given at line " + std::to_string(it->second));
         applySetting(c, settings, row, *name);
     });
 }
@@ -128,10 +130,17 @@ void compileConditions(CompileContext& c, const Settings& settings) {
         int16_t first, last;
     };
     std::map<int, Listed> listed;
-    std::map<int, int> lineOf;
     const int limit = settings.conditionCount > 0 ? settings.conditionCount : kHighestConditionCount;
-    forEachRow(c, sourceFileName(SourceTable::Conditions), [&](const RowReader& row) {
-        const auto number = row.integer("condition", 0, limit - 1);
+    forEachRow(c, SourceTable::Conditions, [&](const RowReader& row) {
+        const auto text = row.text("condition");
+        std::optional<int64_t> number;
+        if (text) number = parseInteger(*text);
+        if (text && (!number || *number < 0 || *number >= limit))
+            row.error("condition", "'" + shown(*text) + "' is not a condition number from 0 to " +
+                                       std::to_string(limit - 1) +
+                                       (settings.conditionCount > 0 ? " (condition_count in release.tsv is " +
+                                                                          std::to_string(limit) + ")"
+                                                                    : ""));
         // A kind that is written is kept whatever byte it is (NUL too); only a missing one is derived.
         const bool kindGiven = row.has("kind");
         const auto kind = row.byte("kind", kCodeKind);
@@ -139,16 +148,27 @@ void compileConditions(CompileContext& c, const Settings& settings) {
                                                  : std::optional<int64_t>(kDefaultFirstSlot);
         const auto last = row.has("last_slot") ? row.integer("last_slot", INT16_MIN, INT16_MAX)
                                                : std::optional<int64_t>(kDefaultLastSlot);
-        if (!number || !kind || !first || !last) return;
+        if (!number || *number < 0 || *number >= limit || !kind || !first || !last) return;
         const int n = static_cast<int>(*number);
-        if (auto [it, added] = lineOf.try_emplace(n, row.line()); !added)
-            return row.error("condition " + std::to_string(n) + " is already listed at line " +
-                             std::to_string(it->second));
+        if (auto [it, added] = c.conditionLines.try_emplace(n, row.line()); !added)
+            return row.error("condition", "condition " + std::to_string(n) + " is already listed at line " +
+                                              std::to_string(it->second));
         const char k = kindGiven ? *kind : expectedConditionKind(n);
-        if (k != expectedConditionKind(n))
-            row.warning("condition " + std::to_string(n) + " of kind '" + escapeText(std::string(1, k)) +
-                        "' disagrees with the built-in derived conditions (782-823 and 853 are 'l', all others "
-                        "'t'); the grouper will stop at the first record");
+        // Condition 0 always holds, whatever its kind.
+        if (n > 0 && k != expectedConditionKind(n))
+            row.invalid("kind", "condition " + std::to_string(n) + " of kind '" + escapeText(std::string(1, k)) +
+                                    "' disagrees with the built-in derived conditions (782-823 and 853 are 'l', all "
+                                    "others 't'); drg-batch would refuse every record");
+        // Slots 1-10 hold diagnoses, 11-46 procedures. Only the conditions
+        // that codes raise have slots that count; the others may say "none" as 0 0.
+        if (n > 0 && !isDerivedCondition(n)) {
+            for (const auto& [column, slot] : {std::pair{"first_slot", *first}, std::pair{"last_slot", *last}})
+                if (slot < kDefaultFirstSlot || slot > kDefaultLastSlot)
+                    row.invalid(column, "slot " + std::to_string(slot) + " is not a slot from 1 to 46");
+            if (*first > *last)
+                row.invalid("first_slot", "first slot " + std::to_string(*first) + " lies after the last slot " +
+                                              std::to_string(*last) + ": no slot raises the condition");
+        }
         listed[n] = {k, static_cast<int16_t>(*first), static_cast<int16_t>(*last)};
         if (!row.raw("label").empty()) c.conditionLabels[n] = row.raw("label");
     });
@@ -176,9 +196,10 @@ void compileCodeIndices(CompileContext& c) {
         const bool diagnosis = table == SourceTable::Diagnoses;
         const size_t width = diagnosis ? 6 : 5;
         const auto codes = readCodes(c, table, width);
-        const std::string fileName = sourceFileName(table);
+        const std::string& fileName = c.fileName(table);
         if (codes.size() > kMostCodes) {
-            c.diagnostics.error(fileName, codes[kMostCodes].line, "more than " + std::to_string(kMostCodes) + " codes");
+            c.diagnostics.error(fileName, codes[kMostCodes].line, "code",
+                                "more than " + std::to_string(kMostCodes) + " codes");
             continue;
         }
         const int64_t count = static_cast<int64_t>(codes.size()) + 1;
@@ -193,16 +214,16 @@ void compileCodeIndices(CompileContext& c) {
                 // Ids follow the sorted positions; from here on they would not fit their 16-bit field.
                 const std::string written = code.code.substr(0, code.code.find_last_not_of(' ') + 1);
                 if (id == kMostSigned16 + 1)
-                    c.diagnostics.error(fileName, code.line,
-                                        "code '" + shown(escapeToken(written)) + "' and " +
+                    c.diagnostics.error(fileName, code.line, "code",
+                                        "'" + shown(escapeToken(written)) + "' and " +
                                             std::to_string(codes.size() - position) + " more after it in sorted order " +
                                             "would get ids from " + std::to_string(id) + " on, but ids end at " +
                                             std::to_string(kMostSigned16) +
                                             " (list fewer codes, or give ids in an 'id' column; codes may share one)");
                 id = 0;
             } else if (id >= count) {
-                c.diagnostics.error(fileName, code.line,
-                                    "id " + std::to_string(id) + " is not below the index size " + std::to_string(count));
+                c.diagnostics.error(fileName, code.line, "id",
+                                    std::to_string(id) + " is not below the index size " + std::to_string(count));
                 id = 0;
             }
             text.insert(text.end(), code.code.begin(), code.code.end());
@@ -227,32 +248,41 @@ void compileCodeIndices(CompileContext& c) {
 
 void compileGroupLists(CompileContext& c, const Settings& settings) {
     const std::pair<GroupKind, SourceTable> lists[] = {
-        {GroupKind::Mdc, SourceTable::Mdcs}, {GroupKind::Adrg, SourceTable::Adrgs}, {GroupKind::Drg, SourceTable::Drgs}};
+        {GroupKind::Mdc, SourceTable::Mdcs}, {GroupKind::Adrg, SourceTable::Adrgs}, {GroupKind::Refined, SourceTable::Refined}};
     for (const auto& list : lists) {
         const GroupKind kind = list.first;  // not a structured binding: the row reader below captures it
         const SourceTable table = list.second;
         auto& texts = c.groupTexts[kind];
+        auto& lines = c.groupLines[kind];
         auto& firstEntries = c.firstEntries[kind];
         texts = {settings.placeholders.at(kind)};
+        lines = {0};
         std::map<std::string, int> lineOf;
         // Decision rows hold MDC and ADRG entries in 16-bit signed fields;
         // refined codes are only counted, in an unsigned 16-bit field.
-        RowLimit entries(kind == GroupKind::Drg ? kMostCodes : static_cast<size_t>(kMostSigned16),
-                         kind == GroupKind::Drg ? std::string("entries (the count is a 16-bit number)")
+        RowLimit entries(kind == GroupKind::Refined ? kMostCodes : static_cast<size_t>(kMostSigned16),
+                         kind == GroupKind::Refined ? std::string("entries (the count is a 16-bit number)")
                                                 : std::string("entries (decision rows name them in 16-bit fields)"));
-        forEachRow(c, sourceFileName(table), [&](const RowReader& row) {
+        forEachRow(c, table, [&](const RowReader& row) {
             const auto token = row.text("code");
             if (!token) return;
             std::string raw, problem;
-            if (!unescape(*token, raw, problem)) return row.error(problem);
+            if (!unescape(*token, raw, problem)) return row.error("code", problem);
             const auto padded = paddedCode(raw, groupWidth(kind), problem);
-            if (!padded) return row.error(problem);
+            if (!padded) return row.error("code", problem);
             if (!entries.admit(row)) return;
             if (auto [it, added] = lineOf.try_emplace(*padded, row.line()); !added)
-                row.warning("'" + shown(*token) + "' is also listed at line " + std::to_string(it->second) +
-                            "; refer to this entry as @" + std::to_string(texts.size()));
+                row.warning("code", "'" + shown(*token) + "' is also listed at line " + std::to_string(it->second) +
+                                        "; refer to this entry as @" + std::to_string(texts.size()));
+            // A refined code is an ADRG and its refinement character.
+            if (kind == GroupKind::Refined && !c.unusable.count(SourceTable::Adrgs) &&
+                !c.firstEntries[GroupKind::Adrg].count(padded->substr(0, groupWidth(GroupKind::Adrg))))
+                row.invalid("code", "refined code '" + shown(*token) + "' names ADRG '" +
+                                        shown(escapeToken(raw.substr(0, groupWidth(GroupKind::Adrg)))) +
+                                        "', which is not listed in " + c.fileName(SourceTable::Adrgs));
             firstEntries.try_emplace(*padded, static_cast<int>(texts.size()));
             texts.push_back(*padded);
+            lines.push_back(row.line());
         });
         CodeTextTable& out = kind == GroupKind::Mdc ? c.tables.mdcCodes
                              : kind == GroupKind::Adrg ? c.tables.adrgCodes

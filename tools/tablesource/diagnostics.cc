@@ -37,6 +37,7 @@ size_t utf8Length(std::string_view text, size_t i) {
 }  // namespace
 
 void Diagnostics::add(Diagnostic d) {
+    if (strict_) d.warning = false;
     int& total = d.warning ? warnings_ : errors_;
     int& shownCount = d.warning ? shownWarnings_ : shownErrors_;
     ++total;
@@ -46,22 +47,35 @@ void Diagnostics::add(Diagnostic d) {
 }
 
 void Diagnostics::error(const std::string& file, int line, const std::string& message) {
-    add({file, line, message, false, false});
+    add({file, line, message, false, false, ""});
 }
 
 void Diagnostics::warning(const std::string& file, int line, const std::string& message) {
-    add({file, line, message, true, false});
+    add({file, line, message, true, false, ""});
+}
+
+void Diagnostics::error(const std::string& file, int line, const std::string& column, const std::string& message) {
+    add({file, line, message, false, false, column});
+}
+
+void Diagnostics::warning(const std::string& file, int line, const std::string& column, const std::string& message) {
+    add({file, line, message, true, false, column});
 }
 
 void Diagnostics::errorAt(const std::string& where, const std::string& message) {
-    add({where, 0, message, false, true});
+    add({where, 0, message, false, true, ""});
+}
+
+void Diagnostics::warningAt(const std::string& where, const std::string& message) {
+    add({where, 0, message, true, true, ""});
 }
 
 std::string formatDiagnostic(const Diagnostic& d, const std::string& directory) {
     if (d.isPath && d.file.empty()) return printable(d.message);  // a line complete in itself
     std::string where = d.isPath ? d.file : joinPath(directory, d.file);
     if (d.line > 0) where += ":" + std::to_string(d.line);
-    return printable(where + ": " + (d.warning ? "warning: " : "") + d.message);
+    return printable(where + ": " + (d.warning ? "warning: " : "") + (d.column.empty() ? "" : d.column + ": ") +
+                     d.message);
 }
 
 std::vector<std::string> notShownLines(const Diagnostics& diagnostics) {

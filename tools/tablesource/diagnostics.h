@@ -16,6 +16,7 @@ struct Diagnostic {
     std::string message;
     bool warning = false;
     bool isPath = false;  // `file` is printed as it is: a path as the user gave it, a compiled table file
+    std::string column;   // the column at fault, "" when none
 };
 
 // Keeps the first kMostShown errors and the first kMostShown warnings, in the
@@ -27,10 +28,17 @@ public:
 
     void error(const std::string& file, int line, const std::string& message);
     void warning(const std::string& file, int line, const std::string& message);
+    // The same, naming the column at fault.
+    void error(const std::string& file, int line, const std::string& column, const std::string& message);
+    void warning(const std::string& file, int line, const std::string& column, const std::string& message);
+    // With --strict a release must build without warnings: from here on
+    // every warning is reported as an error.
+    void treatWarningsAsErrors() { strict_ = true; }
     // A problem outside the source folder: `where` (a path from the command
     // line, a compiled table file) is printed as given; "" when `message`
     // names its place itself.
     void errorAt(const std::string& where, const std::string& message);
+    void warningAt(const std::string& where, const std::string& message);
 
     bool hasErrors() const { return errors_ > 0; }
     int errorCount() const { return errors_; }
@@ -44,11 +52,12 @@ private:
 
     std::vector<Diagnostic> items_;
     int errors_ = 0, warnings_ = 0, shownErrors_ = 0, shownWarnings_ = 0;
+    bool strict_ = false;
 };
 
-// "file:line: message" (or "file: message" without a line), "warning: "
-// marked; a file of the source folder is joined to `directory`. The line is
-// made printable.
+// "file:line: column: message" (or "file: message" without a line or
+// column), "warning: " marked; a file of the source folder is joined to
+// `directory`. The line is made printable.
 std::string formatDiagnostic(const Diagnostic& d, const std::string& directory = "");
 
 // The lines that close a report: "and N more errors" and "and N more

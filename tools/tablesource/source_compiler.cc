@@ -4,6 +4,7 @@
 #include "tables/table_files.h"
 #include "tables/table_loader.h"
 #include "tables/table_writer.h"
+#include "tablesource/compile_checks.h"
 #include "tablesource/compile_steps.h"
 #include "tablesource/source_folder.h"
 #include "tablesource/staged_folder.h"
@@ -11,7 +12,8 @@
 namespace drg::source {
 
 std::optional<TableSet> compileSource(const Source& source, Diagnostics& diagnostics, const CompileOptions& options) {
-    CompileContext context{source, diagnostics, options, {}, {}, {}, {}, {}, {}, 0};
+    CompileContext context{source, diagnostics, options};
+    reportOldFileNames(context);
     Settings settings;
     compileSettings(context, settings);
     compileConditions(context, settings);
@@ -24,6 +26,7 @@ std::optional<TableSet> compileSource(const Source& source, Diagnostics& diagnos
     compileLevelTables(context);
     compileExclusionTables(context);
     compileSplits(context);
+    reportUnusedEntries(context);
     if (diagnostics.hasErrors()) return std::nullopt;
     std::string problem;
     if (!passesLoadChecks(context.tables, &problem)) {
@@ -71,9 +74,10 @@ uint64_t tableFileBytes(const TableSet& tables, int file) {
 BuildOutcome buildTables(const std::string& sourceDir, const std::string& outputDir, const BuildOptions& options,
                          Diagnostics& diagnostics) {
     const uint64_t limit = sizeLimit(options.allowLarge);
+    if (options.strict) diagnostics.treatWarningsAsErrors();
     // Reading problems do not stop the compilation: every error of a run is reported.
     const Source source = readSourceFolder(sourceDir, diagnostics, limit, rowLimit(options.allowLarge));
-    auto tables = compileSource(source, diagnostics, CompileOptions{limit});
+    auto tables = compileSource(source, diagnostics, CompileOptions{limit, options.allowInvalid});
     if (!tables) return {};
     StagedFolder staged;
     std::string problem;

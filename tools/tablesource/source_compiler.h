@@ -13,6 +13,11 @@ namespace drg::source {
 
 struct CompileOptions {
     uint64_t mostFileBytes = kLargeFileBytes;  // largest table file (and level matrix) to build
+    // Values that a release can store but no author means (a date that is no
+    // calendar date, a level that is no digit 0 to 4, ...) are errors unless
+    // this is set; then they are warnings and are written as they are, so
+    // that the dump of any release that loads builds back.
+    bool allowInvalid = false;
 };
 
 // Validates the whole source, reporting every problem, then assigns ids,
@@ -29,7 +34,9 @@ bool passesLoadChecks(const TableSet& tables, std::string* problem);
 uint64_t tableFileBytes(const TableSet& tables, int file);
 
 struct BuildOptions {
-    bool allowLarge = false;  // no size limit on the files read and built
+    bool allowLarge = false;    // no size limit on the files read and built
+    bool allowInvalid = false;  // see CompileOptions
+    bool strict = false;        // every warning is an error
 };
 
 struct BuildOutcome {

@@ -392,17 +392,17 @@ SourceFile exclusionFile(const CcExclusionTable& t, const CodeView& dx, const st
     return file;
 }
 
-SourceFile splitFile(const PcclSplitTable& t, const GroupView& drgs, SourceBudget& budget) {
-    SourceFile file{0, {"drg", "profile", "from", "to"}, {}};
+SourceFile splitFile(const PcclSplitTable& t, const GroupView& refined, SourceBudget& budget) {
+    SourceFile file{0, {"refined", "profile", "from", "to"}, {}};
     const std::string name = sourceFileName(SourceTable::Splits);
-    for (size_t i = 1; i < drgs.count(); ++i) {
+    for (size_t i = 1; i < refined.count(); ++i) {
         const auto [b, e] = rangeOf(t.splitRowBegin, t.splitRowEnd, i);
         if (!budget.take(rangeLength({b, e}) * kSplitRowBytes, name)) continue;
         for (int64_t r = b; r < e; ++r) {
             const auto start = static_cast<size_t>(t.splitProfile[r]) * kSplitProfileWidth;
             const std::string profile(t.splitCharacters.begin() + static_cast<long>(start),
                                       t.splitCharacters.begin() + static_cast<long>(start + kSplitProfileWidth));
-            file.rows.push_back({0, {drgs.token(static_cast<int64_t>(i)), escapeToken(profile),
+            file.rows.push_back({0, {refined.token(static_cast<int64_t>(i)), escapeToken(profile),
                                      dateText(t.splitValidFrom[r], kOpenFrom), dateText(t.splitValidTo[r], kOpenTo)}});
         }
     }
@@ -427,14 +427,14 @@ std::optional<Source> decompileTables(const TableSet& t, uint64_t mostBytes, std
     Source source;
     SourceBudget budget(mostBytes);
     const CodeView dx = viewCodes(t, true), sg = viewCodes(t, false);
-    const GroupView mdcs(t.mdcCodes, kRowEntries), adrgs(t.adrgCodes, kRowEntries), drgs(t.refinedCodes, kAllEntries);
+    const GroupView mdcs(t.mdcCodes, kRowEntries), adrgs(t.adrgCodes, kRowEntries), refined(t.refinedCodes, kAllEntries);
     addIfRows(source, SourceTable::Release, releaseFile(t));
     addIfRows(source, SourceTable::Conditions, conditionFile(t.conditions));
     addIfRows(source, SourceTable::Diagnoses, codeFile(dx, true));
     addIfRows(source, SourceTable::Procedures, codeFile(sg, false));
     addIfRows(source, SourceTable::Mdcs, groupFile(t.mdcCodes, mdcs));
     addIfRows(source, SourceTable::Adrgs, groupFile(t.adrgCodes, adrgs));
-    addIfRows(source, SourceTable::Drgs, groupFile(t.refinedCodes, drgs));
+    addIfRows(source, SourceTable::Refined, groupFile(t.refinedCodes, refined));
     addIfRows(source, SourceTable::DaggerAsterisk, daggerFile(t.daggerAsterisk, dx, budget));
     addIfRows(source, SourceTable::DiagnosisConditions, codeConditionFile(t.codeConditions, dx, true, budget));
     addIfRows(source, SourceTable::ProcedureConditions, codeConditionFile(t.codeConditions, sg, false, budget));
@@ -452,7 +452,7 @@ std::optional<Source> decompileTables(const TableSet& t, uint64_t mostBytes, std
     addIfRows(source, SourceTable::Refinements, refinementFile(t.refinement, adrgs, budget));
     addVersions(source, SourceTable::Levels, levels);
     addVersions(source, SourceTable::Exclusions, exclusions);
-    addIfRows(source, SourceTable::Splits, splitFile(t.splits, drgs, budget));
+    addIfRows(source, SourceTable::Splits, splitFile(t.splits, refined, budget));
     if (budget.over()) {
         *problem = "its source would take about " + mebibytes(budget.estimate()) + " (" + budget.firstFileOver() +
                    " passes the " + mebibytes(mostBytes) + " allowed without --allow-large)";

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tables/table_files.h"
 #include "tablesource/file_access.h"
 #include "tablesource/source_layout.h"
 #include "tablesource/staged_folder.h"
@@ -55,18 +56,29 @@ Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics, 
     }
     const auto names = entryNames(directory, error);
     if (error) diagnostics.errorAt(directory, "cannot be listed: " + error.message());
+    bool anySource = false;
     for (const auto& name : names) {
         if (fs::path(name).extension() != ".tsv") continue;
+        anySource = true;
         if (!identifySourceFile(name)) {
-            diagnostics.error(name, 0, "is not a table source file name");
+            diagnostics.error(name, 0, unknownFileNameProblem(name));
             continue;
         }
         std::string text, problem;
         if (!readRegularFile(joinPath(directory, name), mostBytes, text, &problem)) {
             diagnostics.error(name, 0, problem);
+            source[name].usable = false;
             continue;
         }
         source[name] = parseSourceText(text, name, diagnostics, mostRows);
+    }
+    if (!anySource && !error) {
+        // Most likely the two folders were given the wrong way round.
+        if (fs::exists(joinPath(directory, kTableFileNames[0]), error))
+            diagnostics.errorAt(directory, "holds table files, not a source of .tsv files (drg tables dump makes a "
+                                           "source of table files)");
+        else
+            diagnostics.warningAt(directory, "holds no source (.tsv) files: the release is empty");
     }
     return source;
 }
@@ -74,6 +86,7 @@ Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics, 
 bool writeSourceFolder(const Source& source, const std::string& directory, bool force, std::string* problem) {
     std::error_code error;
     Source written = source;
+    std::vector<std::string> removed;
     if (fs::exists(directory, error)) {
         if (!fs::is_directory(directory, error)) {
             *problem = printable(directory) + ": is not a folder";
@@ -90,15 +103,19 @@ bool writeSourceFolder(const Source& source, const std::string& directory, bool 
                        "files in it)";
             return false;
         }
-        for (const auto& name : names)
-            if (identifySourceFile(name) && !written.count(name)) written[name] = standInFor(source, name);
+        for (const auto& name : names) {
+            const auto id = identifySourceFile(name);
+            // A file under its old name would stand beside the one written under the new name.
+            if (id && id->oldName) removed.push_back(name);
+            else if (id && !written.count(name)) written[name] = standInFor(source, name);
+        }
     }
     StagedFolder staged;
     if (!staged.open(directory, problem)) return false;
     std::vector<std::string> names;
     for (const auto& [name, file] : written) {
         std::ofstream out(joinPath(staged.path(), name), std::ios::binary | std::ios::trunc);
-        out << printSourceText(file, commentOf(name));
+        out << printSourceText(file, file.describe ? commentOf(name) : "");
         out.close();
         if (!out) {
             *problem = printable(joinPath(directory, name)) + ": cannot be written; " + printable(directory) +
@@ -108,7 +125,7 @@ bool writeSourceFolder(const Source& source, const std::string& directory, bool 
         names.push_back(name);
     }
     bool unchanged = true;
-    return staged.commit(names, problem, &unchanged);
+    return staged.commit(names, problem, &unchanged, removed);
 }
 
 Source withoutRemarks(const Source& source) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <set>
 
+#include "tablesource/source_layout.h"
+
 namespace drg::source {
 namespace {
 
@@ -50,6 +52,41 @@ std::string escape(std::string_view bytes, bool token) {
     return out;
 }
 
+std::string columnName(const std::vector<std::string>& columns, size_t i) {
+    return i < columns.size() ? " (" + shown(columns[i]) + ")" : "";
+}
+
+// What a row whose field count differs from the header's tells of its
+// separators: fields are split at tabs only, so a blank typed for a tab
+// joins two fields and a doubled or trailing tab adds one.
+std::string separatorHint(std::string_view line, const std::vector<std::string>& fields,
+                          const std::vector<std::string>& columns) {
+    if (fields.size() < columns.size()) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const auto tokens = splitTokens(fields[i]);
+            const bool dashAmongTokens = tokens.size() > 1 && std::count(tokens.begin(), tokens.end(), "-") > 0;
+            if (tokens.size() > 1 && (!columnHoldsBlanks(columns[i]) || dashAmongTokens))
+                return "; a blank where a tab was expected? field " + std::to_string(i + 1) + columnName(columns, i) +
+                       " is '" + shown(fields[i]) + "'";
+        }
+        if (line.find('\t') == std::string_view::npos && (line.find(',') != line.npos || line.find(';') != line.npos))
+            return "; the row holds no tab but commas or semicolons: fields are separated by one tab";
+        return "; fields are separated by one tab, and only remark columns at the end may be left out";
+    }
+    if (!line.empty() && line.back() == '\t') return "; a tab ends the row";
+    for (size_t i = 1; i < fields.size(); ++i)
+        if (fields[i].empty() && !fields[i - 1].empty())
+            return "; two tabs in a row after field " + std::to_string(i) + columnName(columns, i - 1);
+    return "; fields are separated by one tab";
+}
+
+// Fields a row may leave out: the remark columns at the end of the header.
+size_t fewestFields(const std::vector<std::string>& columns) {
+    size_t n = columns.size();
+    while (n > 1 && isRemarkColumn(columns[n - 1])) --n;
+    return n;
+}
+
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -75,8 +112,13 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
                            size_t mostRows) {
     SourceFile file;
     bool haveHeader = false;
+    size_t fewest = 0;
     int lineNumber = 0;
-    size_t start = 0;
+    // A byte-order mark is no part of the first column's name.
+    size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    auto keepComment = [&](std::string_view line) {
+        file.comments.push_back({haveHeader ? file.rows.size() : SourceComment::kAboveHeader, std::string(line)});
+    };
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
@@ -85,19 +127,27 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         ++lineNumber;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const size_t first = line.find_first_not_of(" \t");
-        if (first == std::string_view::npos || line[first] == '#') continue;
+        if (first == std::string_view::npos) {
+            keepComment("");
+            continue;
+        }
+        if (line[first] == '#') {
+            keepComment(line);
+            continue;
+        }
         // Counted before splitting: a line of tabs alone must not become millions of fields.
         const size_t fieldCount = 1 + static_cast<size_t>(std::count(line.begin(), line.end(), '\t'));
         if (!haveHeader && fieldCount > kMostColumns) {
             diagnostics.error(fileName, lineNumber,
                               "the header names " + std::to_string(fieldCount) + " columns, more than the " +
                                   std::to_string(kMostColumns) + " a source file may have");
-            return SourceFile{lineNumber, {}, {}};
+            return SourceFile{lineNumber, {}, {}, {}, false};
         }
         if (haveHeader && fieldCount > file.columns.size()) {
             diagnostics.error(fileName, lineNumber,
                               "row has " + std::to_string(fieldCount) + " fields, the header names " +
-                                  std::to_string(file.columns.size()) + " columns");
+                                  std::to_string(file.columns.size()) + " columns" +
+                                  separatorHint(line, splitTabs(line), file.columns));
             continue;
         }
         if (haveHeader && file.rows.size() == mostRows) {
@@ -110,31 +160,55 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             file.columns = std::move(fields);
             file.headerLine = lineNumber;
             haveHeader = true;
+            fewest = fewestFields(file.columns);
             std::set<std::string_view> seen;
             for (const auto& column : file.columns)
                 if (!seen.insert(column).second)
                     diagnostics.error(fileName, lineNumber, "column '" + shown(column) + "' appears twice");
             continue;
         }
+        if (fields.size() < fewest) {
+            diagnostics.error(fileName, lineNumber, file.columns[fields.size()],
+                              "no field: the row has " + std::to_string(fields.size()) + " fields, the header names " +
+                                  std::to_string(file.columns.size()) + " columns" +
+                                  separatorHint(line, fields, file.columns));
+            continue;
+        }
         fields.resize(file.columns.size());
         file.rows.push_back({lineNumber, std::move(fields)});
     }
-    if (!haveHeader) diagnostics.error(fileName, 0, "has no header row");
+    if (!haveHeader) {
+        diagnostics.error(fileName, 0, "has no header row");
+        file.usable = false;
+    }
     return file;
 }
 
 std::string printSourceText(const SourceFile& file, const std::string& comment) {
     std::string out;
-    if (!comment.empty()) out += "# " + comment + "\n";
+    auto commentsBefore = [&, next = size_t{0}](size_t row) mutable {
+        for (; next < file.comments.size() && file.comments[next].beforeRow == row; ++next)
+            out += file.comments[next].text + "\n";
+    };
+    const bool headed = !file.comments.empty() && file.comments[0].beforeRow == SourceComment::kAboveHeader;
+    if (!comment.empty() && !headed) out += "# " + comment + "\n";
     auto line = [&](const std::vector<std::string>& fields) {
-        for (size_t i = 0; i < fields.size(); ++i) {
+        // Remark fields left empty at the end of a row need no tabs.
+        size_t n = fields.size();
+        while (n > 1 && fields[n - 1].empty() && isRemarkColumn(file.columns[n - 1])) --n;
+        for (size_t i = 0; i < n; ++i) {
             if (i > 0) out += '\t';
             out += fields[i];
         }
         out += '\n';
     };
+    commentsBefore(SourceComment::kAboveHeader);
     line(file.columns);
-    for (const auto& row : file.rows) line(row.fields);
+    for (size_t r = 0; r < file.rows.size(); ++r) {
+        commentsBefore(r);
+        line(file.rows[r].fields);
+    }
+    commentsBefore(file.rows.size());
     return out;
 }
 

@@ -20,11 +20,25 @@ struct SourceRow {
     std::vector<std::string> fields;
 };
 
-// One file of a source folder: its column names and its rows, comments dropped.
+// A comment or blank line, kept so that a file can be written back with it.
+struct SourceComment {
+    static constexpr size_t kAboveHeader = static_cast<size_t>(-1);
+    size_t beforeRow = kAboveHeader;  // the index of the row it precedes (rows.size() after the last)
+    std::string text;                 // the line as written, "" for a blank line
+};
+
+// One file of a source folder: its column names, its rows and its comments.
 struct SourceFile {
     int headerLine = 0;
     std::vector<std::string> columns;
     std::vector<SourceRow> rows;
+    std::vector<SourceComment> comments;
+    // False when the file could not be read or its header is unusable: its
+    // rows say nothing, and what refers to them is not reported again.
+    bool usable = true;
+    // Whether a file written by the tools starts with a comment that says
+    // what the table holds (when no comment stands above its header).
+    bool describe = true;
 
     int column(std::string_view name) const;  // -1 when absent
     // The field of `row` in column `name`, or "" when the column is absent.
@@ -34,14 +48,17 @@ struct SourceFile {
 // A whole source folder, files by name ("decisions-20050101.tsv").
 using Source = std::map<std::string, SourceFile>;
 
-// Parses one file's text. Lines are split at tabs; blanks around a field are
-// dropped; blank lines and lines starting with '#' are comments. The first
-// other line names the columns. Rows beyond `mostRows` are not read: a row
-// takes many times its bytes in memory.
+// Parses one file's text. A UTF-8 byte-order mark is skipped. Lines are split
+// at tabs; blanks around a field are dropped; blank lines and lines starting
+// with '#' are comments. The first other line names the columns. A row has a
+// field for every column, except that it may leave out the remark columns
+// at its end. Rows beyond `mostRows` are not read: a row takes many times its
+// bytes in memory.
 SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics,
                            size_t mostRows = kNoRowLimit);
 
-// The text of a file: an optional comment line, the header row, the rows.
+// The text of a file: its comments where they stood, the header row, the
+// rows. `comment` heads the file when no comment stands above its header.
 std::string printSourceText(const SourceFile& file, const std::string& comment = "");
 
 // Same columns and the same fields row by row; comments and line numbers do

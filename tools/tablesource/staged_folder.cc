@@ -62,7 +62,9 @@ bool StagedFolder::open(const std::string& target, std::string* problem) {
     const fs::path parent = resolved.parent_path();
     fs::create_directories(parent, error);
     if (error) {
-        *problem = printable(parent.string()) + ": cannot be created: " + error.message();
+        // Named as the user wrote it, when the path has a parent at all.
+        const fs::path typed = fs::path(target).parent_path();
+        *problem = printable(typed.empty() ? parent.string() : typed.string()) + ": cannot be created: " + error.message();
         return false;
     }
     const std::string base = resolved.filename().string();
@@ -80,7 +82,8 @@ bool StagedFolder::open(const std::string& target, std::string* problem) {
     return true;
 }
 
-bool StagedFolder::commit(const std::vector<std::string>& names, std::string* problem, bool* unchanged) {
+bool StagedFolder::commit(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
+                          const std::vector<std::string>& removed) {
     *unchanged = true;
     auto fail = [&](const std::string& name, const std::string& what) {
         *problem = printable(name.empty() ? target_ : joinPath(target_, name)) + ": " + what;
@@ -88,11 +91,13 @@ bool StagedFolder::commit(const std::vector<std::string>& names, std::string* pr
     };
     for (const auto& name : names)
         if (!flushToDisk(staging_ + "/" + name)) return fail(name, "cannot be flushed to disk: " + lastError());
-    // Only files are replaced; a folder of the same name holds someone's work.
-    for (const auto& name : names) {
+    // Only files are replaced or removed; a folder of the same name holds someone's work.
+    std::vector<std::string> touched = names;
+    touched.insert(touched.end(), removed.begin(), removed.end());
+    for (const auto& name : touched) {
         struct stat info {};
         if (::lstat((resolved_ + "/" + name).c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
-            return fail(name, "is not a file, so it is not replaced");
+            return fail(name, "is not a file, so it is not replaced or removed");
     }
     const bool created = ::mkdir(resolved_.c_str(), 0777) == 0;
     if (!created && errno != EEXIST) return fail("", "cannot be created: " + lastError());
@@ -118,6 +123,14 @@ bool StagedFolder::commit(const std::vector<std::string>& names, std::string* pr
             break;
         }
         moved.push_back({name, hadOld});
+    }
+    // A removed file goes where the replaced ones go, and comes back with them.
+    for (size_t i = 0; failure.empty() && i < removed.size(); ++i) {
+        const std::string& name = removed[i];
+        if (::rename((resolved_ + "/" + name).c_str(), (backup + "/" + name).c_str()) == 0)
+            moved.push_back({name, true});
+        else if (errno != ENOENT)
+            failure = name + ": cannot be removed: " + lastError();
     }
     if (failure.empty()) {
         flushToDisk(resolved_);

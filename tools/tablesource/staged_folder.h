@@ -25,11 +25,13 @@ public:
     // Where to write the new files.
     const std::string& path() const { return staging_; }
 
-    // Flushes the named files of path() and moves them into the target.
-    // False with `problem` on failure; `unchanged` then says whether the
-    // target is as it was (it is, unless putting an old file back failed too,
-    // which `problem` then names).
-    bool commit(const std::vector<std::string>& names, std::string* problem, bool* unchanged);
+    // Flushes the named files of path() and moves them into the target, and
+    // takes the files named in `removed` out of it, in the same all-or-nothing
+    // step. False with `problem` on failure; `unchanged` then says whether
+    // the target is as it was (it is, unless putting an old file back failed
+    // too, which `problem` then names).
+    bool commit(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
+                const std::vector<std::string>& removed = {});
 
 private:
     std::string target_;    // as given, for messages

@@ -9,19 +9,25 @@
 namespace drg::source {
 namespace {
 
-std::array<const char*, 4> countNamesOf(int file) {
+struct CountName {
+    const char* name;
+    bool withPlaceholder;  // the header count includes entry 0, which holds no code or group
+};
+
+std::array<CountName, 4> countNamesOf(int file) {
     switch (file) {
-    case kFileDxIdx: case kFileSgIdx: return {"codes"};
-    case kFileMdcIdx: case kFileAdrgIdx: case kFileAadrgIdx: return {"entries"};
-    case kFileDagAst: return {"diagnoses", "pairs"};
-    case kFileCondIdx: return {"conditions"};
-    case kFileCode: return {"diagnoses", "procedures", "entries"};
+    case kFileDxIdx: case kFileSgIdx: return {{{"codes", true}}};
+    case kFileMdcIdx: case kFileAdrgIdx: case kFileAadrgIdx: return {{{"entries", true}}};
+    case kFileDagAst: return {{{"diagnoses", true}, {"pairs", false}}};
+    case kFileCondIdx: return {{{"conditions", false}}};  // condition 0 is one: it always holds
+    case kFileCode: return {{{"diagnoses", true}, {"procedures", true}, {"entries", false}}};
     case kFileAdrg0: case kFileAdrg1: case kFileAdrg2: case kFileAdrg3: case kFileAdrg4: case kFileAdrg5:
-        return {"ranges", "rows"};
-    case kFileAadrg: return {"adrgs", "rows"};
-    case kFileCcl0: case kFileCcl1: case kFileCcl2: return {"diagnoses", "rows", "profiles", "columns"};
-    case kFilePccl: return {"refined codes", "rows", "profiles"};
-    default: return {"diagnoses", "list entries"};
+        return {{{"ranges", true}, {"rows", false}}};
+    case kFileAadrg: return {{{"adrgs", true}, {"rows", false}}};
+    case kFileCcl0: case kFileCcl1: case kFileCcl2:
+        return {{{"diagnoses", true}, {"rows", false}, {"profiles", false}, {"columns", true}}};
+    case kFilePccl: return {{{"refined codes", true}, {"rows", false}, {"profiles", false}}};
+    default: return {{{"diagnoses", true}, {"list entries", false}}};
     }
 }
 
@@ -41,15 +47,19 @@ std::vector<TableFileSummary> summarizeTableFiles(const TableSet& tables) {
         const auto countNames = countNamesOf(file);
         const auto counts = fileCounts(tables, file);
         TableFileSummary summary{kTableFileNames[file], {}, inForce(file)};
-        for (int f = 0; f < countFieldLayout(file).used; ++f)
-            summary.counts.emplace_back(countNames[f], static_cast<int64_t>(counts[f]));
+        for (int f = 0; f < countFieldLayout(file).used; ++f) {
+            const CountName& count = countNames[static_cast<size_t>(f)];
+            const int64_t n = static_cast<int64_t>(counts[static_cast<size_t>(f)]);
+            summary.counts.emplace_back(count.name, count.withPlaceholder && n > 0 ? n - 1 : n);
+        }
         summaries.push_back(std::move(summary));
     }
     return summaries;
 }
 
 std::string summarizeTables(const TableSet& tables) {
-    std::string out;
+    std::string out = "(codes, entries, diagnoses, ranges, ADRGs and columns are counted without entry 0, which "
+                      "holds none)\n";
     for (const TableFileSummary& summary : summarizeTableFiles(tables)) {
         char line[200];
         std::snprintf(line, sizeof line, "%-11s", summary.file.c_str());

@@ -12,15 +12,18 @@ namespace drg::source {
 
 struct TableFileSummary {
     std::string file;                                     // "Tdx.idx"
-    std::vector<std::pair<std::string, int64_t>> counts;  // header counts by name, in header order
+    // Header counts by name, in header order; counts of codes, entries and
+    // the like leave out entry 0, which holds none.
+    std::vector<std::pair<std::string, int64_t>> counts;
     std::string inForce;                                  // dated versions: "20090101 to 20091231"; else ""
 };
 
 // What each of the 22 table files holds, in load order.
 std::vector<TableFileSummary> summarizeTableFiles(const TableSet& tables);
 
-// One line per table file: its header counts by name, and for dated
-// versions the dates on which the version is in force.
+// A line that says how codes are counted, then one line per table file:
+// its counts by name, and for dated versions the dates on which the version
+// is in force.
 std::string summarizeTables(const TableSet& tables);
 
 }  // namespace drg::source
