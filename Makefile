@@ -41,7 +41,7 @@ run: deps
 # and the README), then the micro-benchmarks.
 bench: deps
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDRG_BENCHMARKS=ON >/dev/null
-	cmake --build build-bench -j $(JOBS)
+	cmake --build build-bench -j $(JOBS) --target benchmarks
 	./bench/run-bench.sh build-bench
 	for b in build-bench/bench/bench_*; do $$b; done
 
