@@ -97,6 +97,20 @@ TEST(SourceText, RowsOfTheWrongLengthNameTheirSeparators) {
     EXPECT_FALSE(diagnostics.hasErrors());
 }
 
+// A header whose tab became a blank makes every row too wide: one message,
+// at the header, not one per row.
+TEST(SourceText, AHeaderNarrowerThanEveryRowIsOneMessage) {
+    Diagnostics diagnostics;
+    parseSourceText("code label\nA01\tfever\nB02\tcough\n", "diagnoses.tsv", diagnostics);
+    ASSERT_EQ(diagnostics.all().size(), 1u);
+    EXPECT_EQ(formatDiagnostic(diagnostics.all()[0]),
+              "diagnoses.tsv:1: the header names 1 columns, but every row has 2 fields; a blank where a tab was "
+              "expected? column 1 is 'code label'");
+    Diagnostics mixed;  // a row that fits: the wide ones are the rows' own fault
+    parseSourceText("code\tlabel\nA01\tfever\tx\nB02\tcough\nC03\ta\tb\n", "diagnoses.tsv", mixed);
+    EXPECT_EQ(mixed.all().size(), 2u);
+}
+
 TEST(SourceText, SkipsAByteOrderMarkAndKeepsComments) {
     Diagnostics diagnostics;
     const std::string text = "# codes\ncode\tlabel\nA01\tfever\n\n# the last\nB02\n# end\n";

@@ -116,6 +116,30 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
     int lineNumber = 0;
     // A byte-order mark is no part of the first column's name.
     size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    // Rows with more fields than the header, held back: when every row is
+    // wider, the header is what is wrong, and one message at the header says
+    // so instead of one per row.
+    std::vector<std::pair<int, std::string>> wideRows;
+    size_t wideFields = 0;  // the fewest fields of a row that is too wide
+    bool allWideAlike = true;
+    auto reportWideRows = [&] {
+        if (wideRows.size() >= 2 && file.rows.empty()) {
+            std::string hint = "; fields are separated by one tab";
+            for (size_t i = 0; i < file.columns.size(); ++i)
+                if (file.columns[i].find(' ') != std::string::npos) {
+                    hint = "; a blank where a tab was expected? column " + std::to_string(i + 1) + " is '" +
+                           shown(file.columns[i]) + "'";
+                    break;
+                }
+            diagnostics.error(fileName, file.headerLine,
+                              "the header names " + std::to_string(file.columns.size()) +
+                                  " columns, but every row has " + std::to_string(wideFields) +
+                                  (allWideAlike ? " fields" : " fields or more") + hint);
+        } else {
+            for (const auto& [line, message] : wideRows) diagnostics.error(fileName, line, message);
+        }
+        wideRows.clear();
+    };
     auto keepComment = [&](std::string_view line) {
         file.comments.push_back({haveHeader ? file.rows.size() : SourceComment::kAboveHeader, std::string(line)});
     };
@@ -144,13 +168,15 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             return SourceFile{lineNumber, {}, {}, {}, false};
         }
         if (haveHeader && fieldCount > file.columns.size()) {
-            diagnostics.error(fileName, lineNumber,
-                              "row has " + std::to_string(fieldCount) + " fields, the header names " +
-                                  std::to_string(file.columns.size()) + " columns" +
-                                  separatorHint(line, splitTabs(line), file.columns));
+            allWideAlike = allWideAlike && (wideRows.empty() || fieldCount == wideFields);
+            wideFields = wideRows.empty() ? fieldCount : std::min(wideFields, fieldCount);
+            wideRows.emplace_back(lineNumber, "row has " + std::to_string(fieldCount) + " fields, the header names " +
+                                                  std::to_string(file.columns.size()) + " columns" +
+                                                  separatorHint(line, splitTabs(line), file.columns));
             continue;
         }
         if (haveHeader && file.rows.size() == mostRows) {
+            reportWideRows();
             diagnostics.error(fileName, lineNumber,
                               "holds more than " + std::to_string(mostRows) + " rows, the most read without --allow-large");
             return file;
@@ -177,6 +203,7 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         fields.resize(file.columns.size());
         file.rows.push_back({lineNumber, std::move(fields)});
     }
+    reportWideRows();
     if (!haveHeader) {
         diagnostics.error(fileName, 0, "has no header row");
         file.usable = false;
