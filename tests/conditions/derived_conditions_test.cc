@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "conditions/code_conditions.h"
+#include "conditions/derived_conditions.h"
 #include "conditions/prepare_record.h"
 #include "support/loaded_release.h"
 #include "support/record_builder.h"
@@ -247,6 +249,58 @@ TEST(DerivedConditions, MarksEveryDerivedConditionAndNoOther) {
     for (int c = 0; c < f.conditionCount; ++c)
         if (f.derivedMark[c]) marked.insert(c);
     EXPECT_EQ(marked, derivedNumbers());
+}
+
+// The list of conditions the derived rules read (used to tell an author of a
+// condition nothing uses) must name exactly the conditions that change what
+// the rules derive, alone or beside one listed condition: each raised twice
+// and held by a procedure row of kind 357.
+TEST(DerivedConditions, ReadByDerivedRuleNamesWhatTheRulesRead) {
+    LoadedRelease loaded(release());
+    ClaimState without357 = loaded.freshState();
+    without357.codeIds[kFirstProcedureSlot] = 1;
+    without357.codedSlots[0] = static_cast<uint8_t>(kFirstProcedureSlot);
+    without357.codedSlotCount = 1;
+    const int count = without357.conditions.conditionCount;
+    auto raise = [](ClaimState& state, int c) {
+        raiseCondition(state.conditions, c);
+        state.conditions.hitCount[static_cast<size_t>(c)] = 2;
+        state.conditions.slotConditions[static_cast<size_t>(c)] = 1;  // the row of the first procedure slot
+    };
+    auto derived = [](ClaimState& state) {
+        deriveConditions(state);
+        std::vector<uint8_t> flags;
+        for (int n : derivedNumbers()) flags.push_back(state.conditions.flag[static_cast<size_t>(n)]);
+        return flags;
+    };
+    const std::set<int> derivedSet = derivedNumbers();
+    std::vector<bool> read(static_cast<size_t>(count), false);
+    // Marks every condition whose raising changes what `base` derives.
+    auto markWhatMatters = [&](const ClaimState& base) {
+        ClaimState copy = base;
+        const std::vector<uint8_t> before = derived(copy);
+        for (int c = 1; c < count; ++c) {
+            if (read[static_cast<size_t>(c)] || derivedSet.count(c) || c == 357) continue;
+            ClaimState raised = base;
+            raise(raised, c);
+            if (derived(raised) != before) read[static_cast<size_t>(c)] = true;
+        }
+    };
+    ClaimState with357 = without357;
+    raise(with357, 357);
+    ClaimState derivedWith = with357, derivedWithout = without357;
+    read[357] = derived(derivedWith) != derived(derivedWithout);
+    markWhatMatters(with357);
+    for (int partner = 1; partner < count; ++partner)
+        if (partner != 357 && readByDerivedRule(partner)) {
+            ClaimState paired = with357;
+            raise(paired, partner);
+            markWhatMatters(paired);
+        }
+    for (int c = 1; c < count; ++c) {
+        if (derivedSet.count(c)) continue;
+        EXPECT_EQ(read[static_cast<size_t>(c)], readByDerivedRule(c)) << "condition " << c;
+    }
 }
 
 }  // namespace
