@@ -2,6 +2,7 @@
 // Shared state of one compilation and the readers of typed fields. Internal
 // to the compiler.
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -54,6 +55,21 @@ struct CompileContext {
     // allowInvalid a warning.
     void invalid(const std::string& file, int line, const std::string& column, const std::string& message) const;
 };
+
+// Compiles each dated version of a table that the source gives, as
+// compileVersion(table, version); a version the source leaves out repeats
+// the one before it.
+template <typename Table, size_t Versions, typename CompileVersion>
+void compileEachVersion(CompileContext& c, SourceTable kind, std::array<Table, Versions>& tables,
+                        CompileVersion compileVersion) {
+    const size_t versions = layoutOf(kind).versionDates.size();
+    for (size_t v = 0; v < versions && v < Versions; ++v) {
+        if (v > 0 && !c.present(kind, static_cast<int>(v)))
+            tables[v] = tables[v - 1];
+        else
+            compileVersion(tables[v], static_cast<int>(v));
+    }
+}
 
 // Reads the typed fields of one row and reports every problem at its line
 // and column.

@@ -96,14 +96,7 @@ void reportHiddenDatedRows(CompileContext& c, const std::string& fileName, const
 void compileLevelTables(CompileContext& c) {
     const size_t dxCount = c.tables.diagnosisIndex.count;
     const size_t columns = c.tables.adrgCodes.count;
-    const auto versions = layoutOf(SourceTable::Levels).versionDates.size();
-    for (size_t v = 0; v < versions; ++v) {
-        const int version = static_cast<int>(v);
-        ComplicationLevelTable& table = c.tables.levelTables[v];
-        if (v > 0 && !c.present(SourceTable::Levels, version)) {
-            table = c.tables.levelTables[v - 1];
-            continue;
-        }
+    compileEachVersion(c, SourceTable::Levels, c.tables.levelTables, [&](ComplicationLevelTable& table, int version) {
         std::vector<std::vector<DatedRow>> byCode(dxCount);
         std::vector<std::string> codeTexts(dxCount);
         std::unordered_map<std::string, int16_t> profileNumbers;
@@ -127,58 +120,51 @@ void compileLevelTables(CompileContext& c) {
             if (added) profiles.push_back(*profile);
             byCode[keyOf(*id)].push_back({*dates, it->second, reader.line()});
             if (codeTexts[keyOf(*id)].empty()) codeTexts[keyOf(*id)] = reader.raw("diagnosis");
-        });
-        if (rows.exceeded()) continue;
-        const std::string& fileName = c.fileName(SourceTable::Levels, version);
-        reportHiddenDatedRows(c, fileName, "diagnosis", byCode, codeTexts);
-        // The matrix holds one row of every distinct profile across all ADRGs.
-        const uint64_t matrixBytes = static_cast<uint64_t>(profiles.size()) * columns;
-        if (matrixBytes > c.options.mostFileBytes) {
-            c.diagnostics.error(fileName, 0,
-                                "the complication level matrix would take " + mebibytes(matrixBytes) + " (" +
-                                    std::to_string(profiles.size()) + " distinct level profiles x " +
-                                    std::to_string(columns) + " ADRG columns), more than the " +
-                                    mebibytes(c.options.mostFileBytes) + " allowed without --allow-large");
-            continue;
-        }
-        const auto laid = layOut(byCode);
-        table = ComplicationLevelTable{};
-        table.cclDiagnosisCount = static_cast<uint16_t>(dxCount);
-        table.cclRowCount = static_cast<uint16_t>(laid.rows.size());
-        table.cclProfileCount = static_cast<uint16_t>(profiles.size());
-        table.cclColumnCount = static_cast<uint16_t>(columns);
-        table.cclRowBegin = narrowed<int16_t>(laid.begin);
-        table.cclRowEnd = narrowed<int16_t>(laid.end);
-        for (const auto& row : laid.rows) {
-            table.cclValidFrom.push_back(row.dates.from);
-            table.cclValidTo.push_back(row.dates.to);
-            table.cclProfile.push_back(row.profile);
-        }
-        table.cclMatrix.reserve(static_cast<size_t>(matrixBytes));
-        for (const auto& profile : profiles) {
-            const size_t start = table.cclMatrix.size();
-            table.cclMatrix.insert(table.cclMatrix.end(), columns, static_cast<uint8_t>(profile.fallback));
-            for (const auto& [adrg, level] : profile.exceptions)
-                table.cclMatrix[start + static_cast<size_t>(adrg)] = static_cast<uint8_t>(level);
-        }
+    });
+    if (rows.exceeded()) return;
+    const std::string& fileName = c.fileName(SourceTable::Levels, version);
+    reportHiddenDatedRows(c, fileName, "diagnosis", byCode, codeTexts);
+    // The matrix holds one row of every distinct profile across all ADRGs.
+    const uint64_t matrixBytes = static_cast<uint64_t>(profiles.size()) * columns;
+    if (matrixBytes > c.options.mostFileBytes) {
+        c.diagnostics.error(fileName, 0,
+                            "the complication level matrix would take " + mebibytes(matrixBytes) + " (" +
+                                std::to_string(profiles.size()) + " distinct level profiles x " +
+                                std::to_string(columns) + " ADRG columns), more than the " +
+                                mebibytes(c.options.mostFileBytes) + " allowed without --allow-large");
+        return;
     }
+    const auto laid = layOut(byCode);
+    table = ComplicationLevelTable{};
+    table.cclDiagnosisCount = static_cast<uint16_t>(dxCount);
+    table.cclRowCount = static_cast<uint16_t>(laid.rows.size());
+    table.cclProfileCount = static_cast<uint16_t>(profiles.size());
+    table.cclColumnCount = static_cast<uint16_t>(columns);
+    table.cclRowBegin = narrowed<int16_t>(laid.begin);
+    table.cclRowEnd = narrowed<int16_t>(laid.end);
+    for (const auto& row : laid.rows) {
+        table.cclValidFrom.push_back(row.dates.from);
+        table.cclValidTo.push_back(row.dates.to);
+        table.cclProfile.push_back(row.profile);
+    }
+    table.cclMatrix.reserve(static_cast<size_t>(matrixBytes));
+    for (const auto& profile : profiles) {
+        const size_t start = table.cclMatrix.size();
+        table.cclMatrix.insert(table.cclMatrix.end(), columns, static_cast<uint8_t>(profile.fallback));
+        for (const auto& [adrg, level] : profile.exceptions)
+            table.cclMatrix[start + static_cast<size_t>(adrg)] = static_cast<uint8_t>(level);
+    }
+    });
 }
 
 void compileExclusionTables(CompileContext& c) {
     const size_t dxCount = c.tables.diagnosisIndex.count;
-    const auto versions = layoutOf(SourceTable::Exclusions).versionDates.size();
-    for (size_t v = 0; v < versions; ++v) {
-        const int version = static_cast<int>(v);
-        CcExclusionTable& table = c.tables.exclusionTables[v];
-        if (v > 0 && !c.present(SourceTable::Exclusions, version)) {
-            table = c.tables.exclusionTables[v - 1];
-            continue;
-        }
+    compileEachVersion(c, SourceTable::Exclusions, c.tables.exclusionTables, [&](CcExclusionTable& table, int version) {
         // Ascending and without repeats, as the membership test needs.
         std::vector<std::set<int16_t>> byCode(dxCount);
         // The first version counts its list in a 16-bit field, the later ones in 32 bits.
-        RowLimit entries(v == 0 ? kMostCount16 : kMostCount32,
-                         v == 0 ? "list entries (this version counts them in a 16-bit number)"
+        RowLimit entries(version == 0 ? kMostCount16 : kMostCount32,
+                         version == 0 ? "list entries (this version counts them in a 16-bit number)"
                                 : "list entries (the count is a 32-bit number)");
         forEachRow(c, SourceTable::Exclusions, version, [&](const RowReader& reader) {
             const auto id = reader.codeToken("diagnosis", reader.raw("diagnosis"), true, false);
@@ -201,19 +187,19 @@ void compileExclusionTables(CompileContext& c) {
             auto& list = byCode[keyOf(*id)];
             for (int16_t x : excluded)
                 if (!list.count(x) && entries.admit(reader)) list.insert(x);
-        });
-        if (entries.exceeded()) continue;
-        std::vector<std::vector<int16_t>> lists;
-        lists.reserve(dxCount);
-        for (const auto& list : byCode) lists.emplace_back(list.begin(), list.end());
-        const auto laid = layOut(lists);
-        table = CcExclusionTable{};
-        table.exclusionDiagnosisCount = static_cast<int32_t>(dxCount);
-        table.exclusionListCount = static_cast<int32_t>(laid.rows.size());
-        table.exclusionBegin = narrowed<int32_t>(laid.begin);
-        table.exclusionEnd = narrowed<int32_t>(laid.end);
-        table.exclusionList = laid.rows;
-    }
+    });
+    if (entries.exceeded()) return;
+    std::vector<std::vector<int16_t>> lists;
+    lists.reserve(dxCount);
+    for (const auto& list : byCode) lists.emplace_back(list.begin(), list.end());
+    const auto laid = layOut(lists);
+    table = CcExclusionTable{};
+    table.exclusionDiagnosisCount = static_cast<int32_t>(dxCount);
+    table.exclusionListCount = static_cast<int32_t>(laid.rows.size());
+    table.exclusionBegin = narrowed<int32_t>(laid.begin);
+    table.exclusionEnd = narrowed<int32_t>(laid.end);
+    table.exclusionList = laid.rows;
+    });
 }
 
 void compileSplits(CompileContext& c) {

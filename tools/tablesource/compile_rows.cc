@@ -112,14 +112,7 @@ bool decisionWins(const DecisionRow& earlier, const DecisionRow& later, int cond
 
 void compileDecisionTables(CompileContext& c) {
     const size_t ranges = c.tables.mdcCodes.count;
-    const auto versions = layoutOf(SourceTable::Decisions).versionDates.size();
-    for (size_t v = 0; v < versions; ++v) {
-        const int version = static_cast<int>(v);
-        DecisionTable& table = c.tables.decisionTables[v];
-        if (v > 0 && !c.present(SourceTable::Decisions, version)) {  // a version not given repeats the one before
-            table = c.tables.decisionTables[v - 1];
-            continue;
-        }
+    compileEachVersion(c, SourceTable::Decisions, c.tables.decisionTables, [&](DecisionTable& table, int version) {
         std::vector<std::vector<DecisionRow>> byRange(ranges);
         std::vector<std::string> rangeTexts(ranges);
         RowLimit rows(kMostRows16, kRows16);
@@ -160,29 +153,29 @@ void compileDecisionTables(CompileContext& c) {
             c.firstDecisionDay = std::min(c.firstDecisionDay.value_or(row.dates.from), row.dates.from);
             for (int16_t n : row.conditions)
                 if (n != 0) c.conditionUse.tested.insert(n);
+    });
+    if (rows.exceeded()) return;
+    HiddenRows hidden(c, c.fileName(SourceTable::Decisions, version), "must_hold", "conditions and dates");
+    for (size_t r = 0; r < ranges; ++r) {
+        const auto& rowsOfRange = byRange[r];
+        hidden.check(linesOf(rowsOfRange), "range " + rangeTexts[r], [&](size_t i, size_t j) {
+            return decisionWins(rowsOfRange[i], rowsOfRange[j], c.conditionCount);
         });
-        if (rows.exceeded()) continue;
-        HiddenRows hidden(c, c.fileName(SourceTable::Decisions, version), "must_hold", "conditions and dates");
-        for (size_t r = 0; r < ranges; ++r) {
-            const auto& rowsOfRange = byRange[r];
-            hidden.check(linesOf(rowsOfRange), "range " + rangeTexts[r], [&](size_t i, size_t j) {
-                return decisionWins(rowsOfRange[i], rowsOfRange[j], c.conditionCount);
-            });
-        }
-        const auto laid = layOut(byRange);
-        table = DecisionTable{};
-        table.entryCount = static_cast<uint16_t>(ranges);
-        table.rowCount = static_cast<uint16_t>(laid.rows.size());
-        table.rowBegin = narrowed<int16_t>(laid.begin);
-        table.rowEnd = narrowed<int16_t>(laid.end);
-        for (const auto& row : laid.rows) {
-            table.rowValidFrom.push_back(row.dates.from);
-            table.rowValidTo.push_back(row.dates.to);
-            table.rowConditions.insert(table.rowConditions.end(), row.conditions.begin(), row.conditions.end());
-            table.rowMdc.push_back(row.mdc);
-            table.rowAdrg.push_back(row.adrg);
-        }
     }
+    const auto laid = layOut(byRange);
+    table = DecisionTable{};
+    table.entryCount = static_cast<uint16_t>(ranges);
+    table.rowCount = static_cast<uint16_t>(laid.rows.size());
+    table.rowBegin = narrowed<int16_t>(laid.begin);
+    table.rowEnd = narrowed<int16_t>(laid.end);
+    for (const auto& row : laid.rows) {
+        table.rowValidFrom.push_back(row.dates.from);
+        table.rowValidTo.push_back(row.dates.to);
+        table.rowConditions.insert(table.rowConditions.end(), row.conditions.begin(), row.conditions.end());
+        table.rowMdc.push_back(row.mdc);
+        table.rowAdrg.push_back(row.adrg);
+    }
+    });
 }
 
 namespace {
