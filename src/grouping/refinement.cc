@@ -3,8 +3,10 @@
 #include "tables/table_lookups.h"
 
 namespace drg {
+namespace {
 
-void refineAdrg(ClaimState& state, const TableSet& tables) {
+// The ADRG's rows as the tables hold them, and the refined code found by its text.
+void refineByTables(ClaimState& state, const TableSet& tables) {
     const RefinementTable& rows = tables.refinement;
     const int a = state.adrgIndex;
     const int32_t d = state.effectiveDateNumber;
@@ -19,17 +21,45 @@ void refineAdrg(ClaimState& state, const TableSet& tables) {
         }
     }
 
-    // The ADRG text ends at a NUL; the places after it up to the fourth are NUL.
-    char key[6] = {};
-    const char* adrg = tables.adrgCodes.text.at(static_cast<uint32_t>(a));
-    for (int k = 0; k < 4 && adrg[k] != '\0'; ++k) key[k] = adrg[k];
-    key[4] = state.adrgSuffix;
-
     // The first entry holding the key, as a scan from entry 0 finds it; a key
     // held first by the placeholder entry 0 counts as not found.
-    const int entry = findRefinedCode(state.lookups->refinedCodeIndex, textKey(key, 5));
+    const int entry = findRefinedCode(state.lookups->refinedCodeIndex,
+                                      refinedCodeKey(tables, static_cast<uint32_t>(a), state.adrgSuffix));
     if (entry > 0) state.refinedAdrgIndex = static_cast<int16_t>(entry);
     if (state.observer) state.observer->refinementDone(fitting, entry > 0 ? entry : 0);
+}
+
+}  // namespace
+
+void refineAdrg(ClaimState& state, const TableSet& tables) {
+    const RefinementIndex& index = state.lookups->refinements;
+    const int a = state.adrgIndex;
+    if (!index.usable || a < 0 || static_cast<size_t>(a) >= index.byAdrg.size()) {
+        refineByTables(state, tables);
+        return;
+    }
+    // The packed entry for no fitting row is that of suffix '0', the suffix a
+    // record starts with.
+    if (state.adrgSuffix != '0') {
+        refineByTables(state, tables);
+        return;
+    }
+    const RefinementIndex::Adrg& adrg = index.byAdrg[static_cast<size_t>(a)];
+    const RefinementIndex::Row* rows = index.rows.data() + adrg.firstRow;
+    const int32_t d = state.effectiveDateNumber;
+    uint16_t entry = adrg.entryWithoutRow;
+    int fitting = -1;
+    for (int k = 0; k < adrg.rowCount; ++k) {
+        const RefinementIndex::Row& row = rows[k];
+        if (row.minAge > state.ageYears || state.ageYears > row.maxAge) continue;
+        if (row.validFrom > d || d > row.validTo) continue;
+        state.adrgSuffix = row.suffix;
+        entry = row.refinedEntry;
+        fitting = tables.refinement.refinementBegin[static_cast<size_t>(a)] + k;
+        break;
+    }
+    if (entry != 0) state.refinedAdrgIndex = static_cast<int16_t>(entry);
+    if (state.observer) state.observer->refinementDone(fitting, entry);
 }
 
 }  // namespace drg

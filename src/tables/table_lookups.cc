@@ -161,6 +161,14 @@ uint64_t textKey(const char* text, int width) {
     return key;
 }
 
+uint64_t refinedCodeKey(const TableSet& tables, uint32_t adrg, char suffix) {
+    char key[6] = {};
+    const char* text = tables.adrgCodes.text.at(adrg);
+    for (int k = 0; k < 4 && text[k] != '\0'; ++k) key[k] = text[k];
+    key[4] = suffix;
+    return textKey(key, 5);
+}
+
 int findRefinedCode(const RefinedCodeIndex& index, uint64_t key) {
     const auto it = std::lower_bound(index.keys.begin(), index.keys.end(), key);
     if (it == index.keys.end() || *it != key) return -1;
@@ -207,6 +215,48 @@ LevelRowIndex packLevelRows(const ComplicationLevelTable& t) {
     return index;
 }
 
+uint16_t refinedEntry(const TableSet& tables, const RefinedCodeIndex& index, uint32_t adrg, char suffix) {
+    const int entry = findRefinedCode(index, refinedCodeKey(tables, adrg, suffix));
+    return entry > 0 ? static_cast<uint16_t>(entry) : 0;
+}
+
+RefinementIndex packRefinements(const TableSet& tables, const RefinedCodeIndex& index) {
+    const RefinementTable& t = tables.refinement;
+    RefinementIndex packed;
+    const uint32_t adrgs = tables.adrgCodes.text.size();
+    const size_t rowArrays = std::min({t.refinementMinAge.size(), t.refinementMaxAge.size(),
+                                       t.refinementValidFrom.size(), t.refinementValidTo.size(),
+                                       t.refinementSuffix.size()});
+    const size_t ranged = std::min({static_cast<size_t>(t.adrgCount), t.refinementBegin.size(),
+                                    t.refinementEnd.size(), static_cast<size_t>(adrgs)});
+    // Refinement reads ADRG ranges only below the count; the rows of a range
+    // must all exist, and the copies stay bounded however the ranges overlap.
+    size_t total = 0;
+    for (size_t a = 0; a < ranged; ++a) {
+        const int begin = t.refinementBegin[a], end = t.refinementEnd[a];
+        if (begin >= end) continue;
+        if (begin < 0 || static_cast<size_t>(end) > rowArrays) return packed;
+        total += static_cast<size_t>(end - begin);
+    }
+    if (total > 2 * rowArrays) return packed;
+    packed.byAdrg.resize(adrgs);
+    packed.rows.reserve(total);
+    for (uint32_t a = 0; a < adrgs; ++a) {
+        RefinementIndex::Adrg& entry = packed.byAdrg[a];
+        entry = {static_cast<uint32_t>(packed.rows.size()), 0, refinedEntry(tables, index, a, '0')};
+        if (a >= ranged) continue;
+        for (int i = t.refinementBegin[a]; i < t.refinementEnd[a]; ++i) {
+            const auto r = static_cast<size_t>(i);
+            const char suffix = t.refinementSuffix[r];
+            packed.rows.push_back({t.refinementValidFrom[r], t.refinementValidTo[r], t.refinementMinAge[r],
+                                   t.refinementMaxAge[r], refinedEntry(tables, index, a, suffix), suffix});
+        }
+        entry.rowCount = static_cast<uint16_t>(packed.rows.size() - entry.firstRow);
+    }
+    packed.usable = true;
+    return packed;
+}
+
 std::vector<uint8_t> findSexSpecificDiagnoses(const TableSet& tables) {
     const CodeConditionTable& code = tables.codeConditions;
     const ConditionTable& kinds = tables.conditions;
@@ -233,6 +283,7 @@ TableLookups buildTableLookups(const TableSet& tables) {
     for (int v = 0; v < kDecisionVersions; ++v)
         lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], weight);
     lookups.refinedCodeIndex = buildRefinedCodes(tables.refinedCodes);
+    lookups.refinements = packRefinements(tables, lookups.refinedCodeIndex);
     lookups.codeEntries = packCodeEntries(tables);
     const CodeConditionTable& code = tables.codeConditions;
     lookups.diagnosisEntryRanges = pairEntryRanges(code.diagnosisEntryBegin, code.diagnosisEntryEnd);

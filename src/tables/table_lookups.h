@@ -85,6 +85,30 @@ struct RefinedCodeIndex {
     std::vector<uint16_t> entries;   // lowest entry number of each key
 };
 
+// "Tadrg1".."Tadrg5" rows of each ADRG packed together, each with the refined
+// code entry that its suffix gives, so that refining an ADRG reads its rows
+// and nothing else: no ADRG text, no search of the refined codes. Built only
+// when the rows of all ADRGs fit in twice the table's rows (a valid release
+// has each row in one ADRG's range); otherwise refinement reads the tables.
+struct RefinementIndex {
+    struct Row {
+        int32_t validFrom;
+        int32_t validTo;
+        int16_t minAge;
+        int16_t maxAge;
+        uint16_t refinedEntry;  // the lowest entry holding the ADRG text plus suffix, or 0 for none
+        char suffix;
+    };
+    struct Adrg {
+        uint32_t firstRow;      // into `rows`
+        uint16_t rowCount;
+        uint16_t entryWithoutRow;  // the entry of suffix '0', taken when no row fits
+    };
+    bool usable = false;
+    std::vector<Adrg> byAdrg;  // per "Tadrg.idx" entry
+    std::vector<Row> rows;
+};
+
 // A code index as a hash table from code text to code id. Built only when
 // positions 1..N-1 ascend strictly: the binary search then finds a text
 // exactly when it stands at one of them, which is what the table answers.
@@ -102,6 +126,7 @@ struct TableLookups {
     CodeHashIndex procedureCodes;
     std::array<RowGuardIndex, kDecisionVersions> decisionRowGuards;
     RefinedCodeIndex refinedCodeIndex;
+    RefinementIndex refinements;
     // "Tcode" entries in their order, packed (same numbering as the table).
     std::vector<PackedCodeEntry> codeEntries;
     // Per diagnosis and per procedure id, its begin and end in "Tcode" side
@@ -132,5 +157,9 @@ int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, cons
 
 // Lowest entry number holding `key`, or -1.
 int findRefinedCode(const RefinedCodeIndex& index, uint64_t key);
+
+// The key of ADRG entry `adrg` refined by `suffix`: its text up to a NUL,
+// at most four bytes, then the suffix.
+uint64_t refinedCodeKey(const TableSet& tables, uint32_t adrg, char suffix);
 
 }  // namespace drg

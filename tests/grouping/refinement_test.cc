@@ -2,7 +2,9 @@
 // the ADRG text plus that character is looked up in the refined code list.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "grouping/refinement.h"
@@ -10,6 +12,7 @@
 #include "support/loaded_release.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
+#include "tables/table_lookups.h"
 
 namespace drg::testing {
 namespace {
@@ -155,6 +158,80 @@ TEST_F(RefinedCodeSearch, NulSuffixMatchesOnlyAnEntryEndingThere) {
 TEST_F(RefinedCodeSearch, NulInTheAdrgTextEndsTheComparison) {
     // "F0" then NUL: the key ends where the entry "F0", NUL, "ZZ" ends too.
     EXPECT_EQ(refinedIndex(std::string("F0\0X", 4)), entryOf(std::string("F0\0ZZ", 5)));
+}
+
+// The packed rows answer as the table rows do: suffix, refined entry and the
+// row the observer hears of, on random tables whose texts share prefixes and
+// NULs, whose ranges are empty, overlap or stop before the last ADRG.
+struct RefinementHeard : GroupingObserver {
+    int row = -2, entry = -2;
+    void refinementDone(int fitting, int refined) override { row = fitting, entry = refined; }
+};
+
+TEST(Refinement, PackedRowsAnswerAsTheTableRows) {
+    std::mt19937 rng(7);
+    const auto text = [&](int width) {
+        static const char letters[] = {'\0', 'A', 'B', '0', 'Z'};
+        std::string t;
+        for (int i = 0; i < width; ++i) t += letters[rng() % sizeof letters];
+        return t;
+    };
+    const std::vector<int16_t> ages = {-1, 0, 1, 17, 18, 64, 65, 120};
+    const std::vector<int32_t> dates = {20091231, 20100101, 20100615, 20101231, 20120101};
+    int packedRounds = 0;
+    for (int round = 0; round < 150; ++round) {
+        TableSet tables;
+        const int adrgs = 1 + static_cast<int>(rng() % 8), rows = static_cast<int>(rng() % 12);
+        tables.adrgCodes.count = static_cast<uint16_t>(adrgs);
+        for (int a = 0; a < adrgs; ++a) for (char c : text(4)) tables.adrgCodes.text.bytes.push_back(c);
+        const int refined = 1 + static_cast<int>(rng() % 20);
+        tables.refinedCodes.count = static_cast<uint16_t>(refined);
+        for (int j = 0; j < refined; ++j) {
+            // Mostly an ADRG's text with a suffix, so that lookups hit.
+            std::string t = rng() % 4 ? std::string(tables.adrgCodes.text.at(static_cast<uint32_t>(rng() % static_cast<uint32_t>(adrgs))), 4) + text(1) : text(5);
+            for (char c : t) tables.refinedCodes.text.bytes.push_back(c);
+        }
+        RefinementTable& r = tables.refinement;
+        r.adrgCount = static_cast<uint16_t>(rng() % (adrgs + 1));
+        r.rowCount = static_cast<uint16_t>(rows);
+        for (int a = 0; a < r.adrgCount; ++a) {
+            const int begin = rows ? static_cast<int>(rng() % rows) : 0;
+            r.refinementBegin.push_back(static_cast<int16_t>(begin));
+            r.refinementEnd.push_back(static_cast<int16_t>(begin + (rows ? rng() % (rows - begin + 1) : 0)));
+        }
+        for (int i = 0; i < rows; ++i) {
+            const int16_t low = ages[rng() % ages.size()];
+            r.refinementMinAge.push_back(low);
+            r.refinementMaxAge.push_back(static_cast<int16_t>(low + rng() % 60));
+            r.refinementValidFrom.push_back(rng() % 2 ? 0 : dates[rng() % dates.size()]);
+            r.refinementValidTo.push_back(rng() % 2 ? 99999999 : dates[rng() % dates.size()]);
+            r.refinementSuffix.push_back(text(1)[0]);
+        }
+        const TableLookups packed = buildTableLookups(tables);
+        TableLookups plain = packed;
+        plain.refinements.usable = false;
+        packedRounds += packed.refinements.usable;
+        for (int a = 0; a < adrgs; ++a)
+            for (int16_t age : ages)
+                for (int32_t date : dates) {
+                    ClaimState one, other;
+                    RefinementHeard heardOne, heardOther;
+                    using Side = std::tuple<ClaimState*, const TableLookups*, RefinementHeard*>;
+                    for (auto [state, lookups, heard] : {Side{&one, &packed, &heardOne}, Side{&other, &plain, &heardOther}}) {
+                        state->lookups = lookups;
+                        state->observer = heard;
+                        state->adrgIndex = static_cast<int16_t>(a);
+                        state->ageYears = age;
+                        state->effectiveDateNumber = date;
+                        refineAdrg(*state, tables);
+                    }
+                    ASSERT_EQ(one.adrgSuffix, other.adrgSuffix) << "round " << round << " ADRG " << a;
+                    ASSERT_EQ(one.refinedAdrgIndex, other.refinedAdrgIndex) << "round " << round << " ADRG " << a;
+                    ASSERT_EQ(heardOne.row, heardOther.row) << "round " << round << " ADRG " << a;
+                    ASSERT_EQ(heardOne.entry, heardOther.entry) << "round " << round << " ADRG " << a;
+                }
+    }
+    EXPECT_GT(packedRounds, 100);  // the packed rows were built and so compared
 }
 
 }  // namespace
