@@ -34,13 +34,9 @@ void refineByTables(ClaimState& state, const TableSet& tables) {
 void refineAdrg(ClaimState& state, const TableSet& tables) {
     const RefinementIndex& index = state.lookups->refinements;
     const int a = state.adrgIndex;
-    if (!index.usable || a < 0 || static_cast<size_t>(a) >= index.byAdrg.size()) {
-        refineByTables(state, tables);
-        return;
-    }
     // The packed entry for no fitting row is that of suffix '0', the suffix a
     // record starts with.
-    if (state.adrgSuffix != '0') {
+    if (!index.usable || a < 0 || static_cast<size_t>(a) >= index.byAdrg.size() || state.adrgSuffix != '0') {
         refineByTables(state, tables);
         return;
     }
@@ -48,18 +44,21 @@ void refineAdrg(ClaimState& state, const TableSet& tables) {
     const RefinementIndex::Row* rows = index.rows.data() + adrg.firstRow;
     const int32_t d = state.effectiveDateNumber;
     uint16_t entry = adrg.entryWithoutRow;
-    int fitting = -1;
+    int fitted = -1;  // among the ADRG's rows
     for (int k = 0; k < adrg.rowCount; ++k) {
         const RefinementIndex::Row& row = rows[k];
         if (row.minAge > state.ageYears || state.ageYears > row.maxAge) continue;
         if (row.validFrom > d || d > row.validTo) continue;
         state.adrgSuffix = row.suffix;
         entry = row.refinedEntry;
-        fitting = tables.refinement.refinementBegin[static_cast<size_t>(a)] + k;
+        fitted = k;
         break;
     }
     if (entry != 0) state.refinedAdrgIndex = static_cast<int16_t>(entry);
-    if (state.observer) state.observer->refinementDone(fitting, entry);
+    // Only an observer needs the row's number in the table.
+    if (state.observer)
+        state.observer->refinementDone(
+            fitted < 0 ? -1 : tables.refinement.refinementBegin[static_cast<size_t>(a)] + fitted, entry);
 }
 
 }  // namespace drg
