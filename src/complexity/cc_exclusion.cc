@@ -19,6 +19,18 @@ bool inExclusionList(const CcExclusionTable& t, int16_t x, int16_t d) {
     return false;
 }
 
+void prefetchExclusionBounds(const CcExclusionTable& t, int16_t d) {
+    if (d < 0 || d >= t.exclusionDiagnosisCount) return;
+    __builtin_prefetch(t.exclusionBegin.data() + d);
+    __builtin_prefetch(t.exclusionEnd.data() + d);
+}
+
+void prefetchExclusionList(const CcExclusionTable& t, int16_t d) {
+    if (d < 0 || d >= t.exclusionDiagnosisCount) return;
+    const int32_t b = t.exclusionBegin[static_cast<size_t>(d)];
+    if (b >= 0 && static_cast<size_t>(b) < t.exclusionList.size()) __builtin_prefetch(t.exclusionList.data() + b);
+}
+
 void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
     const CodeConditionTable& code = tables.codeConditions;
     const ConditionTable& kinds = tables.conditions;

@@ -49,6 +49,24 @@ void buildFinalGroupCode(ClaimState& state, const TableSet& tables) {
     if (state.finalGroupCode[5] == '\0') state.finalGroupCode[5] = '0';
 }
 
+// What the level and exclusion steps read for the secondary diagnoses,
+// fetched for all of them before the first is looked at: their misses then
+// overlap instead of following one another.
+void prefetchLevelRowsAndExclusionBounds(const ClaimState& state) {
+    for (int s = 2; s <= kDiagnosisSlots; ++s) {
+        if (state.codeIds[s] == 0) continue;
+        prefetchLevelRange(state, state.codeIds[s]);
+        prefetchExclusionBounds(*state.activeExclusionTable, state.codeIds[s]);
+    }
+    for (int s = 2; s <= kDiagnosisSlots; ++s)
+        if (state.codeIds[s] != 0) prefetchLevelRows(state, state.codeIds[s]);
+}
+
+void prefetchExclusionLists(const ClaimState& state) {
+    for (int s = 2; s <= kDiagnosisSlots; ++s)
+        if (state.cclBySlot[s] != 0) prefetchExclusionList(*state.activeExclusionTable, state.codeIds[s]);
+}
+
 }  // namespace
 
 double weightedLevelSum(const int16_t* levels, int count) {
@@ -66,6 +84,7 @@ int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
 }
 
 void computeComplexity(ClaimState& state, const TableSet& tables) {
+    prefetchLevelRowsAndExclusionBounds(state);
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.codeIds[s] == 0) continue;
         int row;
@@ -73,6 +92,7 @@ void computeComplexity(ClaimState& state, const TableSet& tables) {
         if (state.observer) state.observer->levelFound(s, state.cclBySlot[s], row);
     }
 
+    prefetchExclusionLists(state);
     clearSexSpecificLevels(state, tables);
     applyPrincipalExclusion(state);
 

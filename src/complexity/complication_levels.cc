@@ -9,6 +9,34 @@ void selectLevelTable(ClaimState& state, const TableSet& tables, const char* eff
     state.activeLevelTable = &tables.levelTables[static_cast<size_t>(state.activeLevelVersion)];
 }
 
+namespace {
+
+// The packed rows of the active version, when the release's lookups were
+// built from its table; otherwise null and the table's own arrays are read.
+const LevelRowIndex* packedLevelRows(const ClaimState& state) {
+    if (!state.lookups || state.activeLevelVersion < 0) return nullptr;
+    const ComplicationLevelTable& t = *state.activeLevelTable;
+    const LevelRowIndex* packed = &state.lookups->levelRows[static_cast<size_t>(state.activeLevelVersion)];
+    if (packed->byDiagnosis.size() != t.cclRowBegin.size() || packed->rows.size() != t.cclProfile.size())
+        return nullptr;
+    return packed;
+}
+
+}  // namespace
+
+void prefetchLevelRange(const ClaimState& state, int16_t d) {
+    const LevelRowIndex* packed = packedLevelRows(state);
+    if (packed && d >= 0 && d < state.activeLevelTable->cclDiagnosisCount)
+        __builtin_prefetch(packed->byDiagnosis.data() + d);
+}
+
+void prefetchLevelRows(const ClaimState& state, int16_t d) {
+    const LevelRowIndex* packed = packedLevelRows(state);
+    if (!packed || d < 0 || d >= state.activeLevelTable->cclDiagnosisCount) return;
+    const int16_t first = packed->byDiagnosis[static_cast<size_t>(d)].begin;
+    if (first >= 0 && static_cast<size_t>(first) < packed->rows.size()) __builtin_prefetch(packed->rows.data() + first);
+}
+
 int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
     const ComplicationLevelTable& t = *state.activeLevelTable;
     if (row) *row = -1;
@@ -19,11 +47,7 @@ int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
         const size_t cell = static_cast<size_t>(profile) * t.cclColumnCount + state.adrgIndex;
         return static_cast<int16_t>(static_cast<signed char>(t.cclMatrix[cell]) - '0');
     };
-    // The packed copy, when the release's lookups were built from this table.
-    const LevelRowIndex* packed = state.lookups && state.activeLevelVersion >= 0
-                                      ? &state.lookups->levelRows[static_cast<size_t>(state.activeLevelVersion)]
-                                      : nullptr;
-    if (packed && packed->byDiagnosis.size() == t.cclRowBegin.size() && packed->rows.size() == t.cclProfile.size()) {
+    if (const LevelRowIndex* packed = packedLevelRows(state)) {
         const LevelRowIndex::Range range = packed->byDiagnosis[static_cast<size_t>(d)];
         for (int r = range.begin; r < range.end; ++r) {
             const LevelRowIndex::Row& entry = packed->rows[static_cast<size_t>(r)];

@@ -19,4 +19,10 @@ void selectLevelTable(ClaimState& state, const TableSet& tables, const char* eff
 // `row` (when given) receives the level row that decided, or -1.
 int16_t complicationLevel(const ClaimState& state, int16_t diagnosisId, int* row = nullptr);
 
+// Start fetching what complicationLevel reads for a diagnosis: first its row
+// range, then (once the range has arrived) its first row. Called for all the
+// record's diagnoses ahead of the lookups, they wait on memory together.
+void prefetchLevelRange(const ClaimState& state, int16_t diagnosisId);
+void prefetchLevelRows(const ClaimState& state, int16_t diagnosisId);
+
 }  // namespace drg

@@ -45,6 +45,10 @@ void lookupSlotsOfKind(ClaimState& state, const TableSet& tables, const char* re
     const int lastUsed = first + static_cast<int>((used + Width - 1) / Width) - 1;
     for (int s = first; s <= lastUsed; ++s) {
         const char* text = record + codeSlotField(s).offset;
+        if (std::memcmp(text, kBlankSlot, Width) != 0) prefetchSlotCode(*state.lookups, text, s);
+    }
+    for (int s = first; s <= lastUsed; ++s) {
+        const char* text = record + codeSlotField(s).offset;
         if (std::memcmp(text, kBlankSlot, Width) == 0) {
             state.codeIds[s] = 0;
             continue;

@@ -141,6 +141,15 @@ int16_t findCode(const CodeHashIndex& index, const char* text) {
 
 }  // namespace
 
+void prefetchSlotCode(const TableLookups& lookups, const char* slotText, int slot) {
+    const bool diagnosis = slot <= kDiagnosisSlots;
+    const CodeHashIndex& index = diagnosis ? lookups.diagnosisCodes : lookups.procedureCodes;
+    if (!index.usable) return;
+    const uint64_t key =
+        diagnosis ? slotKey<kDiagnosisCodeWidth>(slotText) : slotKey<kProcedureCodeWidth>(slotText);
+    __builtin_prefetch(index.places.data() + hashPlace(key, index.shift));
+}
+
 int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, const char* slotText, int slot) {
     if (slot <= kDiagnosisSlots) {
         if (lookups.diagnosisCodes.usable) return findCode<kDiagnosisCodeWidth>(lookups.diagnosisCodes, slotText);

@@ -155,6 +155,10 @@ uint64_t textKey(const char* text, int width);
 // not usable falls back to the binary search itself.
 int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, const char* slotText, int slot);
 
+// Starts fetching the hash place that lookupSlotCode will read for the text,
+// so that the lookups of a record's codes wait on memory together.
+void prefetchSlotCode(const TableLookups& lookups, const char* slotText, int slot);
+
 // Lowest entry number holding `key`, or -1.
 int findRefinedCode(const RefinedCodeIndex& index, uint64_t key);
 
