@@ -52,14 +52,12 @@ void buildFinalGroupCode(ClaimState& state, const TableSet& tables) {
 // What the level and exclusion steps read for the secondary diagnoses,
 // fetched for all of them before the first is looked at: their misses then
 // overlap instead of following one another.
-void prefetchLevelRowsAndExclusionBounds(const ClaimState& state) {
+void prefetchLevelRangesAndExclusionBounds(const ClaimState& state) {
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.codeIds[s] == 0) continue;
         prefetchLevelRange(state, state.codeIds[s]);
         prefetchExclusionBounds(*state.activeExclusionTable, state.codeIds[s]);
     }
-    for (int s = 2; s <= kDiagnosisSlots; ++s)
-        if (state.codeIds[s] != 0) prefetchLevelRows(state, state.codeIds[s]);
 }
 
 void prefetchExclusionLists(const ClaimState& state) {
@@ -84,7 +82,7 @@ int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
 }
 
 void computeComplexity(ClaimState& state, const TableSet& tables) {
-    prefetchLevelRowsAndExclusionBounds(state);
+    prefetchLevelRangesAndExclusionBounds(state);
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.codeIds[s] == 0) continue;
         int row;

@@ -30,13 +30,6 @@ void prefetchLevelRange(const ClaimState& state, int16_t d) {
         __builtin_prefetch(packed->byDiagnosis.data() + d);
 }
 
-void prefetchLevelRows(const ClaimState& state, int16_t d) {
-    const LevelRowIndex* packed = packedLevelRows(state);
-    if (!packed || d < 0 || d >= state.activeLevelTable->cclDiagnosisCount) return;
-    const int16_t first = packed->byDiagnosis[static_cast<size_t>(d)].begin;
-    if (first >= 0 && static_cast<size_t>(first) < packed->rows.size()) __builtin_prefetch(packed->rows.data() + first);
-}
-
 int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
     const ComplicationLevelTable& t = *state.activeLevelTable;
     if (row) *row = -1;

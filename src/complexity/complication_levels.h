@@ -19,10 +19,9 @@ void selectLevelTable(ClaimState& state, const TableSet& tables, const char* eff
 // `row` (when given) receives the level row that decided, or -1.
 int16_t complicationLevel(const ClaimState& state, int16_t diagnosisId, int* row = nullptr);
 
-// Start fetching what complicationLevel reads for a diagnosis: first its row
-// range, then (once the range has arrived) its first row. Called for all the
-// record's diagnoses ahead of the lookups, they wait on memory together.
+// Start fetching the row range that complicationLevel reads first for a
+// diagnosis. Called for all the record's diagnoses ahead of their lookups,
+// they wait on memory together.
 void prefetchLevelRange(const ClaimState& state, int16_t diagnosisId);
-void prefetchLevelRows(const ClaimState& state, int16_t diagnosisId);
 
 }  // namespace drg
