@@ -1,5 +1,6 @@
 #include "conditions/prepare_record.h"
 
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -37,34 +38,29 @@ size_t withoutTrailingBlanks(const char* text, size_t length) {
 }
 
 // Looks up the slots `first`..`last` of one kind; the slots after the last
-// that holds anything are blank and get id 0 without a look.
+// that holds anything are blank too. Every blank slot gets id 0.
 template <int Width>
-void lookupSlotsOfKind(ClaimState& state, const TableSet& tables, const char* record, int first, int last,
-                       RecordField region) {
+void findCodedSlotsOfKind(ClaimState& state, const char* record, int first, int last, RecordField region) {
     const size_t used = withoutTrailingBlanks(record + region.offset, static_cast<size_t>(region.width));
     const int lastUsed = first + static_cast<int>((used + Width - 1) / Width) - 1;
-    for (int s = first; s <= lastUsed; ++s) {
-        const char* text = record + codeSlotField(s).offset;
-        if (std::memcmp(text, kBlankSlot, Width) != 0) prefetchSlotCode(*state.lookups, text, s);
+    for (int s = first; s <= last; ++s) {
+        state.codeIds[s] = 0;
+        if (s <= lastUsed && std::memcmp(record + codeSlotField(s).offset, kBlankSlot, Width) != 0)
+            state.codedSlots[static_cast<size_t>(state.codedSlotCount++)] = static_cast<uint8_t>(s);
     }
-    for (int s = first; s <= lastUsed; ++s) {
-        const char* text = record + codeSlotField(s).offset;
-        if (std::memcmp(text, kBlankSlot, Width) == 0) {
-            state.codeIds[s] = 0;
-            continue;
-        }
-        state.codeIds[s] = lookupSlotCode(*state.lookups, tables, text, s);
-        state.codedSlots[static_cast<size_t>(state.codedSlotCount++)] = static_cast<uint8_t>(s);
-        if (state.observer) state.observer->codeLookedUp(s, state.codeIds[s]);
-    }
-    for (int s = lastUsed + 1; s <= last; ++s) state.codeIds[s] = 0;
 }
 
 void lookupSlots(ClaimState& state, const TableSet& tables, const char* record) {
     state.codedSlotCount = 0;
-    lookupSlotsOfKind<kDiagnosisCodeWidth>(state, tables, record, 1, kDiagnosisSlots, kDiagnosisSlotsField);
-    lookupSlotsOfKind<kProcedureCodeWidth>(state, tables, record, kFirstProcedureSlot, kLastSlot,
-                                           kProcedureSlotsField);
+    findCodedSlotsOfKind<kDiagnosisCodeWidth>(state, record, 1, kDiagnosisSlots, kDiagnosisSlotsField);
+    findCodedSlotsOfKind<kProcedureCodeWidth>(state, record, kFirstProcedureSlot, kLastSlot, kProcedureSlotsField);
+    std::array<int16_t, kSlotCount> ids;
+    lookupSlotCodes(*state.lookups, tables, record, state.codedSlots.data(), state.codedSlotCount, ids.data());
+    for (int n = 0; n < state.codedSlotCount; ++n) {
+        const int s = state.codedSlots[static_cast<size_t>(n)];
+        state.codeIds[s] = ids[static_cast<size_t>(n)];
+        if (state.observer) state.observer->codeLookedUp(s, state.codeIds[s]);
+    }
 }
 
 // The first occurrence of a diagnosis stays; later repeats count as empty.

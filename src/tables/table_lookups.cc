@@ -4,6 +4,7 @@
 #include "tables/condition_kinds.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -128,9 +129,7 @@ uint64_t slotKey(const char* text) {
     return __builtin_bswap64(value) >> (8 * (8 - Width));
 }
 
-template <int Width>
-int16_t findCode(const CodeHashIndex& index, const char* text) {
-    const uint64_t key = slotKey<Width>(text);
+int16_t findKey(const CodeHashIndex& index, uint64_t key) {
     const size_t mask = index.places.size() - 1;
     for (size_t place = hashPlace(key, index.shift);; place = (place + 1) & mask) {
         const uint64_t entry = index.places[place];
@@ -141,22 +140,35 @@ int16_t findCode(const CodeHashIndex& index, const char* text) {
 
 }  // namespace
 
-void prefetchSlotCode(const TableLookups& lookups, const char* slotText, int slot) {
-    const bool diagnosis = slot <= kDiagnosisSlots;
-    const CodeHashIndex& index = diagnosis ? lookups.diagnosisCodes : lookups.procedureCodes;
-    if (!index.usable) return;
-    const uint64_t key =
-        diagnosis ? slotKey<kDiagnosisCodeWidth>(slotText) : slotKey<kProcedureCodeWidth>(slotText);
-    __builtin_prefetch(index.places.data() + hashPlace(key, index.shift));
-}
-
 int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, const char* slotText, int slot) {
     if (slot <= kDiagnosisSlots) {
-        if (lookups.diagnosisCodes.usable) return findCode<kDiagnosisCodeWidth>(lookups.diagnosisCodes, slotText);
+        if (lookups.diagnosisCodes.usable)
+            return findKey(lookups.diagnosisCodes, slotKey<kDiagnosisCodeWidth>(slotText));
     } else if (lookups.procedureCodes.usable) {
-        return findCode<kProcedureCodeWidth>(lookups.procedureCodes, slotText);
+        return findKey(lookups.procedureCodes, slotKey<kProcedureCodeWidth>(slotText));
     }
     return lookupCode(tables, slotText, slot);
+}
+
+void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
+                     int count, int16_t* ids) {
+    std::array<uint64_t, kSlotCount> keys;
+    for (int n = 0; n < count; ++n) {
+        const int s = slots[n];
+        const char* text = record + codeSlotField(s).offset;
+        const bool diagnosis = s <= kDiagnosisSlots;
+        const CodeHashIndex& index = diagnosis ? lookups.diagnosisCodes : lookups.procedureCodes;
+        if (!index.usable) continue;
+        keys[static_cast<size_t>(n)] =
+            diagnosis ? slotKey<kDiagnosisCodeWidth>(text) : slotKey<kProcedureCodeWidth>(text);
+        __builtin_prefetch(index.places.data() + hashPlace(keys[static_cast<size_t>(n)], index.shift));
+    }
+    for (int n = 0; n < count; ++n) {
+        const int s = slots[n];
+        const CodeHashIndex& index = s <= kDiagnosisSlots ? lookups.diagnosisCodes : lookups.procedureCodes;
+        ids[n] = index.usable ? findKey(index, keys[static_cast<size_t>(n)])
+                              : lookupCode(tables, record + codeSlotField(s).offset, s);
+    }
 }
 
 uint64_t textKey(const char* text, int width) {

@@ -155,9 +155,11 @@ uint64_t textKey(const char* text, int width);
 // not usable falls back to the binary search itself.
 int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, const char* slotText, int slot);
 
-// Starts fetching the hash place that lookupSlotCode will read for the text,
-// so that the lookups of a record's codes wait on memory together.
-void prefetchSlotCode(const TableLookups& lookups, const char* slotText, int slot);
+// The code ids of the record's slots `slots[0..count)` (at most kSlotCount),
+// each as lookupSlotCode gives it. The hash places of all are fetched before
+// the first is read, so the lookups wait on memory together.
+void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
+                     int count, int16_t* ids);
 
 // Lowest entry number holding `key`, or -1.
 int findRefinedCode(const RefinedCodeIndex& index, uint64_t key);
