@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 
+#include "record/record_layout.h"
 #include "tables/code_lookup.h"
 #include "tables/table_lookups.h"
 
@@ -78,6 +80,22 @@ TEST(CodeLookupEquivalence, AgreesWithTheByteComparisonOnRandomIndices) {
             ASSERT_EQ(lookupSlotCode(lookups, tables, d.data(), 1 + probe % 10), wantDiagnosis) << "round " << round;
             ASSERT_EQ(lookupSlotCode(lookups, tables, p.data(), 11 + probe % 36), wantProcedure) << "round " << round;
         }
+        // A whole record's slots at once, in the order a record lists them.
+        std::string record(kRecordLength, ' ');
+        std::array<uint8_t, kSlotCount> slots{};
+        std::array<int16_t, kSlotCount> want{}, got{};
+        for (int s = 1; s <= kLastSlot; ++s) {
+            const RecordField f = codeSlotField(s);
+            const std::vector<std::string>& known = s <= kDiagnosisSlots ? dx : sg;
+            const std::string text = count > 0 && s % 2 == 0 ? known[rng() % count] : randomCode(rng, f.width);
+            record.replace(f.offset, f.width, text);
+            const TextArray& codes = s <= kDiagnosisSlots ? tables.diagnosisIndex.code : tables.procedureIndex.code;
+            const std::vector<int16_t>& ids = s <= kDiagnosisSlots ? tables.diagnosisIndex.id : tables.procedureIndex.id;
+            slots[static_cast<size_t>(s - 1)] = static_cast<uint8_t>(s);
+            want[static_cast<size_t>(s - 1)] = referenceLookup(codes, ids, count, text.data(), f.width);
+        }
+        lookupSlotCodes(lookups, tables, record.data(), slots.data(), kLastSlot, got.data());
+        ASSERT_EQ(got, want) << "round " << round;
     }
 }
 
