@@ -21,8 +21,10 @@ void raiseCodeConditions(ClaimState& state, const TableSet& /*tables*/) {
         const int s = state.codedSlots[static_cast<size_t>(n)];
         const int16_t id = state.codeIds[s];
         if (id == 0) continue;
-        ranges[static_cast<size_t>(n)] = (s <= kDiagnosisSlots ? diagnosisRanges : procedureRanges)[id];
-        __builtin_prefetch(entries + ranges[static_cast<size_t>(n)].begin);
+        const CodeEntryRange range = (s <= kDiagnosisSlots ? diagnosisRanges : procedureRanges)[id];
+        ranges[static_cast<size_t>(n)] = range;
+        // Only a range that holds entries is sure to lie within them.
+        if (range.begin < range.end) __builtin_prefetch(entries + range.begin);
     }
     for (int n = 0; n < state.codedSlotCount; ++n) {
         const int s = state.codedSlots[static_cast<size_t>(n)];
