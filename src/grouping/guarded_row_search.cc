@@ -26,10 +26,9 @@ inline void testGuardedRows(const RowGuardIndex& guards, uint32_t guard, int beg
     }
 }
 
-}  // namespace
-
-int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
-                            const ClaimState& state) {
+// Guard by guard, each list up to the best match so far: for a record that
+// raised more guards than the search below keeps cursors for.
+int firstMatchingRowGuardByGuard(const RowGuardIndex& guards, int begin, int end, const ClaimState& state) {
     // The lowest matching row among the unguarded rows and the rows guarded by
     // a raised condition: no other row of the range can match.
     int best = end;
@@ -39,6 +38,59 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
     for (uint16_t c : state.conditions.raisedConditions)
         if (guards.guards(c)) testGuardedRows(guards, c, begin, best, state);
     return best < end ? best : -1;
+}
+
+// The rows of one raised guard still to be tested, ascending.
+struct GuardCursor {
+    const uint16_t* next;
+    const uint16_t* last;
+};
+
+constexpr size_t kMaxCursors = 64;
+
+}  // namespace
+
+int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
+                            const ClaimState& state) {
+    // The candidates are the unguarded rows and the rows guarded by a raised
+    // condition: no other row of the range can match. They are tested in
+    // ascending row order across all guards, so the first match is the answer
+    // and no row above it is tested.
+    const uint64_t raised = state.conditions.raisedMask;
+    GuardCursor cursors[kMaxCursors];
+    size_t count = 0;
+    for (uint16_t c : state.conditions.raisedConditions) {
+        if (!guards.guards(c)) continue;
+        const uint16_t* first = guards.rows.data() + guards.begin[c];
+        const uint16_t* last = guards.rows.data() + guards.begin[c + 1u];
+        // Most lists are short: a walk finds the first row in range as fast.
+        if (last - first > 8) first = std::lower_bound(first, last, static_cast<uint16_t>(begin));
+        while (first != last && *first < begin) ++first;
+        if (first == last || *first >= end) continue;
+        if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
+        cursors[count++] = {first, last};
+    }
+    int unguarded = guards.nextUnguarded[static_cast<size_t>(begin)];
+    for (;;) {
+        // The lowest candidate left: the next unguarded row or a cursor's row.
+        size_t lowest = count;
+        int row = unguarded < end ? unguarded : end;
+        for (size_t k = 0; k < count; ++k)
+            if (*cursors[k].next < row) {
+                row = *cursors[k].next;
+                lowest = k;
+            }
+        if (row >= end) return -1;
+        if (lowest == count) {
+            if (packedRowMatches(guards, row, state)) return row;
+            unguarded = guards.nextUnguarded[static_cast<size_t>(row) + 1];
+            continue;
+        }
+        GuardCursor& cursor = cursors[lowest];
+        const bool possible = !(guards.rowNeeds[static_cast<size_t>(cursor.next - guards.rows.data())] & ~raised);
+        if (possible && packedRowMatches(guards, row, state)) return row;
+        if (++cursor.next == cursor.last) cursor = cursors[--count];
+    }
 }
 
 }  // namespace drg

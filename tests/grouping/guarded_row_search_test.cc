@@ -13,7 +13,6 @@
 namespace drg {
 namespace {
 
-constexpr uint16_t kConditions = 40;
 
 int linearFirstMatch(const DecisionTable& table, int begin, int end, const ClaimState& state) {
     for (int row = begin; row < end; ++row)
@@ -21,7 +20,7 @@ int linearFirstMatch(const DecisionTable& table, int begin, int end, const Claim
     return -1;
 }
 
-DecisionTable randomTable(std::mt19937& rng, int rows) {
+DecisionTable randomTable(std::mt19937& rng, int rows, uint16_t conditions) {
     DecisionTable table;
     table.rowCount = static_cast<uint16_t>(rows);
     table.entryCount = 1;
@@ -35,15 +34,16 @@ DecisionTable randomTable(std::mt19937& rng, int rows) {
         // Mostly sparse rows; empty places (0) anywhere, including before a guard.
         for (int c = 0; c < kRowConditionColumns; ++c)
             table.rowConditions.push_back(
-                static_cast<int16_t>(rng() % 3 == 0 ? 1 + rng() % (kConditions - 1) : 0));
+                static_cast<int16_t>(rng() % 3 == 0 ? 1 + rng() % (conditions - 1u) : 0));
         table.rowMdc.push_back(0);
         table.rowAdrg.push_back(0);
     }
-    decisionRowFixup(table, kConditions);
+    decisionRowFixup(table, conditions);
     return table;
 }
 
-TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) {
+// Tables of up to `maxRows` rows; records raise up to `maxRaised` conditions.
+void checkAgainstTheScan(uint16_t kConditions, int maxRows, int maxRaised) {
     std::mt19937 rng(3);
     TableSet tables;
     tables.conditions.conditionCount = kConditions;
@@ -56,15 +56,15 @@ TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) {
     const TableLookups unused;
     initClaimState(state, tables, unused);
     for (int round = 0; round < 300; ++round) {
-        const int rows = 1 + static_cast<int>(rng() % 120);
-        const DecisionTable table = randomTable(rng, rows);
+        const int rows = 1 + static_cast<int>(rng() % static_cast<unsigned>(maxRows));
+        const DecisionTable table = randomTable(rng, rows, kConditions);
         tables.decisionTables[0] = table;
         const TableLookups lookups = buildTableLookups(tables);
         for (int record = 0; record < 20; ++record) {
             ConditionFlags& f = state.conditions;
             for (uint16_t c : f.raisedConditions) f.flag[c] = 0;
             f.raisedConditions.clear();
-            const int raised = static_cast<int>(rng() % 12);
+            const int raised = static_cast<int>(rng() % static_cast<unsigned>(maxRaised + 1));
             for (int k = 0; k < raised; ++k) raiseCondition(f, 1 + static_cast<int>(rng() % (kConditions - 1)));
             state.effectiveDateNumber = rng() % 2 ? 20110615 : 20120615;
             const int begin = static_cast<int>(rng() % static_cast<unsigned>(rows));
@@ -80,6 +80,11 @@ TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) {
         }
     }
 }
+
+TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) { checkAgainstTheScan(40, 120, 11); }
+
+// More raised guards than the search merges at once: it goes guard by guard.
+TEST(GuardedRowSearch, FindsTheSameRowWithManyGuardsRaised) { checkAgainstTheScan(400, 600, 399); }
 
 }  // namespace
 }  // namespace drg
