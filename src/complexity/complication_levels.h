@@ -20,8 +20,8 @@ void selectLevelTable(ClaimState& state, const TableSet& tables, const char* eff
 int16_t complicationLevel(const ClaimState& state, int16_t diagnosisId, int* row = nullptr);
 
 // Start fetching the row range that complicationLevel reads first for a
-// diagnosis. Called for all the record's diagnoses ahead of their lookups,
-// they wait on memory together.
+// diagnosis. Called for all of a record's diagnoses before the first lookup,
+// their waits overlap.
 void prefetchLevelRange(const ClaimState& state, int16_t diagnosisId);
 
 }  // namespace drg

@@ -37,8 +37,9 @@ size_t withoutTrailingBlanks(const char* text, size_t length) {
     return length;
 }
 
-// Looks up the slots `first`..`last` of one kind; the slots after the last
-// that holds anything are blank too. Every blank slot gets id 0.
+// Lists the slots `first`..`last` of one kind that hold a code in
+// codedSlots (the slots after the last that holds anything are blank) and
+// gives every one of them id 0 until it is looked up.
 template <int Width>
 void findCodedSlotsOfKind(ClaimState& state, const char* record, int first, int last, RecordField region) {
     const size_t used = withoutTrailingBlanks(record + region.offset, static_cast<size_t>(region.width));

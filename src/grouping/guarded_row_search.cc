@@ -5,16 +5,22 @@
 namespace drg {
 namespace {
 
+// The first row of the guard's list at or after `begin`.
+const uint16_t* firstGuardedRowFrom(const RowGuardIndex& guards, uint32_t guard, int begin) {
+    const uint16_t* it = guards.rows.data() + guards.begin[guard];
+    const uint16_t* last = guards.rows.data() + guards.begin[guard + 1];
+    // Most lists are short: a walk finds the first row in range as fast.
+    if (last - it > 8) it = std::lower_bound(it, last, static_cast<uint16_t>(begin));
+    while (it != last && *it < begin) ++it;
+    return it;
+}
+
 // Tests the rows of one guard from `begin` on, up to the best match found so
 // far (exclusive), and lowers it to any row that matches.
 inline void testGuardedRows(const RowGuardIndex& guards, uint32_t guard, int begin,
                             int& best, const ClaimState& state) {
-    const uint16_t* first = guards.rows.data() + guards.begin[guard];
+    const uint16_t* it = firstGuardedRowFrom(guards, guard, begin);
     const uint16_t* last = guards.rows.data() + guards.begin[guard + 1];
-    // Most lists are short: a walk finds the first row in range as fast.
-    const uint16_t* it = first;
-    if (last - first > 8) it = std::lower_bound(first, last, static_cast<uint16_t>(begin));
-    while (it != last && *it < begin) ++it;
     const uint64_t raised = state.conditions.raisedMask;
     for (; it != last && *it < best; ++it) {
         if (guards.rowNeeds[static_cast<size_t>(it - guards.rows.data())] & ~raised)
@@ -61,11 +67,8 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
     size_t count = 0;
     for (uint16_t c : state.conditions.raisedConditions) {
         if (!guards.guards(c)) continue;
-        const uint16_t* first = guards.rows.data() + guards.begin[c];
+        const uint16_t* first = firstGuardedRowFrom(guards, c, begin);
         const uint16_t* last = guards.rows.data() + guards.begin[c + 1u];
-        // Most lists are short: a walk finds the first row in range as fast.
-        if (last - first > 8) first = std::lower_bound(first, last, static_cast<uint16_t>(begin));
-        while (first != last && *first < begin) ++first;
         if (first == last || *first >= end) continue;
         if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
         cursors[count++] = {first, last};
