@@ -105,7 +105,7 @@ public:
     OutputSink(FileIo& io, int fd, Progress& progress) : io_(io), fd_(fd), progress_(progress) {}
 
     bool consume(const Job& job) override {
-        if (!writeFully(io_, fd_, job.output.data(), job.output.size())) {
+        if (!writeFully(io_, fd_, job.outputData(), job.outputLength)) {
             writeFailed = true;
             return false;
         }

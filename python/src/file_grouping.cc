@@ -38,7 +38,7 @@ public:
     OutputWriter(FileIo& io, int fd) : io_(io), fd_(fd) {}
 
     bool consume(const Job& job) override {
-        if (!writeFully(io_, fd_, job.output.data(), job.output.size())) {
+        if (!writeFully(io_, fd_, job.outputData(), job.outputLength)) {
             writeFailed = true;
             return false;
         }

@@ -23,7 +23,7 @@ public:
     OutputWriter(FileIo& io, int fd, std::FILE* console) : io_(io), fd_(fd), console_(console) {}
 
     bool consume(const Job& job) override {
-        if (!writeFully(io_, fd_, job.output.data(), job.output.size())) {
+        if (!writeFully(io_, fd_, job.outputData(), job.outputLength)) {
             writeFailed_ = true;
             return false;
         }

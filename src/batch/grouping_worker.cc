@@ -17,9 +17,14 @@ void GroupingWorker::process(Job& job) {
     for (const Piece& piece : job.pieces)
         total += piece.kind == PieceKind::Line ? groupedLineLength(job.input.data() + piece.offset, piece.length)
                                                : piece.length;
-    job.output.resize(total);
+    // Lines of a record's length or more keep their length, and the pieces
+    // cover the input from its start: then the input becomes the output
+    // without a copy.
+    job.groupedInPlace = total == job.input.size();
+    if (!job.groupedInPlace) job.outputSpace.resize(total);
 
-    char* out = job.output.data();
+    char* out = job.groupedInPlace ? job.input.data() : job.outputSpace.data();
+    char* const first = out;
     for (size_t i = 0; i < job.pieces.size(); ++i) {
         const Piece& piece = job.pieces[i];
         const char* in = job.input.data() + piece.offset;
@@ -30,25 +35,26 @@ void GroupingWorker::process(Job& job) {
         case PieceKind::Line:
             written = groupedLineLength(in, piece.length);
             recordLength = written - lineEndLength(in, piece.length);
-            result = groupLine(state_, release_, in, piece.length, out);
+            result = job.groupedInPlace ? groupRecord(state_, release_, out, recordLength)
+                                        : groupLine(state_, release_, in, piece.length, out);
             break;
         case PieceKind::LongLineHead:
-            std::memcpy(out, in, piece.length);
+            if (!job.groupedInPlace) std::memcpy(out, in, piece.length);
             result = groupRecord(state_, release_, out, piece.length);
             break;
         case PieceKind::LongLineRest:
-            std::memcpy(out, in, piece.length);
+            if (!job.groupedInPlace) std::memcpy(out, in, piece.length);
             upperCase(out, piece.length);
             break;
         }
         if (result != kGroupOk) {
             job.refusedPiece = static_cast<int32_t>(i);
-            job.output.resize(static_cast<size_t>(out - job.output.data()));
-            return;
+            break;
         }
         if (observer_ && piece.kind != PieceKind::LongLineRest) observer_->recordGrouped(state_, out, recordLength);
         out += written;
     }
+    job.outputLength = static_cast<size_t>(out - first);
 }
 
 uint32_t groupedRecords(const Job& job) {

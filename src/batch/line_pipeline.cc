@@ -28,86 +28,83 @@ struct PipelineState {
     bool workersQuit = false;
 };
 
-// Cuts the input into jobs exactly as a reader with one window of
-// `readWindow` bytes sees it: whole lines; a line that fills the window
-// without ending is grouped by that window and the rest passed through. So
-// the records handed on before a read error are those before the window in
-// which the error happened.
+// Cuts the input into jobs of one read window each, read straight into the
+// job: whole lines; a line that fills the window without ending is grouped
+// by that window and the rest passed through. The start of a line that a
+// window does not end moves to the front of the next window. So the records
+// handed on before a read error are those before the window in which the
+// error happened.
 class InputReader {
 public:
     InputReader(PipelineState& state, FileIo& io, int fd, const PipelineLimits& limits)
-        : state_(state), io_(io), fd_(fd), limits_(limits), window_(limits.readWindow) {}
+        : state_(state), io_(io), fd_(fd), window_(limits.readWindow) {
+        carry_.reserve(window_);
+    }
 
     void run() {
         const bool complete = readAll();
-        if (!stopped_) dispatch();
         {
             std::lock_guard lock(state_.mutex);
+            if (job_) state_.freeJobs.push_back(job_);
             state_.inputEnded = true;
             state_.readFailed = !complete && !stopped_;
         }
+        state_.freeReady.notify_all();
         state_.finishedReady.notify_all();
     }
 
 private:
     // False on a read error or when the sink stopped the run.
     bool readAll() {
-        const size_t size = window_.size();
-        char* data = window_.data();
-        size_t pos = 0, end = 0;
-        bool eof = false, insideLongLine = false;
+        bool insideLongLine = false;
         for (;;) {
-            if (insideLongLine) {
-                dispatch();  // nothing waits on the next read
-                const ssize_t n = readFully(io_, fd_, data, size);
-                if (n < 0) return false;
-                if (n == 0) return true;  // the input ended inside the line
-                end = static_cast<size_t>(n);
-                eof = end < size;
-                const char* newline = static_cast<const char*>(std::memchr(data, '\n', end));
-                const size_t rest = newline ? static_cast<size_t>(newline - data) + 1 : end;
-                if (!add(PieceKind::LongLineRest, data, rest)) return false;
-                if (!newline) continue;
-                insideLongLine = false;
-                pos = rest;
+            if (!job_ && !(job_ = takeFreeJob())) {
+                stopped_ = true;
+                return false;
             }
-            while (const char* newline = static_cast<const char*>(std::memchr(data + pos, '\n', end - pos))) {
-                const size_t length = static_cast<size_t>(newline - (data + pos)) + 1;
-                if (!add(PieceKind::Line, data + pos, length)) return false;
-                pos += length;
-            }
-            if (eof) return pos >= end || add(PieceKind::Line, data + pos, end - pos);
-            if (pos > 0) {
-                std::memmove(data, data + pos, end - pos);
-                end -= pos;
-                pos = 0;
-            } else if (end == size) {
-                if (!add(PieceKind::LongLineHead, data, size)) return false;
-                end = 0;
-                insideLongLine = true;
-                continue;
-            }
-            dispatch();
-            const ssize_t n = readFully(io_, fd_, data + end, size - end);
+            ByteBuffer& window = job_->input;
+            window.resize(window_);
+            char* data = window.data();
+            const size_t carried = carry_.size();
+            std::memcpy(data, carry_.data(), carried);
+            carry_.clear();
+            const ssize_t n = readFully(io_, fd_, data + carried, window_ - carried);
             if (n < 0) return false;
-            end += static_cast<size_t>(n);
-            eof = end < size;
+            const size_t end = carried + static_cast<size_t>(n);
+            const bool eof = end < window_;
+            size_t pos = 0;
+            if (insideLongLine) {
+                if (n == 0) return true;  // the input ended inside the line
+                const char* newline = static_cast<const char*>(std::memchr(data, '\n', end));
+                pos = newline ? static_cast<size_t>(newline - data) + 1 : end;
+                add(PieceKind::LongLineRest, 0, pos);
+                insideLongLine = newline == nullptr;
+            }
+            if (!insideLongLine) {
+                while (const char* newline = static_cast<const char*>(std::memchr(data + pos, '\n', end - pos))) {
+                    const size_t length = static_cast<size_t>(newline - (data + pos)) + 1;
+                    add(PieceKind::Line, pos, length);
+                    pos += length;
+                }
+                if (eof) {
+                    if (pos < end) add(PieceKind::Line, pos, end - pos);
+                    pos = end;
+                } else if (pos == 0) {
+                    add(PieceKind::LongLineHead, 0, end);
+                    pos = end;
+                    insideLongLine = true;
+                } else {
+                    carry_.assign(data + pos, data + end);
+                }
+            }
+            dispatch(pos);
+            if (eof) return true;
         }
     }
 
-    bool add(PieceKind kind, const char* bytes, size_t length) {
-        if (current_ && !current_->pieces.empty() &&
-            (current_->input.size() + length > limits_.jobInputBytes || current_->records >= limits_.jobRecords))
-            dispatch();
-        if (!current_ && !(current_ = takeFreeJob())) {
-            stopped_ = true;
-            return false;
-        }
-        const size_t offset = current_->input.size();
-        current_->input.insert(current_->input.end(), bytes, bytes + length);
-        current_->pieces.push_back({kind, static_cast<uint32_t>(offset), static_cast<uint32_t>(length)});
-        if (kind != PieceKind::LongLineRest) ++current_->records;
-        return true;
+    void add(PieceKind kind, size_t offset, size_t length) {
+        job_->pieces.push_back({kind, static_cast<uint32_t>(offset), static_cast<uint32_t>(length)});
+        if (kind != PieceKind::LongLineRest) ++job_->records;
     }
 
     Job* takeFreeJob() {
@@ -116,32 +113,35 @@ private:
         if (state_.stopping) return nullptr;
         Job* job = state_.freeJobs.back();
         state_.freeJobs.pop_back();
-        job->input.clear();
         job->pieces.clear();
         job->records = 0;
-        job->output.clear();
+        job->groupedInPlace = false;
+        job->outputLength = 0;
         job->refusedPiece = -1;
         job->side.clear();
         return job;
     }
 
-    void dispatch() {
-        if (!current_ || current_->pieces.empty()) return;
+    // Hands on the job holding the window's first `used` bytes; a job
+    // without pieces stays for the next window.
+    void dispatch(size_t used) {
+        if (job_->pieces.empty()) return;
+        job_->input.resize(used);
         {
             std::lock_guard lock(state_.mutex);
-            current_->sequence = state_.jobsRead++;
-            state_.work[(state_.workFirst + state_.workCount++) % state_.work.size()] = current_;
+            job_->sequence = state_.jobsRead++;
+            state_.work[(state_.workFirst + state_.workCount++) % state_.work.size()] = job_;
         }
         state_.workReady.notify_one();
-        current_ = nullptr;
+        job_ = nullptr;
     }
 
     PipelineState& state_;
     FileIo& io_;
     int fd_;
-    PipelineLimits limits_;
-    std::vector<char> window_;
-    Job* current_ = nullptr;
+    size_t window_;
+    std::vector<char> carry_;  // a line the last window did not end
+    Job* job_ = nullptr;
     bool stopped_ = false;
 };
 

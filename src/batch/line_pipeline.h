@@ -1,6 +1,6 @@
 #pragma once
 // Records through several worker threads with their order kept. One thread
-// reads the input and cuts it into jobs of whole lines, the workers turn
+// reads the input straight into jobs of whole lines, the workers turn
 // jobs into output, and the caller's thread takes the finished jobs in input
 // order. A fixed pool of jobs bounds the memory however large the input is.
 
@@ -55,17 +55,24 @@ using ByteBuffer = std::vector<char, UninitialisedAllocator<char>>;
 
 struct Job {
     uint64_t sequence = 0;
-    std::vector<char> input;
+    // One read window: the pieces cover its first bytes, one after another.
+    ByteBuffer input;
     std::vector<Piece> pieces;
     uint32_t records = 0;  // pieces that are records (all but LongLineRest)
 
-    // Written by the worker.
-    ByteBuffer output;
-    // The first piece whose record was refused, or -1; `output` then holds
+    // Written by the worker: the output is outputData()[0, outputLength). It
+    // lies in `outputSpace`, or, when every record was as long as its output
+    // line, in `input` itself, grouped where it stood.
+    ByteBuffer outputSpace;
+    bool groupedInPlace = false;
+    size_t outputLength = 0;
+    // The first piece whose record was refused, or -1; the output then holds
     // what came before it.
     int32_t refusedPiece = -1;
     // Whatever else a worker reports per job, read in input order.
     std::vector<char> side;
+
+    const char* outputData() const { return groupedInPlace ? input.data() : outputSpace.data(); }
 };
 
 class JobWorker {
@@ -88,9 +95,7 @@ enum class PipelineEnd {
 };
 
 struct PipelineLimits {
-    size_t jobInputBytes = size_t{256} << 10;  // a job takes lines up to about this many bytes
-    uint32_t jobRecords = 2048;                // and at most this many records
-    size_t readWindow = kReadWindow;
+    size_t readWindow = kReadWindow;  // a job holds the lines of one window
 };
 
 // Reads `inputFd` to its end, one worker thread per entry of `workers`, and
