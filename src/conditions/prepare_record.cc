@@ -37,24 +37,23 @@ size_t withoutTrailingBlanks(const char* text, size_t length) {
     return length;
 }
 
-// Lists the slots `first`..`last` of one kind that hold a code in
-// codedSlots (the slots after the last that holds anything are blank) and
-// gives every one of them id 0 until it is looked up.
+// Lists the slots of one kind, from `first` on, that hold a code in
+// codedSlots; the slots after the last that holds anything are blank.
 template <int Width>
-void findCodedSlotsOfKind(ClaimState& state, const char* record, int first, int last, RecordField region) {
+void findCodedSlotsOfKind(ClaimState& state, const char* record, int first, RecordField region) {
     const size_t used = withoutTrailingBlanks(record + region.offset, static_cast<size_t>(region.width));
     const int lastUsed = first + static_cast<int>((used + Width - 1) / Width) - 1;
-    for (int s = first; s <= last; ++s) {
-        state.codeIds[s] = 0;
-        if (s <= lastUsed && std::memcmp(record + codeSlotField(s).offset, kBlankSlot, Width) != 0)
+    for (int s = first; s <= lastUsed; ++s)
+        if (std::memcmp(record + codeSlotField(s).offset, kBlankSlot, Width) != 0)
             state.codedSlots[static_cast<size_t>(state.codedSlotCount++)] = static_cast<uint8_t>(s);
-    }
 }
 
 void lookupSlots(ClaimState& state, const TableSet& tables, const char* record) {
+    // Every slot has id 0 until it is looked up.
+    state.codeIds.fill(0);
     state.codedSlotCount = 0;
-    findCodedSlotsOfKind<kDiagnosisCodeWidth>(state, record, 1, kDiagnosisSlots, kDiagnosisSlotsField);
-    findCodedSlotsOfKind<kProcedureCodeWidth>(state, record, kFirstProcedureSlot, kLastSlot, kProcedureSlotsField);
+    findCodedSlotsOfKind<kDiagnosisCodeWidth>(state, record, 1, kDiagnosisSlotsField);
+    findCodedSlotsOfKind<kProcedureCodeWidth>(state, record, kFirstProcedureSlot, kProcedureSlotsField);
     std::array<int16_t, kSlotCount> ids;
     lookupSlotCodes(*state.lookups, tables, record, state.codedSlots.data(), state.codedSlotCount, ids.data());
     for (int n = 0; n < state.codedSlotCount; ++n) {
@@ -146,7 +145,6 @@ int prepareRecord(ClaimState& state, const TableSet& tables, char* record, size_
 
     // Fields above are read as they came; codes are looked up upper-cased.
     upperCase(record, length);
-    state.codeIds[0] = 0;
     lookupSlots(state, tables, record);
     removeRepeatedDiagnoses(state);
     exchangeDaggerAsterisk(state, tables);
