@@ -42,7 +42,12 @@ int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
     };
     if (const LevelRowIndex* packed = packedLevelRows(state)) {
         const LevelRowIndex::Range range = packed->byDiagnosis[static_cast<size_t>(d)];
-        for (int r = range.begin; r < range.end; ++r) {
+        if (range.begin >= range.end) return 0;
+        if (range.firstValidFrom <= date && date <= range.firstValidTo) {
+            if (row) *row = range.begin;
+            return levelOfProfile(range.firstProfile);
+        }
+        for (int r = range.begin + 1; r < range.end; ++r) {
             const LevelRowIndex::Row& entry = packed->rows[static_cast<size_t>(r)];
             if (entry.validFrom > date || date > entry.validTo) continue;
             if (row) *row = r;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 namespace drg {
@@ -229,10 +230,16 @@ std::vector<CodeEntryRange> pairEntryRanges(const std::vector<int32_t>& begin, c
 
 LevelRowIndex packLevelRows(const ComplicationLevelTable& t) {
     LevelRowIndex index;
-    index.byDiagnosis.resize(std::min(t.cclRowBegin.size(), t.cclRowEnd.size()));
-    for (size_t d = 0; d < index.byDiagnosis.size(); ++d) index.byDiagnosis[d] = {t.cclRowBegin[d], t.cclRowEnd[d]};
     index.rows.resize(std::min({t.cclValidFrom.size(), t.cclValidTo.size(), t.cclProfile.size()}));
     for (size_t r = 0; r < index.rows.size(); ++r) index.rows[r] = {t.cclValidFrom[r], t.cclValidTo[r], t.cclProfile[r]};
+    index.byDiagnosis.resize(std::min(t.cclRowBegin.size(), t.cclRowEnd.size()));
+    for (size_t d = 0; d < index.byDiagnosis.size(); ++d) {
+        const int16_t begin = t.cclRowBegin[d];
+        // A first row beyond the rows (only where no code reaches) never fits.
+        LevelRowIndex::Row first{std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 0};
+        if (begin >= 0 && static_cast<size_t>(begin) < index.rows.size()) first = index.rows[static_cast<size_t>(begin)];
+        index.byDiagnosis[d] = {first.validFrom, first.validTo, begin, t.cclRowEnd[d], first.profile};
+    }
     return index;
 }
 

@@ -65,9 +65,14 @@ struct CodeEntryRange {
 // One version of "Tccl" with what a level lookup reads kept together: per
 // diagnosis its row range, per row its dates and profile.
 struct LevelRowIndex {
+    // A diagnosis's rows, with its first row (when it has one) held here too:
+    // most diagnoses have one row, and then the lookup reads nothing else.
     struct Range {
+        int32_t firstValidFrom;
+        int32_t firstValidTo;
         int16_t begin;
         int16_t end;
+        int16_t firstProfile;
     };
     struct Row {
         int32_t validFrom;
