@@ -71,6 +71,9 @@ struct ClaimState {
     // id can be other than 0 (the others are 0), so later steps visit these.
     std::array<uint8_t, kSlotCount> codedSlots{};
     int codedSlotCount = 0;
+    // Per slot, the "Tcode" entries of its code, found with the code; read
+    // only where the code id is not 0.
+    std::array<CodeEntryRange, kSlotCount> entryRanges{};
     ConditionFlags conditions;
 
     int16_t mdcIndex = 0;

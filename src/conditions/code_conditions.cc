@@ -1,36 +1,20 @@
 #include "conditions/code_conditions.h"
 
-#include <array>
-
 #include "tables/code_lookup.h"
 
 namespace drg {
 
-// Reads "Tcode" through the release's packed copies of it.
+// Reads "Tcode" through the release's packed copy of it, each code's
+// entries where its lookup found them.
 void raiseCodeConditions(ClaimState& state, const TableSet& /*tables*/) {
-    const CodeEntryRange* diagnosisRanges = state.lookups->diagnosisEntryRanges.data();
-    const CodeEntryRange* procedureRanges = state.lookups->procedureEntryRanges.data();
     const PackedCodeEntry* entries = state.lookups->codeEntries.data();
     ConditionFlags& f = state.conditions;
     const int32_t d = state.effectiveDateNumber;
-
-    // Every code's range first, with a fetch of its first entries: the codes'
-    // entries then come from memory together rather than one code at a time.
-    std::array<CodeEntryRange, kSlotCount> ranges;
-    for (int n = 0; n < state.codedSlotCount; ++n) {
-        const int s = state.codedSlots[static_cast<size_t>(n)];
-        const int16_t id = state.codeIds[s];
-        if (id == 0) continue;
-        const CodeEntryRange range = (s <= kDiagnosisSlots ? diagnosisRanges : procedureRanges)[id];
-        ranges[static_cast<size_t>(n)] = range;
-        // Only a range that holds entries is sure to lie within them.
-        if (range.begin < range.end) __builtin_prefetch(entries + range.begin);
-    }
     for (int n = 0; n < state.codedSlotCount; ++n) {
         const int s = state.codedSlots[static_cast<size_t>(n)];
         if (state.codeIds[s] == 0) continue;
         const bool diagnosis = s <= kDiagnosisSlots;
-        const CodeEntryRange range = ranges[static_cast<size_t>(n)];
+        const CodeEntryRange range = state.entryRanges[static_cast<size_t>(s)];
         const int32_t begin = range.begin, end = range.end;
         const bool marksRow = !diagnosis && s <= kLastMarkedProcedureSlot;
         for (int32_t k = begin; k < end; ++k) {

@@ -55,10 +55,13 @@ void lookupSlots(ClaimState& state, const TableSet& tables, const char* record) 
     findCodedSlotsOfKind<kDiagnosisCodeWidth>(state, record, 1, kDiagnosisSlotsField);
     findCodedSlotsOfKind<kProcedureCodeWidth>(state, record, kFirstProcedureSlot, kProcedureSlotsField);
     std::array<int16_t, kSlotCount> ids;
-    lookupSlotCodes(*state.lookups, tables, record, state.codedSlots.data(), state.codedSlotCount, ids.data());
+    std::array<CodeEntryRange, kSlotCount> ranges;
+    lookupSlotCodes(*state.lookups, tables, record, state.codedSlots.data(), state.codedSlotCount, ids.data(),
+                    ranges.data());
     for (int n = 0; n < state.codedSlotCount; ++n) {
         const int s = state.codedSlots[static_cast<size_t>(n)];
         state.codeIds[s] = ids[static_cast<size_t>(n)];
+        state.entryRanges[s] = ranges[static_cast<size_t>(n)];
         if (state.observer) state.observer->codeLookedUp(s, state.codeIds[s]);
     }
 }
@@ -92,6 +95,7 @@ void exchangeDaggerAsterisk(ClaimState& state, const TableSet& tables) {
     for (int32_t k = pairs.pairBegin[principal]; k < pairs.pairEnd[principal]; ++k) {
         if (pairs.pairValidFrom[k] <= d && d <= pairs.pairValidTo[k] && pairs.pairPartner[k] == partner) {
             std::swap(state.codeIds[1], state.codeIds[2]);
+            std::swap(state.entryRanges[1], state.entryRanges[2]);
             // A blank principal (id 0) may have partners too: it now holds one.
             if (state.codedSlots[0] != 1) {
                 std::memmove(state.codedSlots.data() + 1, state.codedSlots.data(),

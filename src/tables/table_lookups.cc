@@ -94,7 +94,8 @@ RefinedCodeIndex buildRefinedCodes(const CodeTextTable& codes) {
 
 size_t hashPlace(uint64_t key, unsigned shift) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift); }
 
-CodeHashIndex buildCodeHash(const TextArray& codes, const std::vector<int16_t>& ids, uint32_t count, int width) {
+CodeHashIndex buildCodeHash(const TextArray& codes, const std::vector<int16_t>& ids, uint32_t count, int width,
+                            const std::vector<CodeEntryRange>& entryRanges) {
     CodeHashIndex index;
     index.width = width;
     // Keys of at most six bytes leave 16 bits for the id; a code of only NUL
@@ -105,14 +106,17 @@ CodeHashIndex buildCodeHash(const TextArray& codes, const std::vector<int16_t>& 
     unsigned bits = 4;
     while ((size_t{1} << bits) < 2 * static_cast<size_t>(count)) ++bits;
     index.shift = 64 - bits;
-    index.places.assign(size_t{1} << bits, 0);
+    index.places.assign(size_t{1} << bits, {0, {0, 0}});
     const size_t mask = (size_t{1} << bits) - 1;
     for (uint32_t i = 1; i < count; ++i) {
         const uint64_t key = textKey(codes.at(i), width);
         if (key == 0) return CodeHashIndex{};
         size_t place = hashPlace(key, index.shift);
-        while (index.places[place] != 0) place = (place + 1) & mask;
-        index.places[place] = key << 16 | static_cast<uint16_t>(ids[i]);
+        while (index.places[place].keyAndId != 0) place = (place + 1) & mask;
+        const int16_t id = ids[i];
+        const bool ranged = id > 0 && static_cast<size_t>(id) < entryRanges.size();
+        index.places[place] = {key << 16 | static_cast<uint16_t>(id),
+                               ranged ? entryRanges[static_cast<size_t>(id)] : CodeEntryRange{0, 0}};
     }
     index.usable = true;
     return index;
@@ -130,29 +134,38 @@ uint64_t slotKey(const char* text) {
     return __builtin_bswap64(value) >> (8 * (8 - Width));
 }
 
-int16_t findKey(const CodeHashIndex& index, uint64_t key) {
+// The place holding `key`, or the empty place that ends its probe (id 0,
+// no entries).
+const CodeHashIndex::Place& findKey(const CodeHashIndex& index, uint64_t key) {
     const size_t mask = index.places.size() - 1;
     for (size_t place = hashPlace(key, index.shift);; place = (place + 1) & mask) {
-        const uint64_t entry = index.places[place];
-        if (entry >> 16 == key) return static_cast<int16_t>(entry & 0xFFFF);
-        if (entry == 0) return 0;
+        const CodeHashIndex::Place& entry = index.places[place];
+        if (entry.keyAndId >> 16 == key || entry.keyAndId == 0) return entry;
     }
 }
+
+int16_t placeId(const CodeHashIndex::Place& place) { return static_cast<int16_t>(place.keyAndId & 0xFFFF); }
 
 }  // namespace
 
 int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, const char* slotText, int slot) {
     if (slot <= kDiagnosisSlots) {
         if (lookups.diagnosisCodes.usable)
-            return findKey(lookups.diagnosisCodes, slotKey<kDiagnosisCodeWidth>(slotText));
+            return placeId(findKey(lookups.diagnosisCodes, slotKey<kDiagnosisCodeWidth>(slotText)));
     } else if (lookups.procedureCodes.usable) {
-        return findKey(lookups.procedureCodes, slotKey<kProcedureCodeWidth>(slotText));
+        return placeId(findKey(lookups.procedureCodes, slotKey<kProcedureCodeWidth>(slotText)));
     }
     return lookupCode(tables, slotText, slot);
 }
 
+CodeEntryRange codeEntryRange(const TableLookups& lookups, int slot, int16_t id) {
+    const std::vector<CodeEntryRange>& ranges =
+        slot <= kDiagnosisSlots ? lookups.diagnosisEntryRanges : lookups.procedureEntryRanges;
+    return id > 0 && static_cast<size_t>(id) < ranges.size() ? ranges[static_cast<size_t>(id)] : CodeEntryRange{0, 0};
+}
+
 void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
-                     int count, int16_t* ids) {
+                     int count, int16_t* ids, CodeEntryRange* entryRanges) {
     std::array<uint64_t, kSlotCount> keys;
     for (int n = 0; n < count; ++n) {
         const int s = slots[n];
@@ -167,8 +180,17 @@ void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const 
     for (int n = 0; n < count; ++n) {
         const int s = slots[n];
         const CodeHashIndex& index = s <= kDiagnosisSlots ? lookups.diagnosisCodes : lookups.procedureCodes;
-        ids[n] = index.usable ? findKey(index, keys[static_cast<size_t>(n)])
-                              : lookupCode(tables, record + codeSlotField(s).offset, s);
+        if (index.usable) {
+            const CodeHashIndex::Place& place = findKey(index, keys[static_cast<size_t>(n)]);
+            ids[n] = placeId(place);
+            entryRanges[n] = place.entries;
+        } else {
+            ids[n] = lookupCode(tables, record + codeSlotField(s).offset, s);
+            entryRanges[n] = codeEntryRange(lookups, s, ids[n]);
+        }
+        // Only a range that holds entries is sure to lie within them.
+        if (entryRanges[n].begin < entryRanges[n].end)
+            __builtin_prefetch(lookups.codeEntries.data() + entryRanges[n].begin);
     }
 }
 
@@ -303,10 +325,6 @@ std::vector<uint8_t> findSexSpecificDiagnoses(const TableSet& tables) {
 
 TableLookups buildTableLookups(const TableSet& tables) {
     TableLookups lookups;
-    lookups.diagnosisCodes = buildCodeHash(tables.diagnosisIndex.code, tables.diagnosisIndex.id,
-                                           tables.diagnosisIndex.count, kDiagnosisCodeWidth);
-    lookups.procedureCodes = buildCodeHash(tables.procedureIndex.code, tables.procedureIndex.id,
-                                           tables.procedureIndex.count, kProcedureCodeWidth);
     const std::vector<uint32_t> weight = conditionWeights(tables);
     for (int v = 0; v < kDecisionVersions; ++v)
         lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], weight);
@@ -316,6 +334,12 @@ TableLookups buildTableLookups(const TableSet& tables) {
     const CodeConditionTable& code = tables.codeConditions;
     lookups.diagnosisEntryRanges = pairEntryRanges(code.diagnosisEntryBegin, code.diagnosisEntryEnd);
     lookups.procedureEntryRanges = pairEntryRanges(code.procedureEntryBegin, code.procedureEntryEnd);
+    lookups.diagnosisCodes = buildCodeHash(tables.diagnosisIndex.code, tables.diagnosisIndex.id,
+                                           tables.diagnosisIndex.count, kDiagnosisCodeWidth,
+                                           lookups.diagnosisEntryRanges);
+    lookups.procedureCodes = buildCodeHash(tables.procedureIndex.code, tables.procedureIndex.id,
+                                           tables.procedureIndex.count, kProcedureCodeWidth,
+                                           lookups.procedureEntryRanges);
     lookups.sexSpecificDiagnosis = findSexSpecificDiagnoses(tables);
     for (int v = 0; v < kLevelVersions; ++v) lookups.levelRows[v] = packLevelRows(tables.levelTables[v]);
     return lookups;

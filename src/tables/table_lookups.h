@@ -122,8 +122,14 @@ struct CodeHashIndex {
     int width = 0;
     unsigned shift = 64;
     // A place holds the code's text key shifted up by 16 with its id in the
-    // low 16 bits, so a lookup touches one word; 0 marks an empty place.
-    std::vector<uint64_t> places;
+    // low 16 bits (0 marks an empty place), and beside it the id's range of
+    // "Tcode" entries: the lookup reads where the code's entries lie from
+    // the same line that found the code.
+    struct Place {
+        uint64_t keyAndId;
+        CodeEntryRange entries;
+    };
+    std::vector<Place> places;
 };
 
 struct TableLookups {
@@ -161,10 +167,16 @@ uint64_t textKey(const char* text, int width);
 int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, const char* slotText, int slot);
 
 // The code ids of the record's slots `slots[0..count)` (at most kSlotCount),
-// each as lookupSlotCode gives it. The hash places of all are fetched before
-// the first is read, so the lookups wait on memory together.
+// each as lookupSlotCode gives it, and each id's range of "Tcode" entries
+// (empty for id 0). The hash places of all are fetched before the first is
+// read, so the lookups wait on memory together, and so are the first
+// entries of every code found.
 void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
-                     int count, int16_t* ids);
+                     int count, int16_t* ids, CodeEntryRange* entryRanges);
+
+// The range of "Tcode" entries of code `id` of the slot's kind; empty for an
+// id that has none.
+CodeEntryRange codeEntryRange(const TableLookups& lookups, int slot, int16_t id);
 
 // Lowest entry number holding `key`, or -1.
 int findRefinedCode(const RefinedCodeIndex& index, uint64_t key);

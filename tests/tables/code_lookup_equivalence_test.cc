@@ -65,6 +65,18 @@ TEST(CodeLookupEquivalence, AgreesWithTheByteComparisonOnRandomIndices) {
             tables.diagnosisIndex.id.push_back(static_cast<int16_t>(sign * (1000 + i)));
             tables.procedureIndex.id.push_back(static_cast<int16_t>(sign * (32000 + i)));
         }
+        // Entry ranges that differ from id to id, so a range that follows the
+        // wrong id shows.
+        CodeConditionTable& entries = tables.codeConditions;
+        for (int32_t id = 0; id < 32100; ++id) {
+            if (id < 1100) entries.diagnosisEntryBegin.push_back(id * 7 % 1009);
+            if (id < 1100) entries.diagnosisEntryEnd.push_back(id * 7 % 1009 + id % 5);
+            entries.procedureEntryBegin.push_back(id * 11 % 2003);
+            entries.procedureEntryEnd.push_back(id * 11 % 2003 + id % 3);
+        }
+        entries.entryCondition.assign(2010, 0);
+        entries.entryValidFrom.assign(2010, 0);
+        entries.entryValidTo.assign(2010, 0);
         const TableLookups lookups = buildTableLookups(tables);
         for (int probe = 0; probe < 80; ++probe) {
             const bool known = count > 0 && probe % 2 == 0;
@@ -94,8 +106,15 @@ TEST(CodeLookupEquivalence, AgreesWithTheByteComparisonOnRandomIndices) {
             slots[static_cast<size_t>(s - 1)] = static_cast<uint8_t>(s);
             want[static_cast<size_t>(s - 1)] = referenceLookup(codes, ids, count, text.data(), f.width);
         }
-        lookupSlotCodes(lookups, tables, record.data(), slots.data(), kLastSlot, got.data());
+        std::array<CodeEntryRange, kSlotCount> ranges{};
+        lookupSlotCodes(lookups, tables, record.data(), slots.data(), kLastSlot, got.data(), ranges.data());
         ASSERT_EQ(got, want) << "round " << round;
+        // Each code's entries come with it, as the id's own range gives them.
+        for (int s = 1; s <= kLastSlot; ++s) {
+            const CodeEntryRange expected = codeEntryRange(lookups, s, want[static_cast<size_t>(s - 1)]);
+            ASSERT_EQ(ranges[static_cast<size_t>(s - 1)].begin, expected.begin) << "slot " << s;
+            ASSERT_EQ(ranges[static_cast<size_t>(s - 1)].end, expected.end) << "slot " << s;
+        }
     }
 }
 
