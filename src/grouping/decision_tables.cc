@@ -15,7 +15,7 @@ int firstMatchingRow(ClaimState& state, int m) {
     const RowGuardIndex& guards = state.lookups->decisionRowGuards[static_cast<size_t>(
         state.activeDecisionVersion < 0 ? 0 : state.activeDecisionVersion)];
     // Lookups built for another table set are never trusted.
-    if (state.activeDecisionVersion < 0 || guards.rows.size() != table.rowCount) {
+    if (state.activeDecisionVersion < 0 || guards.listed.size() != table.rowCount) {
         for (int i = begin; i < end; ++i)
             if (rowMatches(table, i, state)) return i;
         return -1;

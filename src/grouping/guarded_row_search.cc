@@ -5,13 +5,16 @@
 namespace drg {
 namespace {
 
+using GuardedRow = RowGuardIndex::GuardedRow;
+
 // The first row of the guard's list at or after `begin`.
-const uint16_t* firstGuardedRowFrom(const RowGuardIndex& guards, uint32_t guard, int begin) {
-    const uint16_t* it = guards.rows.data() + guards.begin[guard];
-    const uint16_t* last = guards.rows.data() + guards.begin[guard + 1];
+const GuardedRow* firstGuardedRowFrom(const RowGuardIndex& guards, uint32_t guard, int begin) {
+    const GuardedRow* it = guards.listed.data() + guards.begin[guard];
+    const GuardedRow* last = guards.listed.data() + guards.begin[guard + 1];
     // Most lists are short: a walk finds the first row in range as fast.
-    if (last - it > 8) it = std::lower_bound(it, last, static_cast<uint16_t>(begin));
-    while (it != last && *it < begin) ++it;
+    if (last - it > 8)
+        it = std::lower_bound(it, last, begin, [](const GuardedRow& g, int row) { return g.packed.row < row; });
+    while (it != last && it->packed.row < begin) ++it;
     return it;
 }
 
@@ -19,14 +22,13 @@ const uint16_t* firstGuardedRowFrom(const RowGuardIndex& guards, uint32_t guard,
 // far (exclusive), and lowers it to any row that matches.
 inline void testGuardedRows(const RowGuardIndex& guards, uint32_t guard, int begin,
                             int& best, const ClaimState& state) {
-    const uint16_t* it = firstGuardedRowFrom(guards, guard, begin);
-    const uint16_t* last = guards.rows.data() + guards.begin[guard + 1];
+    const GuardedRow* it = firstGuardedRowFrom(guards, guard, begin);
+    const GuardedRow* last = guards.listed.data() + guards.begin[guard + 1];
     const uint64_t raised = state.conditions.raisedMask;
-    for (; it != last && *it < best; ++it) {
-        if (guards.rowNeeds[static_cast<size_t>(it - guards.rows.data())] & ~raised)
-            continue;  // needs a condition the record did not raise
-        if (packedRowMatches(guards, *it, state)) {
-            best = *it;  // rows of a guard ascend: later ones cannot beat it
+    for (; it != last && it->packed.row < best; ++it) {
+        if (it->needs & ~raised) continue;  // needs a condition the record did not raise
+        if (packedRowMatches(guards, it->packed, state)) {
+            best = it->packed.row;  // rows of a guard ascend: later ones cannot beat it
             return;
         }
     }
@@ -48,8 +50,8 @@ int firstMatchingRowGuardByGuard(const RowGuardIndex& guards, int begin, int end
 
 // The rows of one raised guard still to be tested, ascending.
 struct GuardCursor {
-    const uint16_t* next;
-    const uint16_t* last;
+    const GuardedRow* next;
+    const GuardedRow* last;
 };
 
 constexpr size_t kMaxCursors = 64;
@@ -67,9 +69,9 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
     size_t count = 0;
     for (uint16_t c : state.conditions.raisedConditions) {
         if (!guards.guards(c)) continue;
-        const uint16_t* first = firstGuardedRowFrom(guards, c, begin);
-        const uint16_t* last = guards.rows.data() + guards.begin[c + 1u];
-        if (first == last || *first >= end) continue;
+        const GuardedRow* first = firstGuardedRowFrom(guards, c, begin);
+        const GuardedRow* last = guards.listed.data() + guards.begin[c + 1u];
+        if (first == last || first->packed.row >= end) continue;
         if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
         cursors[count++] = {first, last};
     }
@@ -79,8 +81,8 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
         size_t lowest = count;
         int row = unguarded < end ? unguarded : end;
         for (size_t k = 0; k < count; ++k)
-            if (*cursors[k].next < row) {
-                row = *cursors[k].next;
+            if (cursors[k].next->packed.row < row) {
+                row = cursors[k].next->packed.row;
                 lowest = k;
             }
         if (row >= end) return -1;
@@ -90,8 +92,8 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
             continue;
         }
         GuardCursor& cursor = cursors[lowest];
-        const bool possible = !(guards.rowNeeds[static_cast<size_t>(cursor.next - guards.rows.data())] & ~raised);
-        if (possible && packedRowMatches(guards, row, state)) return row;
+        const GuardedRow& candidate = *cursor.next;
+        if (!(candidate.needs & ~raised) && packedRowMatches(guards, candidate.packed, state)) return row;
         if (++cursor.next == cursor.last) cursor = cursors[--count];
     }
 }

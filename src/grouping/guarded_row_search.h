@@ -14,9 +14,9 @@ namespace drg {
 // Ranges up to this many rows are scanned row by row: cheaper than gathering.
 inline constexpr int kGuardedSearchMinimumRows = 24;
 
-// Whether row `row` matches, as rowMatches says, from its packed conditions.
-inline bool packedRowMatches(const RowGuardIndex& index, int row, const ClaimState& state) {
-    const RowGuardIndex::PackedRow& packed = index.packedRows[static_cast<size_t>(row)];
+// Whether a row matches, as rowMatches says, from its packed conditions.
+inline bool packedRowMatches(const RowGuardIndex& index, const RowGuardIndex::PackedRow& packed,
+                             const ClaimState& state) {
     const int32_t d = state.effectiveDateNumber;
     if (packed.validFrom > d || d > packed.validTo) return false;
     const uint8_t* flag = state.conditions.flag.data();
@@ -28,6 +28,10 @@ inline bool packedRowMatches(const RowGuardIndex& index, int row, const ClaimSta
     for (; term != end; ++term)
         if (flag[*term]) return false;
     return true;
+}
+
+inline bool packedRowMatches(const RowGuardIndex& index, int row, const ClaimState& state) {
+    return packedRowMatches(index, index.packedRows[static_cast<size_t>(row)], state);
 }
 
 // The lowest row in [begin, end) that matches the record, or -1: the same

@@ -36,7 +36,8 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
     index.packedRows.resize(table.rowCount);
     for (size_t row = 0; row < table.rowCount; ++row) {
         RowGuardIndex::PackedRow& packed = index.packedRows[row];
-        packed = {table.rowValidFrom[row], table.rowValidTo[row], static_cast<uint32_t>(index.terms.size()), 0, 0};
+        packed = {table.rowValidFrom[row], table.rowValidTo[row], static_cast<uint32_t>(index.terms.size()), 0, 0,
+                  static_cast<uint16_t>(row)};
         const auto* conditions =
             reinterpret_cast<const uint16_t*>(table.rowConditions.data()) + row * kRowConditionColumns;
         // Condition 0 always holds and condition N never does: places holding
@@ -67,14 +68,10 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
     for (size_t row = table.rowCount; row-- > 0;)
         index.nextUnguarded[row] = guardOfRow[row] == 0 ? static_cast<uint16_t>(row) : index.nextUnguarded[row + 1];
     for (size_t g = 1; g <= guards; ++g) index.begin[g] += index.begin[g - 1];
-    index.rows.resize(table.rowCount);
-    index.rowNeeds.resize(table.rowCount);
+    index.listed.resize(table.rowCount);
     std::vector<uint32_t> next(index.begin.begin(), index.begin.end() - 1);
-    for (size_t row = 0; row < table.rowCount; ++row) {
-        const uint32_t place = next[guardOfRow[row]]++;
-        index.rows[place] = static_cast<uint16_t>(row);
-        index.rowNeeds[place] = needs[row];
-    }
+    for (size_t row = 0; row < table.rowCount; ++row)
+        index.listed[next[guardOfRow[row]]++] = {needs[row], index.packedRows[row]};
     return index;
 }
 

@@ -16,17 +16,6 @@ namespace drg {
 // a record need test only the rows guarded by conditions it raised, and the
 // unguarded ones (guard 0). Rows of each guard ascend.
 struct RowGuardIndex {
-    std::vector<uint32_t> begin;  // per guard 0..N, plus an end: N + 2 offsets
-    std::vector<uint16_t> rows;
-    // Bit c of word c / 64: condition c guards some row.
-    std::vector<uint64_t> guarding;
-    // Per row r, the first unguarded row at r or after it (rowCount if none):
-    // the rows every record must test, found without a search.
-    std::vector<uint16_t> nextUnguarded;
-    // Per entry of `rows`, bit c mod 64 of each of the row's must-be-set
-    // conditions: a row can match only when the record raised conditions of
-    // all of its bits. Kept beside the list, so the filter reads in order.
-    std::vector<uint64_t> rowNeeds;
     // Per row, what its test reads, in one place: its dates and where its
     // conditions start in `terms`, the empty places left out: first the
     // `setTerms` that must be set, then those that must be clear.
@@ -36,8 +25,25 @@ struct RowGuardIndex {
         uint32_t termBegin;
         uint8_t setTerms;
         uint8_t termCount;
+        uint16_t row;  // its number in the table
     };
-    std::vector<PackedRow> packedRows;
+    // A row in its guard's list, with bit c mod 64 of each of its
+    // must-be-set conditions (a row can match only when the record raised
+    // conditions of all of its bits) and its test: a guarded row is tested
+    // from the line that listed it.
+    struct GuardedRow {
+        uint64_t needs;
+        PackedRow packed;
+    };
+
+    std::vector<uint32_t> begin;  // per guard 0..N, plus an end: N + 2 offsets
+    std::vector<GuardedRow> listed;
+    // Bit c of word c / 64: condition c guards some row.
+    std::vector<uint64_t> guarding;
+    // Per row r, the first unguarded row at r or after it (rowCount if none):
+    // the rows every record must test, found without a search.
+    std::vector<uint16_t> nextUnguarded;
+    std::vector<PackedRow> packedRows;  // by row number
     std::vector<uint16_t> terms;
 
     bool guards(unsigned c) const { return (guarding[c >> 6] >> (c & 63u)) & 1u; }
