@@ -27,7 +27,7 @@ inline void testGuardedRows(const RowGuardIndex& guards, uint32_t guard, int beg
     const uint64_t raised = state.conditions.raisedMask;
     for (; it != last && it->packed.row < best; ++it) {
         if (it->needs & ~raised) continue;  // needs a condition the record did not raise
-        if (packedRowMatches(guards, it->packed, state)) {
+        if (guardedRowMatches(guards, *it, state)) {
             best = it->packed.row;  // rows of a guard ascend: later ones cannot beat it
             return;
         }
@@ -93,7 +93,7 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
         }
         GuardCursor& cursor = cursors[lowest];
         const GuardedRow& candidate = *cursor.next;
-        if (!(candidate.needs & ~raised) && packedRowMatches(guards, candidate.packed, state)) return row;
+        if (!(candidate.needs & ~raised) && guardedRowMatches(guards, candidate, state)) return row;
         if (++cursor.next == cursor.last) cursor = cursors[--count];
     }
 }

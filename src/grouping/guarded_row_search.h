@@ -14,13 +14,12 @@ namespace drg {
 // Ranges up to this many rows are scanned row by row: cheaper than gathering.
 inline constexpr int kGuardedSearchMinimumRows = 24;
 
-// Whether a row matches, as rowMatches says, from its packed conditions.
-inline bool packedRowMatches(const RowGuardIndex& index, const RowGuardIndex::PackedRow& packed,
-                             const ClaimState& state) {
+// Whether a row matches, as rowMatches says, from its packed conditions
+// and its terms.
+inline bool packedRowMatches(const RowGuardIndex::PackedRow& packed, const uint16_t* term, const ClaimState& state) {
     const int32_t d = state.effectiveDateNumber;
     if (packed.validFrom > d || d > packed.validTo) return false;
     const uint8_t* flag = state.conditions.flag.data();
-    const uint16_t* term = index.terms.data() + packed.termBegin;
     const uint16_t* setEnd = term + packed.setTerms;
     const uint16_t* end = term + packed.termCount;
     for (; term != setEnd; ++term)
@@ -31,7 +30,13 @@ inline bool packedRowMatches(const RowGuardIndex& index, const RowGuardIndex::Pa
 }
 
 inline bool packedRowMatches(const RowGuardIndex& index, int row, const ClaimState& state) {
-    return packedRowMatches(index, index.packedRows[static_cast<size_t>(row)], state);
+    const RowGuardIndex::PackedRow& packed = index.packedRows[static_cast<size_t>(row)];
+    return packedRowMatches(packed, index.terms.data() + packed.termBegin, state);
+}
+
+inline bool guardedRowMatches(const RowGuardIndex& index, const RowGuardIndex::GuardedRow& listed,
+                              const ClaimState& state) {
+    return packedRowMatches(listed.packed, listed.termsOf(index), state);
 }
 
 // The lowest row in [begin, end) that matches the record, or -1: the same

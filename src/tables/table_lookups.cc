@@ -70,8 +70,13 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
     for (size_t g = 1; g <= guards; ++g) index.begin[g] += index.begin[g - 1];
     index.listed.resize(table.rowCount);
     std::vector<uint32_t> next(index.begin.begin(), index.begin.end() - 1);
-    for (size_t row = 0; row < table.rowCount; ++row)
-        index.listed[next[guardOfRow[row]]++] = {needs[row], index.packedRows[row]};
+    for (size_t row = 0; row < table.rowCount; ++row) {
+        RowGuardIndex::GuardedRow& listed = index.listed[next[guardOfRow[row]]++];
+        listed = {needs[row], index.packedRows[row], {}};
+        const RowGuardIndex::PackedRow& packed = index.packedRows[row];
+        if (packed.termCount <= RowGuardIndex::kInlineTerms)
+            std::copy_n(index.terms.data() + packed.termBegin, packed.termCount, listed.inlineTerms);
+    }
     return index;
 }
 

@@ -29,11 +29,17 @@ struct RowGuardIndex {
     };
     // A row in its guard's list, with bit c mod 64 of each of its
     // must-be-set conditions (a row can match only when the record raised
-    // conditions of all of its bits) and its test: a guarded row is tested
-    // from the line that listed it.
+    // conditions of all of its bits) and its test, its terms too when it has
+    // no more than kInlineTerms: a guarded row is tested from the line that
+    // listed it.
+    static constexpr int kInlineTerms = 4;
     struct GuardedRow {
         uint64_t needs;
         PackedRow packed;
+        uint16_t inlineTerms[kInlineTerms];
+        const uint16_t* termsOf(const RowGuardIndex& index) const {
+            return packed.termCount <= kInlineTerms ? inlineTerms : index.terms.data() + packed.termBegin;
+        }
     };
 
     std::vector<uint32_t> begin;  // per guard 0..N, plus an end: N + 2 offsets
