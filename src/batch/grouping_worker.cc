@@ -13,15 +13,11 @@ GroupingWorker::GroupingWorker(const Release& release, RecordObserver* observer)
 }
 
 void GroupingWorker::process(Job& job) {
-    size_t total = 0;
-    for (const Piece& piece : job.pieces)
-        total += piece.kind == PieceKind::Line ? groupedLineLength(job.input.data() + piece.offset, piece.length)
-                                               : piece.length;
     // Lines of a record's length or more keep their length, and the pieces
     // cover the input from its start: then the input becomes the output
     // without a copy.
-    job.groupedInPlace = total == job.input.size();
-    if (!job.groupedInPlace) job.outputSpace.resize(total);
+    job.groupedInPlace = job.groupedBytes == job.input.size();
+    if (!job.groupedInPlace) job.outputSpace.resize(job.groupedBytes);
 
     char* out = job.groupedInPlace ? job.input.data() : job.outputSpace.data();
     char* const first = out;

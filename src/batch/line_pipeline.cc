@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/record_grouping.h"
+
 namespace drg {
 namespace {
 
@@ -105,6 +107,8 @@ private:
     void add(PieceKind kind, size_t offset, size_t length) {
         job_->pieces.push_back({kind, static_cast<uint32_t>(offset), static_cast<uint32_t>(length)});
         if (kind != PieceKind::LongLineRest) ++job_->records;
+        job_->groupedBytes +=
+            kind == PieceKind::Line ? groupedLineLength(job_->input.data() + offset, length) : length;
     }
 
     Job* takeFreeJob() {
@@ -115,6 +119,7 @@ private:
         state_.freeJobs.pop_back();
         job->pieces.clear();
         job->records = 0;
+        job->groupedBytes = 0;
         job->groupedInPlace = false;
         job->outputLength = 0;
         job->refusedPiece = -1;

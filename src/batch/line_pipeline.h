@@ -59,6 +59,10 @@ struct Job {
     ByteBuffer input;
     std::vector<Piece> pieces;
     uint32_t records = 0;  // pieces that are records (all but LongLineRest)
+    // The length of the job's output: every line grown to a record's length
+    // at least, the other pieces as they are. Found by the reader, which has
+    // the lines at hand.
+    size_t groupedBytes = 0;
 
     // Written by the worker: the output is outputData()[0, outputLength). It
     // lies in `outputSpace`, or, when every record was as long as its output
