@@ -67,13 +67,26 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
     const uint64_t raised = state.conditions.raisedMask;
     GuardCursor cursors[kMaxCursors];
     size_t count = 0;
-    for (uint16_t c : state.conditions.raisedConditions) {
-        if (!guards.guards(c)) continue;
-        const GuardedRow* first = firstGuardedRowFrom(guards, c, begin);
-        const GuardedRow* last = guards.listed.data() + guards.begin[c + 1u];
-        if (first == last || first->packed.row >= end) continue;
-        if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
-        cursors[count++] = {first, last};
+    const uint16_t* raisedNext = state.conditions.raisedConditions.begin();
+    const uint16_t* const raisedEnd = state.conditions.raisedConditions.end();
+    while (raisedNext != raisedEnd) {
+        // Most raised conditions guard no row: pick out those that do a
+        // chunk at a time, without a branch per condition.
+        uint16_t guarding[kMaxCursors];
+        size_t found = 0;
+        for (const uint16_t* chunkEnd = raisedNext + std::min<ptrdiff_t>(raisedEnd - raisedNext, kMaxCursors);
+             raisedNext != chunkEnd; ++raisedNext) {
+            guarding[found] = *raisedNext;
+            found += guards.guards(*raisedNext);
+        }
+        for (size_t k = 0; k < found; ++k) {
+            const uint16_t c = guarding[k];
+            const GuardedRow* first = firstGuardedRowFrom(guards, c, begin);
+            const GuardedRow* last = guards.listed.data() + guards.begin[c + 1u];
+            if (first == last || first->packed.row >= end) continue;
+            if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
+            cursors[count++] = {first, last};
+        }
     }
     int unguarded = guards.nextUnguarded[static_cast<size_t>(begin)];
     for (;;) {
