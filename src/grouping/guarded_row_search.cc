@@ -55,6 +55,7 @@ struct GuardCursor {
 };
 
 constexpr size_t kMaxCursors = 64;
+constexpr ptrdiff_t kGuardChunk = 64;  // raised conditions sorted out at a time
 
 }  // namespace
 
@@ -72,9 +73,9 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
     while (raisedNext != raisedEnd) {
         // Most raised conditions guard no row: pick out those that do a
         // chunk at a time, without a branch per condition.
-        uint16_t guarding[kMaxCursors];
+        uint16_t guarding[kGuardChunk];
         size_t found = 0;
-        for (const uint16_t* chunkEnd = raisedNext + std::min<ptrdiff_t>(raisedEnd - raisedNext, kMaxCursors);
+        for (const uint16_t* chunkEnd = raisedNext + std::min(raisedEnd - raisedNext, kGuardChunk);
              raisedNext != chunkEnd; ++raisedNext) {
             guarding[found] = *raisedNext;
             found += guards.guards(*raisedNext);

@@ -71,9 +71,9 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
     index.listed.resize(table.rowCount);
     std::vector<uint32_t> next(index.begin.begin(), index.begin.end() - 1);
     for (size_t row = 0; row < table.rowCount; ++row) {
-        RowGuardIndex::GuardedRow& listed = index.listed[next[guardOfRow[row]]++];
-        listed = {needs[row], index.packedRows[row], {}};
         const RowGuardIndex::PackedRow& packed = index.packedRows[row];
+        RowGuardIndex::GuardedRow& listed = index.listed[next[guardOfRow[row]]++];
+        listed = {needs[row], packed, {}};
         if (packed.termCount <= RowGuardIndex::kInlineTerms)
             std::copy_n(index.terms.data() + packed.termBegin, packed.termCount, listed.inlineTerms);
     }
@@ -92,6 +92,11 @@ RefinedCodeIndex buildRefinedCodes(const CodeTextTable& codes) {
         index.entries.push_back(entry);
     }
     return index;
+}
+
+// The entry range of code `id`; empty for an id the ranges do not have.
+CodeEntryRange entryRangeOf(const std::vector<CodeEntryRange>& ranges, int16_t id) {
+    return id > 0 && static_cast<size_t>(id) < ranges.size() ? ranges[static_cast<size_t>(id)] : CodeEntryRange{0, 0};
 }
 
 size_t hashPlace(uint64_t key, unsigned shift) { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift); }
@@ -115,10 +120,7 @@ CodeHashIndex buildCodeHash(const TextArray& codes, const std::vector<int16_t>& 
         if (key == 0) return CodeHashIndex{};
         size_t place = hashPlace(key, index.shift);
         while (index.places[place].keyAndId != 0) place = (place + 1) & mask;
-        const int16_t id = ids[i];
-        const bool ranged = id > 0 && static_cast<size_t>(id) < entryRanges.size();
-        index.places[place] = {key << 16 | static_cast<uint16_t>(id),
-                               ranged ? entryRanges[static_cast<size_t>(id)] : CodeEntryRange{0, 0}};
+        index.places[place] = {key << 16 | static_cast<uint16_t>(ids[i]), entryRangeOf(entryRanges, ids[i])};
     }
     index.usable = true;
     return index;
@@ -161,9 +163,7 @@ int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, cons
 }
 
 CodeEntryRange codeEntryRange(const TableLookups& lookups, int slot, int16_t id) {
-    const std::vector<CodeEntryRange>& ranges =
-        slot <= kDiagnosisSlots ? lookups.diagnosisEntryRanges : lookups.procedureEntryRanges;
-    return id > 0 && static_cast<size_t>(id) < ranges.size() ? ranges[static_cast<size_t>(id)] : CodeEntryRange{0, 0};
+    return entryRangeOf(slot <= kDiagnosisSlots ? lookups.diagnosisEntryRanges : lookups.procedureEntryRanges, id);
 }
 
 void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,

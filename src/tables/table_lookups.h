@@ -78,7 +78,7 @@ struct CodeEntryRange {
 // diagnosis its row range, per row its dates and profile.
 struct LevelRowIndex {
     // A diagnosis's rows, with its first row (when it has one) held here too:
-    // most diagnoses have one row, and then the lookup reads nothing else.
+    // when that row fits the record's date, the lookup reads no row.
     struct Range {
         int32_t firstValidFrom;
         int32_t firstValidTo;
