@@ -7,24 +7,34 @@
 namespace drg {
 namespace {
 
-// Marks the rows that lie in some non-empty range [begin, end) and checks that
-// every such range fits in `rowCount` rows.
+// Checks that every non-empty range [begin, end) fits in `rowCount` rows.
 template <class Index>
-bool rangesWithinRows(const std::vector<Index>& begin, const std::vector<Index>& end, int64_t rowCount,
-                      std::vector<bool>& reachable, const char* name, std::string* problem) {
-    // Coverage by a difference array: linear in keys plus rows, however the
-    // ranges overlap.
-    std::vector<int32_t> opened(static_cast<size_t>(rowCount) + 1, 0);
+bool rangesWithin(const std::vector<Index>& begin, const std::vector<Index>& end, int64_t rowCount,
+                  const char* name, std::string* problem) {
     for (size_t key = 0; key < begin.size(); ++key) {
-        int64_t b = begin[key], e = end[key];
-        if (b >= e) continue;
-        if (b < 0 || e > rowCount) {
+        const int64_t b = begin[key], e = end[key];
+        if (b < e && (b < 0 || e > rowCount)) {
             *problem = std::string(name) + " of entry " + std::to_string(key) + " is [" + std::to_string(b) +
                        ", " + std::to_string(e) + "), outside " + std::to_string(rowCount) + " rows";
             return false;
         }
-        ++opened[static_cast<size_t>(b)];
-        --opened[static_cast<size_t>(e)];
+    }
+    return true;
+}
+
+// As rangesWithin, and marks the rows that lie in some non-empty range, for
+// tables whose rows hold values to check.
+template <class Index>
+bool rangesWithinRows(const std::vector<Index>& begin, const std::vector<Index>& end, int64_t rowCount,
+                      std::vector<bool>& reachable, const char* name, std::string* problem) {
+    if (!rangesWithin(begin, end, rowCount, name, problem)) return false;
+    // Coverage by a difference array: linear in keys plus rows, however the
+    // ranges overlap.
+    std::vector<int32_t> opened(static_cast<size_t>(rowCount) + 1, 0);
+    for (size_t key = 0; key < begin.size(); ++key) {
+        if (begin[key] >= end[key]) continue;
+        ++opened[static_cast<size_t>(begin[key])];
+        --opened[static_cast<size_t>(end[key])];
     }
     reachable.assign(static_cast<size_t>(rowCount), false);
     int64_t open = 0;
@@ -76,7 +86,7 @@ bool tableFileWithinBounds(const TableSet& t, int file, std::string* problem) {
     case kFileSgIdx: return idsWithin(t.procedureIndex.id, t.procedureIndex.count, "id", problem);
     case kFileDagAst: {
         const auto& x = t.daggerAsterisk;
-        return rangesWithinRows(x.pairBegin, x.pairEnd, x.pairCount, reachable, "pairBegin/pairEnd", problem);
+        return rangesWithin(x.pairBegin, x.pairEnd, x.pairCount, "pairBegin/pairEnd", problem);
     }
     case kFileCode: {
         const auto& x = t.codeConditions;
@@ -105,8 +115,7 @@ bool tableFileWithinBounds(const TableSet& t, int file, std::string* problem) {
     }
     case kFileAadrg: {
         const auto& x = t.refinement;
-        return rangesWithinRows(x.refinementBegin, x.refinementEnd, x.rowCount, reachable,
-                                "refinementBegin/refinementEnd", problem);
+        return rangesWithin(x.refinementBegin, x.refinementEnd, x.rowCount, "refinementBegin/refinementEnd", problem);
     }
     case kFileCcl0: case kFileCcl1: case kFileCcl2: {
         const auto& x = t.levelTables[file - kFileCcl0];
@@ -122,9 +131,10 @@ bool tableFileWithinBounds(const TableSet& t, int file, std::string* problem) {
                             problem);
     }
     case kFileCcedit0: case kFileCcedit1: case kFileCcedit2: {
+        // List entries are only compared with ids, never used as an index.
         const auto& x = t.exclusionTables[file - kFileCcedit0];
-        return rangesWithinRows(x.exclusionBegin, x.exclusionEnd, x.exclusionListCount, reachable,
-                                "exclusionBegin/exclusionEnd", problem);
+        return rangesWithin(x.exclusionBegin, x.exclusionEnd, x.exclusionListCount, "exclusionBegin/exclusionEnd",
+                            problem);
     }
     default: return true;
     }
