@@ -114,7 +114,12 @@ void BM_DeriveConditions(benchmark::State& run) {
     run.SetItemsProcessed(run.iterations());
 }
 
-// Building the lookup aids of a loaded release, once per worker pool.
+// Building the lookup aids of a loaded release, once per worker pool. The
+// time depends on whether the allocator reuses memory or hands out fresh
+// pages, whose first touch faults: glibc maps blocks above its mmap
+// threshold apart and unmaps them when freed, and freeing one raises the
+// threshold, so it depends on what the process freed before. On the
+// development machine: about 1.5 ms against about 12 ms.
 void BM_PrepareRelease(benchmark::State& run) {
     for (auto _ : run) {
         Release copy;
