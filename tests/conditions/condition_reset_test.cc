@@ -15,27 +15,27 @@
 namespace drg::testing {
 namespace {
 
-const std::vector<std::string> kDiagnoses = {"A10", "B20", "C30", "D40", "E50", "F60", "G70", "H80", "J90", "K00"};
-const std::vector<std::string> kProcedures = {"5-01", "5-02", "5-03", "5-04", "5-05", "5-06", "5-07", "5-08"};
+const std::vector<std::string> kResetDiagnoses = {"A10", "B20", "C30", "D40", "E50", "F60", "G70", "H80", "J90", "K00"};
+const std::vector<std::string> kResetProcedures = {"5-01", "5-02", "5-03", "5-04", "5-05", "5-06", "5-07", "5-08"};
 
 // Every code raises several conditions, some of them the inputs of derived
 // rules; B20 wraps its hit count to 0 while its flag stays set.
-TableBuilder release() {
+TableBuilder resetRelease() {
     TableBuilder b;
-    for (size_t i = 0; i < kDiagnoses.size(); ++i) {
-        b.diagnosisCondition(kDiagnoses[i], 100 + static_cast<int>(i));
-        b.diagnosisCondition(kDiagnoses[i], 602 + static_cast<int>(i % 2));
-        b.diagnosisCondition(kDiagnoses[i], 389 + static_cast<int>(i % 9));
+    for (size_t i = 0; i < kResetDiagnoses.size(); ++i) {
+        b.diagnosisCondition(kResetDiagnoses[i], 100 + static_cast<int>(i));
+        b.diagnosisCondition(kResetDiagnoses[i], 602 + static_cast<int>(i % 2));
+        b.diagnosisCondition(kResetDiagnoses[i], 389 + static_cast<int>(i % 9));
     }
     for (int i = 0; i < 256; ++i) b.diagnosisCondition("B20", 700);
     b.conditionSlots(200, 1, 1);
     b.diagnosisCondition("C30", 200);
     b.daggerPair("D40", "C30");
-    for (size_t i = 0; i < kProcedures.size(); ++i) {
-        b.procedureCondition(kProcedures[i], 357);
-        b.procedureCondition(kProcedures[i], 743 + static_cast<int>(i % 6));
-        b.procedureCondition(kProcedures[i], 300 + static_cast<int>(i));
-        b.procedureCondition(kProcedures[i], 621);
+    for (size_t i = 0; i < kResetProcedures.size(); ++i) {
+        b.procedureCondition(kResetProcedures[i], 357);
+        b.procedureCondition(kResetProcedures[i], 743 + static_cast<int>(i % 6));
+        b.procedureCondition(kResetProcedures[i], 300 + static_cast<int>(i));
+        b.procedureCondition(kResetProcedures[i], 621);
     }
     b.procedureCondition("5-01", 358);
     b.procedureCondition("5-01", 359);
@@ -77,11 +77,11 @@ void prepareBoth(const LoadedRelease& loaded, ClaimState& reused, const std::str
 }
 
 TEST(ConditionReset, SparseRecordAfterARichOneStartsClean) {
-    LoadedRelease loaded{release()};
+    LoadedRelease loaded{resetRelease()};
     ClaimState reused = loaded.freshState();
     RecordBuilder rich = RecordBuilder().birthDate("120101").sex('3').date("20120110").stayDays("001").status("2");
-    rich.birthWeight("  900").ventilation("  100").diagnoses(kDiagnoses);
-    for (int s = 11; s <= 46; ++s) rich.slot(s, kProcedures[static_cast<size_t>(s) % kProcedures.size()]);
+    rich.birthWeight("  900").ventilation("  100").diagnoses(kResetDiagnoses);
+    for (int s = 11; s <= 46; ++s) rich.slot(s, kResetProcedures[static_cast<size_t>(s) % kResetProcedures.size()]);
     const std::string sparse = RecordBuilder().birthDate("500615").sex('2').date("20120615").stayDays("010").text();
 
     prepareBoth(loaded, reused, rich.text(), "rich");
@@ -96,7 +96,7 @@ TEST(ConditionReset, SparseRecordAfterARichOneStartsClean) {
 }
 
 TEST(ConditionReset, RandomRecordSequenceMatchesFreshStates) {
-    LoadedRelease loaded{release()};
+    LoadedRelease loaded{resetRelease()};
     ClaimState reused = loaded.freshState();
     std::mt19937 random(20120615);
     auto pick = [&](const std::vector<std::string>& codes) {
@@ -111,9 +111,9 @@ TEST(ConditionReset, RandomRecordSequenceMatchesFreshStates) {
         line.date(record % 7 == 0 ? "2012x615" : "20120615").stayDays(std::to_string(random() % 8));
         line.birthWeight(std::to_string(random() % 4000)).ventilation(std::to_string(random() % 200));
         const int diagnoses = static_cast<int>(random() % 11);
-        for (int s = 1; s <= diagnoses; ++s) line.slot(s, pick(kDiagnoses));
+        for (int s = 1; s <= diagnoses; ++s) line.slot(s, pick(kResetDiagnoses));
         const int procedures = static_cast<int>(random() % 37);
-        for (int s = 11; s < 11 + procedures; ++s) line.slot(s, pick(kProcedures));
+        for (int s = 11; s < 11 + procedures; ++s) line.slot(s, pick(kResetProcedures));
         prepareBoth(loaded, reused, line.text(), "record " + std::to_string(record));
         if (::testing::Test::HasFailure()) break;
     }

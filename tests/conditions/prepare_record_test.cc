@@ -14,7 +14,7 @@
 namespace drg::testing {
 namespace {
 
-RecordBuilder dated(const std::string& date = "20120615") {
+RecordBuilder datedRecord(const std::string& date = "20120615") {
     return RecordBuilder().birthDate("500615").sex('2').date(date).stayDays("010").status("1");
 }
 
@@ -57,7 +57,7 @@ TEST(PrepareRecord, ReadsDigitFieldsIntoSixteenBits) {
     };
     LoadedRelease release{TableBuilder()};
     for (const auto& c : cases) {
-        std::string line = dated().set(c.field, c.text).text();
+        std::string line = datedRecord().set(c.field, c.text).text();
         ASSERT_EQ(release.prepare(line), kPrepareOk) << c.name;
         EXPECT_EQ(numericMember(release.state, c.field), c.expected) << c.name;
     }
@@ -67,29 +67,29 @@ TEST(PrepareRecord, ReadsDateSexAndAge) {
     LoadedRelease release{TableBuilder()};
     ClaimState& s = release.state;
 
-    std::string line = dated("20120614").sex('1').text();
+    std::string line = datedRecord("20120614").sex('1').text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(s.effectiveDateNumber, 20120614);
     EXPECT_EQ(s.sexDigit, 1);
     EXPECT_EQ(s.ageYears, 61);
 
-    line = dated().sex('4').text();
+    line = datedRecord().sex('4').text();
     release.prepare(line);
     EXPECT_EQ(s.sexDigit, 4);
 
     // A blank century digit reads as the blank's code minus 48, and the age
     // takes the birth year in the 1900s.
-    line = dated().sex(' ').text();
+    line = datedRecord().sex(' ').text();
     release.prepare(line);
     EXPECT_EQ(s.sexDigit, -16);
     EXPECT_EQ(s.ageYears, 62);
 
-    line = dated("2012a615").text();
+    line = datedRecord("2012a615").text();
     release.prepare(line);
     EXPECT_EQ(s.effectiveDateNumber, -1);
 
     // An invalid birth month gives age -1 whatever the record before gave.
-    line = dated().birthDate("501315").text();
+    line = datedRecord().birthDate("501315").text();
     release.prepare(line);
     EXPECT_EQ(s.ageYears, -1);
     EXPECT_EQ(s.ageDays, 0);
@@ -107,7 +107,7 @@ TEST(PrepareRecord, ResetsTheResultsOfTheRecordBefore) {
     s.finalGroupCode = {'B', '0', '1', '0', 'A', 'Z'};
     s.codeIds.fill(5);
 
-    std::string line = dated().text();
+    std::string line = datedRecord().text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(s.mdcIndex, 0);
     EXPECT_EQ(s.adrgIndex, 0);
@@ -129,8 +129,8 @@ TEST(PrepareRecord, UpperCasesTheLineAndFindsLowerCaseCodes) {
     const int16_t proc = b.procedure("5-01A");
     LoadedRelease release{b};
 
-    std::string line = dated().diagnoses({"g40.0"}).procedures({"5-01a"}).text() + "tail, é\r\n";
-    const std::string expected = dated().diagnoses({"G40.0"}).procedures({"5-01A"}).text() + "TAIL, é\r\n";
+    std::string line = datedRecord().diagnoses({"g40.0"}).procedures({"5-01a"}).text() + "tail, é\r\n";
+    const std::string expected = datedRecord().diagnoses({"G40.0"}).procedures({"5-01A"}).text() + "TAIL, é\r\n";
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(release.state.codeIds[1], g40);
     EXPECT_EQ(release.state.codeIds[11], proc);
@@ -147,7 +147,7 @@ TEST(PrepareRecord, LooksUpDiagnosesAndProceduresInTheirOwnIndex) {
 
     // The same text is a diagnosis in slot 10 and a procedure in slot 11;
     // birth weight digits right after slot 46 are never a code.
-    std::string line = dated().slot(10, "A10").slot(11, "A10").slot(46, "9-99").slot(3, "Z99").text();
+    std::string line = datedRecord().slot(10, "A10").slot(11, "A10").slot(46, "9-99").slot(3, "Z99").text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     const auto& ids = release.state.codeIds;
     EXPECT_EQ(ids[10], dx);
@@ -163,7 +163,7 @@ TEST(PrepareRecord, KeepsTheFirstOfRepeatedDiagnosesOnly) {
     const int16_t p = b.procedure("5-01");
     LoadedRelease release{b};
 
-    std::string line = dated().diagnoses({"A10", "B20", "A10", "", "B20", "Z99", "A10", "B20", "Z99", "A10"})
+    std::string line = datedRecord().diagnoses({"A10", "B20", "A10", "", "B20", "Z99", "A10", "B20", "Z99", "A10"})
                            .procedures({"5-01", "5-01"})
                            .text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
@@ -173,7 +173,7 @@ TEST(PrepareRecord, KeepsTheFirstOfRepeatedDiagnosesOnly) {
     EXPECT_EQ(release.state.codeIds[12], p);
 
     // A repeat of a later diagnosis, with the first slot unknown.
-    line = dated().diagnoses({"Z99", "B20", "A10", "B20"}).text();
+    line = datedRecord().diagnoses({"Z99", "B20", "A10", "B20"}).text();
     release.prepare(line);
     const std::vector<int16_t> again(release.state.codeIds.begin() + 1, release.state.codeIds.begin() + 5);
     EXPECT_EQ(again, (std::vector<int16_t>{0, bb, a, 0}));
@@ -219,7 +219,7 @@ TEST(PrepareRecord, ExchangesPrincipalWithItsDatedPartner) {
         {"principal blank", {"", "G01"}, "20120315", "", "G01"},
     };
     for (const auto& c : cases) {
-        std::string line = dated(c.date).diagnoses(c.diagnoses).text();
+        std::string line = datedRecord(c.date).diagnoses(c.diagnoses).text();
         const std::string before = line.substr(33, 12);
         ASSERT_EQ(release.prepare(line), kPrepareOk) << c.name;
         EXPECT_EQ(release.state.codeIds[1], id.at(c.slot1)) << c.name;
