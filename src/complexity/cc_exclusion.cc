@@ -5,28 +5,61 @@
 namespace drg {
 
 void selectExclusionTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
-    state.activeExclusionTable = &tables.exclusionTables[exclusionTableVersion(effectiveDate)];
+    const int version = exclusionTableVersion(effectiveDate);
+    state.activeExclusionTable = &tables.exclusionTables[version];
+    const SharedExclusionLists* shared = state.lookups ? &state.lookups->exclusionLists[version] : nullptr;
+    state.activeExclusionLists = shared && shared->usable ? shared : nullptr;
 }
 
-bool inExclusionList(const CcExclusionTable& t, int16_t x, int16_t d) {
-    if (d < 0 || d >= t.exclusionDiagnosisCount) return false;
-    const int32_t b = t.exclusionBegin[d];
-    const int32_t e = t.exclusionEnd[d];
-    if (b >= e) return false;
-    if (x < t.exclusionList[b] || x > t.exclusionList[e - 1]) return false;
-    for (int32_t i = b; i < e; ++i)
-        if (t.exclusionList[i] == x) return true;
+namespace {
+
+// An empty list holds nothing; a candidate outside the first and last
+// entries is taken as absent (the lists ascend); otherwise each is compared.
+bool listHolds(const int16_t* list, int32_t begin, int32_t end, int16_t x) {
+    if (begin >= end) return false;
+    if (x < list[begin] || x > list[end - 1]) return false;
+    for (int32_t i = begin; i < end; ++i)
+        if (list[i] == x) return true;
     return false;
 }
 
-void prefetchExclusionBounds(const CcExclusionTable& t, int16_t d) {
+bool excludes(const ClaimState& state, int16_t x, int16_t d) {
+    if (state.activeExclusionLists) return inSharedExclusionList(*state.activeExclusionLists, x, d);
+    return inExclusionList(*state.activeExclusionTable, x, d);
+}
+
+}  // namespace
+
+bool inExclusionList(const CcExclusionTable& t, int16_t x, int16_t d) {
+    if (d < 0 || d >= t.exclusionDiagnosisCount) return false;
+    return listHolds(t.exclusionList.data(), t.exclusionBegin[d], t.exclusionEnd[d], x);
+}
+
+bool inSharedExclusionList(const SharedExclusionLists& lists, int16_t x, int16_t d) {
+    if (d < 0 || static_cast<size_t>(d) >= lists.byDiagnosis.size()) return false;
+    const CodeEntryRange range = lists.byDiagnosis[static_cast<size_t>(d)];
+    return listHolds(lists.entries.data(), range.begin, range.end, x);
+}
+
+void prefetchExclusionBounds(const ClaimState& state, int16_t d) {
+    const CcExclusionTable& t = *state.activeExclusionTable;
     if (d < 0 || d >= t.exclusionDiagnosisCount) return;
+    if (state.activeExclusionLists) {
+        __builtin_prefetch(state.activeExclusionLists->byDiagnosis.data() + d);
+        return;
+    }
     __builtin_prefetch(t.exclusionBegin.data() + d);
     __builtin_prefetch(t.exclusionEnd.data() + d);
 }
 
-void prefetchExclusionList(const CcExclusionTable& t, int16_t d) {
+void prefetchExclusionList(const ClaimState& state, int16_t d) {
+    const CcExclusionTable& t = *state.activeExclusionTable;
     if (d < 0 || d >= t.exclusionDiagnosisCount) return;
+    if (const SharedExclusionLists* shared = state.activeExclusionLists) {
+        const int32_t b = shared->byDiagnosis[static_cast<size_t>(d)].begin;
+        if (static_cast<size_t>(b) < shared->entries.size()) __builtin_prefetch(shared->entries.data() + b);
+        return;
+    }
     const int32_t b = t.exclusionBegin[static_cast<size_t>(d)];
     if (b >= 0 && static_cast<size_t>(b) < t.exclusionList.size()) __builtin_prefetch(t.exclusionList.data() + b);
 }
@@ -55,20 +88,18 @@ void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
 }
 
 void applyPrincipalExclusion(ClaimState& state) {
-    const CcExclusionTable& t = *state.activeExclusionTable;
     for (int s = 2; s <= kDiagnosisSlots; ++s)
-        if (state.cclBySlot[s] != 0 && inExclusionList(t, state.codeIds[1], state.codeIds[s])) {
+        if (state.cclBySlot[s] != 0 && excludes(state, state.codeIds[1], state.codeIds[s])) {
             if (state.observer) state.observer->levelCleared(s, state.cclBySlot[s], LevelRule::PrincipalExclusion, 1);
             state.cclBySlot[s] = 0;
         }
 }
 
 void applyHighestLevelExclusion(ClaimState& state, int16_t m) {
-    const CcExclusionTable& t = *state.activeExclusionTable;
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.cclBySlot[s] != m) continue;
         for (int u = 2; u <= kDiagnosisSlots; ++u)
-            if (u != s && state.cclBySlot[u] != 0 && inExclusionList(t, state.codeIds[s], state.codeIds[u])) {
+            if (u != s && state.cclBySlot[u] != 0 && excludes(state, state.codeIds[s], state.codeIds[u])) {
                 if (state.observer)
                     state.observer->levelCleared(u, state.cclBySlot[u], LevelRule::HighestLevelExclusion, s);
                 state.cclBySlot[u] = 0;

@@ -15,11 +15,13 @@ void selectExclusionTable(ClaimState& state, const TableSet& tables, const char*
 
 // Whether candidateId stands in the ascending exclusion list of diagnosisId.
 bool inExclusionList(const CcExclusionTable& table, int16_t candidateId, int16_t diagnosisId);
+// The same answer from the lists held once each.
+bool inSharedExclusionList(const SharedExclusionLists& lists, int16_t candidateId, int16_t diagnosisId);
 
-// Start fetching the list bounds of a diagnosis, and (once they have
-// arrived) the start of its list, ahead of inExclusionList.
-void prefetchExclusionBounds(const CcExclusionTable& table, int16_t diagnosisId);
-void prefetchExclusionList(const CcExclusionTable& table, int16_t diagnosisId);
+// Start fetching the list bounds of a diagnosis in the active version, and
+// (once they have arrived) the start of its list, ahead of the list test.
+void prefetchExclusionBounds(const ClaimState& state, int16_t diagnosisId);
+void prefetchExclusionList(const ClaimState& state, int16_t diagnosisId);
 
 // A secondary diagnosis whose own dated entries raise 373 (odd sex digit) or
 // 388 (even sex digit), conditions that only slot 1 may raise, loses its level.

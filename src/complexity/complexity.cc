@@ -56,13 +56,13 @@ void prefetchLevelRangesAndExclusionBounds(const ClaimState& state) {
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.codeIds[s] == 0) continue;
         prefetchLevelRange(state, state.codeIds[s]);
-        prefetchExclusionBounds(*state.activeExclusionTable, state.codeIds[s]);
+        prefetchExclusionBounds(state, state.codeIds[s]);
     }
 }
 
 void prefetchExclusionLists(const ClaimState& state) {
     for (int s = 2; s <= kDiagnosisSlots; ++s)
-        if (state.cclBySlot[s] != 0) prefetchExclusionList(*state.activeExclusionTable, state.codeIds[s]);
+        if (state.cclBySlot[s] != 0) prefetchExclusionList(state, state.codeIds[s]);
 }
 
 }  // namespace

@@ -90,6 +90,7 @@ struct ClaimState {
     const ComplicationLevelTable* activeLevelTable = nullptr;
     int activeLevelVersion = -1;  // 0..2 once chosen
     const CcExclusionTable* activeExclusionTable = nullptr;
+    const SharedExclusionLists* activeExclusionLists = nullptr;  // its shared lists, when usable
 
     // Whether "Tcond.idx" marks exactly the built-in derived conditions as
     // derived; it does not depend on the record, so it is decided once.

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 namespace drg {
@@ -323,7 +325,94 @@ std::vector<uint8_t> findSexSpecificDiagnoses(const TableSet& tables) {
     return specific;
 }
 
+// A hash of the bytes of a run of items, eight at a time.
+uint64_t runHash(const void* items, size_t bytes) {
+    const auto* p = static_cast<const unsigned char*>(items);
+    uint64_t hash = bytes;
+    size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        hash = (hash ^ word) * 0x9e3779b97f4a7c15ull;
+        hash ^= hash >> 29;
+    }
+    for (; i < bytes; ++i) hash = (hash ^ p[i]) * 0x9e3779b97f4a7c15ull;
+    return hash ^ (hash >> 32);
+}
+
+// Points `ranges` (into `items`) into `held` instead, where each distinct run
+// of items is appended once; an empty range becomes {0, 0}. False, with
+// nothing changed, when a range lies outside `items`. Items compare by their
+// bytes, so T must have no padding.
+template <class T>
+bool holdRunsOnce(const std::vector<T>& items, std::vector<CodeEntryRange>& ranges, std::vector<T>& held) {
+    static_assert(std::has_unique_object_representations_v<T>);
+    for (const CodeEntryRange r : ranges)
+        if (r.begin < r.end && (r.begin < 0 || static_cast<size_t>(r.end) > items.size())) return false;
+    // Open addressing by content hash: each place holds 1 + the first index
+    // of `ranges` whose run is held, or 0 when free.
+    std::vector<uint32_t> places(std::bit_ceil(2 * ranges.size() + 2), 0);
+    const size_t mask = places.size() - 1;
+    for (size_t n = 0; n < ranges.size(); ++n) {
+        const CodeEntryRange r = ranges[n];
+        if (r.begin >= r.end) {
+            ranges[n] = {0, 0};
+            continue;
+        }
+        const T* run = items.data() + r.begin;
+        const size_t bytes = static_cast<size_t>(r.end - r.begin) * sizeof(T);
+        size_t i = runHash(run, bytes) & mask;
+        for (; places[i] != 0; i = (i + 1) & mask) {
+            const CodeEntryRange other = ranges[places[i] - 1];
+            if (static_cast<size_t>(other.end - other.begin) * sizeof(T) == bytes &&
+                std::memcmp(run, held.data() + other.begin, bytes) == 0)
+                break;
+        }
+        if (places[i] != 0) {
+            ranges[n] = ranges[places[i] - 1];
+            continue;
+        }
+        places[i] = static_cast<uint32_t>(n + 1);
+        ranges[n] = {static_cast<int32_t>(held.size()), static_cast<int32_t>(held.size() + (r.end - r.begin))};
+        held.insert(held.end(), run, run + (r.end - r.begin));
+    }
+    return true;
+}
+
 }  // namespace
+
+namespace {
+
+// Many codes carry the same entries (procedures above all), so each
+// distinct run is held once and the runs that records read stay close.
+// When a range lies outside the entries, they are kept as the table has them.
+void shareCodeEntries(TableLookups& lookups, std::vector<PackedCodeEntry> entries,
+                      std::vector<CodeEntryRange> diagnosisRanges, std::vector<CodeEntryRange> procedureRanges) {
+    std::vector<PackedCodeEntry> held;
+    std::vector<CodeEntryRange> diagnoses = diagnosisRanges, procedures = procedureRanges;
+    if (holdRunsOnce(entries, diagnoses, held) && holdRunsOnce(entries, procedures, held)) {
+        lookups.codeEntries = std::move(held);
+        lookups.diagnosisEntryRanges = std::move(diagnoses);
+        lookups.procedureEntryRanges = std::move(procedures);
+        return;
+    }
+    lookups.codeEntries = std::move(entries);
+    lookups.diagnosisEntryRanges = std::move(diagnosisRanges);
+    lookups.procedureEntryRanges = std::move(procedureRanges);
+}
+
+}  // namespace
+
+SharedExclusionLists shareExclusionLists(const CcExclusionTable& t) {
+    SharedExclusionLists shared;
+    const size_t count = static_cast<size_t>(std::max(t.exclusionDiagnosisCount, 0));
+    if (t.exclusionBegin.size() < count || t.exclusionEnd.size() < count) return shared;
+    shared.byDiagnosis = pairEntryRanges(t.exclusionBegin, t.exclusionEnd);
+    shared.byDiagnosis.resize(count);
+    shared.usable = holdRunsOnce(t.exclusionList, shared.byDiagnosis, shared.entries);
+    if (!shared.usable) return SharedExclusionLists{};
+    return shared;
+}
 
 TableLookups buildTableLookups(const TableSet& tables) {
     TableLookups lookups;
@@ -332,10 +421,9 @@ TableLookups buildTableLookups(const TableSet& tables) {
         lookups.decisionRowGuards[v] = buildRowGuards(tables.decisionTables[v], weight);
     lookups.refinedCodeIndex = buildRefinedCodes(tables.refinedCodes);
     lookups.refinements = packRefinements(tables, lookups.refinedCodeIndex);
-    lookups.codeEntries = packCodeEntries(tables);
     const CodeConditionTable& code = tables.codeConditions;
-    lookups.diagnosisEntryRanges = pairEntryRanges(code.diagnosisEntryBegin, code.diagnosisEntryEnd);
-    lookups.procedureEntryRanges = pairEntryRanges(code.procedureEntryBegin, code.procedureEntryEnd);
+    shareCodeEntries(lookups, packCodeEntries(tables), pairEntryRanges(code.diagnosisEntryBegin, code.diagnosisEntryEnd),
+                     pairEntryRanges(code.procedureEntryBegin, code.procedureEntryEnd));
     lookups.diagnosisCodes = buildCodeHash(tables.diagnosisIndex.code, tables.diagnosisIndex.id,
                                            tables.diagnosisIndex.count, kDiagnosisCodeWidth,
                                            lookups.diagnosisEntryRanges);
@@ -344,6 +432,8 @@ TableLookups buildTableLookups(const TableSet& tables) {
                                            lookups.procedureEntryRanges);
     lookups.sexSpecificDiagnosis = findSexSpecificDiagnoses(tables);
     for (int v = 0; v < kLevelVersions; ++v) lookups.levelRows[v] = packLevelRows(tables.levelTables[v]);
+    for (int v = 0; v < kExclusionVersions; ++v)
+        lookups.exclusionLists[v] = shareExclusionLists(tables.exclusionTables[v]);
     return lookups;
 }
 

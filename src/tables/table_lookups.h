@@ -144,19 +144,33 @@ struct CodeHashIndex {
     std::vector<Place> places;
 };
 
+// One version of "Tccedit".."Tccedit2" with each distinct list held once.
+// A release gives many diagnoses the same list (one per exclusion class), so
+// the lists that records read are few and close together. Usable only when
+// the table's every diagnosis has a range within its list.
+struct SharedExclusionLists {
+    bool usable = false;
+    std::vector<CodeEntryRange> byDiagnosis;  // into `entries`; an empty range for no list
+    std::vector<int16_t> entries;
+};
+
 struct TableLookups {
     CodeHashIndex diagnosisCodes;
     CodeHashIndex procedureCodes;
     std::array<RowGuardIndex, kDecisionVersions> decisionRowGuards;
     RefinedCodeIndex refinedCodeIndex;
     RefinementIndex refinements;
-    // "Tcode" entries in their order, packed (same numbering as the table).
+    // "Tcode" entries packed, each code's run of entries held once however
+    // many codes carry the same run; the runs of a code's entries keep their
+    // order, so the table's entry number of the i-th entry of a code's range
+    // is that code's table begin plus i.
     std::vector<PackedCodeEntry> codeEntries;
-    // Per diagnosis and per procedure id, its begin and end in "Tcode" side
-    // by side: one read where the table keeps two arrays.
+    // Per diagnosis and per procedure id, its begin and end in `codeEntries`
+    // side by side: one read where the table keeps two arrays.
     std::vector<CodeEntryRange> diagnosisEntryRanges;
     std::vector<CodeEntryRange> procedureEntryRanges;
     std::array<LevelRowIndex, kLevelVersions> levelRows;
+    std::array<SharedExclusionLists, kExclusionVersions> exclusionLists;
     // Per diagnosis id: whether any of its entries raises a condition that
     // only fits one sex (373 or 388, from slot 1 only).
     std::vector<uint8_t> sexSpecificDiagnosis;
@@ -168,6 +182,8 @@ inline constexpr int kFemaleOnlyCondition = 373;  // cancelled for an odd (male)
 inline constexpr int kMaleOnlyCondition = 388;    // cancelled for an even (female) sex digit
 
 TableLookups buildTableLookups(const TableSet& tables);
+
+SharedExclusionLists shareExclusionLists(const CcExclusionTable& table);
 
 // A text of up to 8 bytes as a number that orders and compares like the
 // bounded C string comparison over `width` bytes: bytes after the first NUL

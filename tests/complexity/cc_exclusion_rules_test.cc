@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "complexity/cc_exclusion.h"
+#include "tables/table_lookups.h"
 
 namespace drg {
 namespace {
@@ -45,6 +47,39 @@ TEST(ExclusionList, RangeTestThenLinearScan) {
     for (const auto& c : cases)
         EXPECT_EQ(inExclusionList(t, c.candidate, c.diagnosis), c.member)
             << c.candidate << " in list of " << c.diagnosis;
+}
+
+// The lists held once each answer as the table does, for every candidate and
+// diagnosis id in and around range: lists shared by several diagnoses, empty
+// lists, lists out of order, id 0 in a list.
+TEST(SharedExclusionLists, AnswerLikeTheTableAndHoldEachListOnce) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::vector<int16_t>> pool(1 + rng() % 4);
+        for (auto& list : pool) {
+            for (auto n = rng() % 5; n > 0; --n) list.push_back(static_cast<int16_t>(rng() % kDiagnosisIds));
+            if (rng() % 3) std::sort(list.begin(), list.end());
+        }
+        std::map<int, std::vector<int16_t>> lists;
+        for (int d = 0; d < kDiagnosisIds; ++d)
+            if (rng() % 4) lists[d] = pool[rng() % pool.size()];
+        const CcExclusionTable t = exclusionTable(lists);
+        const SharedExclusionLists shared = shareExclusionLists(t);
+        ASSERT_TRUE(shared.usable);
+        size_t pooled = 0;
+        for (const auto& list : pool) pooled += list.size();
+        EXPECT_LE(shared.entries.size(), pooled) << "round " << round;
+        for (int16_t d = -2; d < kDiagnosisIds + 2; ++d)
+            for (int16_t x = -2; x < kDiagnosisIds + 2; ++x)
+                ASSERT_EQ(inSharedExclusionList(shared, x, d), inExclusionList(t, x, d))
+                    << "round " << round << ": " << x << " in list of " << d;
+    }
+}
+
+TEST(SharedExclusionLists, NotUsableWhenARangeLeavesTheList) {
+    CcExclusionTable t = exclusionTable({{3, {5, 9}}});
+    t.exclusionEnd[3] = static_cast<int32_t>(t.exclusionList.size()) + 1;
+    EXPECT_FALSE(shareExclusionLists(t).usable);
 }
 
 // Secondary diagnoses in slots 2..10 with their levels; slot 1 the principal.

@@ -63,11 +63,21 @@ TableBuilder randomRelease(std::mt19937& rng) {
         }
     };
     const int conditions[] = {100, 200, 300, 357, 373, 388, 743, 745, 850};
+    // Some codes have no entries; some carry the same entries as the code
+    // before them, which the release holds once.
+    std::vector<std::pair<int, Dated>> entries;
+    auto nextEntries = [&] {
+        if (rng() % 3 != 0) {
+            entries.clear();
+            for (unsigned n = rng() % 4; n > 0; --n) entries.push_back({conditions[rng() % std::size(conditions)], dated()});
+        }
+        return entries;
+    };
     for (const auto& code : kDiagnoses)
-        for (unsigned n = rng() % 4; n > 0; --n)  // some codes have no entries
-            b.diagnosisCondition(code, conditions[rng() % std::size(conditions)], dated());
+        for (const auto& [c, when] : nextEntries()) b.diagnosisCondition(code, c, when);
+    entries.clear();
     for (const auto& code : kProcedures)
-        for (unsigned n = rng() % 4; n > 0; --n) b.procedureCondition(code, conditions[rng() % std::size(conditions)], dated());
+        for (const auto& [c, when] : nextEntries()) b.procedureCondition(code, c, when);
     b.diagnosis("Q99");  // listed, raising nothing
     return b;
 }
@@ -83,10 +93,32 @@ std::string randomRecord(std::mt19937& rng) {
     return r.text();
 }
 
+// Each entry an observer hears of, checked against the table: it must be
+// an entry of the slot's code, for the condition raised.
+struct EntryCheck : GroupingObserver {
+    const TableSet* tables = nullptr;
+    const ClaimState* state = nullptr;
+    int heard = 0;
+    void codeConditionRaised(int slot, int32_t entry, int condition) override {
+        const CodeConditionTable& code = tables->codeConditions;
+        const int16_t id = state->codeIds[slot];
+        const bool diagnosis = slot <= kDiagnosisSlots;
+        EXPECT_GE(entry, diagnosis ? code.diagnosisEntryBegin[id] : code.procedureEntryBegin[id]);
+        EXPECT_LT(entry, diagnosis ? code.diagnosisEntryEnd[id] : code.procedureEntryEnd[id]);
+        EXPECT_EQ(code.entryCondition[static_cast<size_t>(entry)], condition);
+        ++heard;
+    }
+};
+
 TEST(CodeConditionAids, RaiseWhatThePlainScanRaises) {
     std::mt19937 rng(41);
+    int heard = 0;
     for (int round = 0; round < 40; ++round) {
         LoadedRelease release{randomRelease(rng)};
+        EntryCheck check;
+        check.tables = &release.tables;
+        check.state = &release.state;
+        release.state.observer = &check;
         for (int record = 0; record < 50; ++record) {
             std::string line = randomRecord(rng);
             ASSERT_EQ(release.prepare(line), kPrepareOk);
@@ -126,7 +158,9 @@ TEST(CodeConditionAids, RaiseWhatThePlainScanRaises) {
                 ASSERT_EQ(cleared.cclBySlot[slot], expectCleared ? 0 : 2) << "slot " << slot;
             }
         }
+        heard += check.heard;
     }
+    EXPECT_GT(heard, 0);
 }
 
 TEST(CodeConditionAids, VersionsChosenByNumberAsByText) {
