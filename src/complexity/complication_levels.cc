@@ -1,5 +1,7 @@
 #include "complexity/complication_levels.h"
 
+#include <algorithm>
+
 #include "tables/table_versions.h"
 
 namespace drg {
@@ -17,7 +19,7 @@ const LevelRowIndex* packedLevelRows(const ClaimState& state) {
     if (!state.lookups || state.activeLevelVersion < 0) return nullptr;
     const ComplicationLevelTable& t = *state.activeLevelTable;
     const LevelRowIndex* packed = &state.lookups->levelRows[static_cast<size_t>(state.activeLevelVersion)];
-    if (packed->byDiagnosis.size() != t.cclRowBegin.size() || packed->rows.size() != t.cclProfile.size())
+    if (!packed->usable || packed->listOfDiagnosis.size() < static_cast<size_t>(std::max<int>(t.cclDiagnosisCount, 0)))
         return nullptr;
     return packed;
 }
@@ -27,7 +29,7 @@ const LevelRowIndex* packedLevelRows(const ClaimState& state) {
 void prefetchLevelRange(const ClaimState& state, int16_t d) {
     const LevelRowIndex* packed = packedLevelRows(state);
     if (packed && d >= 0 && d < state.activeLevelTable->cclDiagnosisCount)
-        __builtin_prefetch(packed->byDiagnosis.data() + d);
+        __builtin_prefetch(packed->listOfDiagnosis.data() + d);
 }
 
 int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
@@ -41,16 +43,18 @@ int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
         return static_cast<int16_t>(static_cast<signed char>(t.cclMatrix[cell]) - '0');
     };
     if (const LevelRowIndex* packed = packedLevelRows(state)) {
-        const LevelRowIndex::Range range = packed->byDiagnosis[static_cast<size_t>(d)];
+        const LevelRowIndex::Range range = packed->lists[packed->listOfDiagnosis[static_cast<size_t>(d)]];
         if (range.begin >= range.end) return 0;
+        // The table's number of the list's i-th row.
+        const auto tableRow = [&](int i) { return t.cclRowBegin[static_cast<size_t>(d)] + i; };
         if (range.firstValidFrom <= date && date <= range.firstValidTo) {
-            if (row) *row = range.begin;
+            if (row) *row = tableRow(0);
             return levelOfProfile(range.firstProfile);
         }
         for (int r = range.begin + 1; r < range.end; ++r) {
             const LevelRowIndex::Row& entry = packed->rows[static_cast<size_t>(r)];
             if (entry.validFrom > date || date > entry.validTo) continue;
-            if (row) *row = r;
+            if (row) *row = tableRow(r - range.begin);
             return levelOfProfile(entry.profile);
         }
         return 0;

@@ -254,21 +254,6 @@ std::vector<CodeEntryRange> pairEntryRanges(const std::vector<int32_t>& begin, c
     return ranges;
 }
 
-LevelRowIndex packLevelRows(const ComplicationLevelTable& t) {
-    LevelRowIndex index;
-    index.rows.resize(std::min({t.cclValidFrom.size(), t.cclValidTo.size(), t.cclProfile.size()}));
-    for (size_t r = 0; r < index.rows.size(); ++r) index.rows[r] = {t.cclValidFrom[r], t.cclValidTo[r], t.cclProfile[r]};
-    index.byDiagnosis.resize(std::min(t.cclRowBegin.size(), t.cclRowEnd.size()));
-    for (size_t d = 0; d < index.byDiagnosis.size(); ++d) {
-        const int16_t begin = t.cclRowBegin[d];
-        // A first row beyond the rows (only where no code reaches) never fits.
-        LevelRowIndex::Row first{std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 0};
-        if (begin >= 0 && static_cast<size_t>(begin) < index.rows.size()) first = index.rows[static_cast<size_t>(begin)];
-        index.byDiagnosis[d] = {first.validFrom, first.validTo, begin, t.cclRowEnd[d], first.profile};
-    }
-    return index;
-}
-
 uint16_t refinedEntry(const TableSet& tables, const RefinedCodeIndex& index, uint32_t adrg, char suffix) {
     const int entry = findRefinedCode(index, refinedCodeKey(tables, adrg, suffix));
     return entry > 0 ? static_cast<uint16_t>(entry) : 0;
@@ -399,6 +384,43 @@ void shareCodeEntries(TableLookups& lookups, std::vector<PackedCodeEntry> entrie
     lookups.codeEntries = std::move(entries);
     lookups.diagnosisEntryRanges = std::move(diagnosisRanges);
     lookups.procedureEntryRanges = std::move(procedureRanges);
+}
+
+}  // namespace
+
+namespace {
+
+LevelRowIndex packLevelRows(const ComplicationLevelTable& t) {
+    std::vector<LevelRowIndex::Row> rows(std::min({t.cclValidFrom.size(), t.cclValidTo.size(), t.cclProfile.size()}));
+    for (size_t r = 0; r < rows.size(); ++r) rows[r] = {t.cclValidFrom[r], t.cclValidTo[r], t.cclProfile[r]};
+    const size_t diagnoses = std::min(t.cclRowBegin.size(), t.cclRowEnd.size());
+    std::vector<CodeEntryRange> ranges(diagnoses);
+    for (size_t d = 0; d < diagnoses; ++d) ranges[d] = {t.cclRowBegin[d], t.cclRowEnd[d]};
+    LevelRowIndex index;
+    // Ranges beyond the rows are only where no code reaches; such a table
+    // is read as it stands.
+    if (!holdRunsOnce(rows, ranges, index.rows) || index.rows.size() > static_cast<size_t>(INT16_MAX))
+        return LevelRowIndex{};
+    // Alike rows now have equal ranges: one list per distinct range.
+    // Distinct runs begin at distinct rows, so a list is known by its begin.
+    std::vector<int32_t> listAt(index.rows.size(), -1);
+    int32_t emptyList = -1;
+    index.listOfDiagnosis.resize(diagnoses);
+    for (size_t d = 0; d < diagnoses; ++d) {
+        const CodeEntryRange r = ranges[d];
+        int32_t& list = r.begin < r.end ? listAt[static_cast<size_t>(r.begin)] : emptyList;
+        if (list < 0) {
+            if (index.lists.size() > UINT16_MAX) return LevelRowIndex{};
+            list = static_cast<int32_t>(index.lists.size());
+            LevelRowIndex::Row first{std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 0};
+            if (r.begin < r.end) first = index.rows[static_cast<size_t>(r.begin)];
+            index.lists.push_back({first.validFrom, first.validTo, static_cast<int16_t>(r.begin),
+                                   static_cast<int16_t>(r.end), first.profile});
+        }
+        index.listOfDiagnosis[d] = static_cast<uint16_t>(list);
+    }
+    index.usable = true;
+    return index;
 }
 
 }  // namespace

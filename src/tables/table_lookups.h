@@ -75,9 +75,13 @@ struct CodeEntryRange {
 };
 
 // One version of "Tccl" with what a level lookup reads kept together: per
-// diagnosis its row range, per row its dates and profile.
+// diagnosis the list of its rows, per list its row range, per row its dates
+// and profile. Diagnoses whose rows are alike (same dates and profiles)
+// share one list, and each distinct run of rows is held once, so what the
+// lookups read stays small. Row numbers here are not the table's: a
+// diagnosis's i-th row is the table's row begin + i.
 struct LevelRowIndex {
-    // A diagnosis's rows, with its first row (when it has one) held here too:
+    // A list's rows, with its first row (when it has one) held here too:
     // when that row fits the record's date, the lookup reads no row.
     struct Range {
         int32_t firstValidFrom;
@@ -90,8 +94,11 @@ struct LevelRowIndex {
         int32_t validFrom;
         int32_t validTo;
         int16_t profile;
+        int16_t unused = 0;  // no padding: rows are compared by their bytes
     };
-    std::vector<Range> byDiagnosis;
+    bool usable = false;
+    std::vector<uint16_t> listOfDiagnosis;
+    std::vector<Range> lists;
     std::vector<Row> rows;
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "complexity/complication_levels.h"
+#include "engine/release.h"
 #include "support/grouping_fixture.h"
 #include "support/loaded_release.h"
 #include "support/record_builder.h"
@@ -72,11 +73,24 @@ TEST(ComplicationLevels, FirstValidRowAndTheColumnOfTheRecordsAdrg) {
 }
 
 // The release's packed copy of the level rows answers as the rows of the
-// table do, row number included, for every diagnosis, column and date.
+// table do, row number included, for every diagnosis, column and date; once
+// as built, once with one profile for all so that diagnoses share rows (N1
+// to N8 then share theirs, ahead of K1's two rows).
 TEST(ComplicationLevels, PackedRowsAnswerAsTheTable) {
-    LoadedRelease release(levelRelease());
+    TableBuilder builder = levelRelease();
+    builder.levelRow("K1", {{"B010", '4'}}, '0', {20100301, 20100331});
+    builder.levelRow("K1", {{"B010", '2'}});
+    LoadedRelease release(builder);
     ClaimState packed = release.freshState();
-    for (int v = 0; v < kLevelVersions; ++v)
+    for (int alike : {0, 1})
+    for (int v = 0; v < kLevelVersions; ++v) {
+        if (alike) {
+            for (int16_t& profile : release.tables.levelTables[v].cclProfile) profile = 0;
+            prepareRelease(release.release);
+            const LevelRowIndex& index = release.release.lookups.levelRows[v];
+            ASSERT_TRUE(index.usable);
+            ASSERT_LT(index.rows.size(), release.tables.levelTables[v].cclProfile.size());
+        }
         for (int32_t date : {20100228, 20100301, 20100331, 20100401, 20120615}) {
             const ComplicationLevelTable& table = release.tables.levelTables[v];
             packed.activeLevelVersion = v;
@@ -92,6 +106,7 @@ TEST(ComplicationLevels, PackedRowsAnswerAsTheTable) {
                     ASSERT_EQ(packedRow, plainRow) << "diagnosis " << d << " date " << date;
                 }
         }
+    }
 }
 
 TEST(ComplicationLevels, MatrixBytesBelowZeroNeverGiveAPcclOutsideZeroToFour) {
