@@ -85,8 +85,9 @@ void computeComplexity(ClaimState& state, const TableSet& tables) {
     prefetchLevelRangesAndExclusionBounds(state);
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.codeIds[s] == 0) continue;
-        int row;
-        state.cclBySlot[s] = complicationLevel(state, state.codeIds[s], &row);
+        // The table's row number costs a read of its own: only for an observer.
+        int row = -1;
+        state.cclBySlot[s] = complicationLevel(state, state.codeIds[s], state.observer ? &row : nullptr);
         if (state.observer) state.observer->levelFound(s, state.cclBySlot[s], row);
     }
 
