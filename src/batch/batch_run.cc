@@ -1,6 +1,7 @@
 #include "batch/batch_run.h"
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -70,16 +71,22 @@ int runBatch(const std::string& directory, const BatchOptions& options) {
         std::fputs("file in open error\n", console);
         return kExitFailed;
     }
+    // The release loads while the output opens: truncating an output that
+    // the system is still writing to disk can take longer than loading, and
+    // loading only reads. Its result counts only once the output is open.
+    auto release = std::make_unique<Release>();
+    std::string problem;
+    std::future<int> loading =
+        std::async(std::launch::async, [&] { return loadRelease(*release, directory, &problem); });
     const int out = io.open(pathIn(directory, "valtic.out"), OpenMode::Write);
     if (out < 0) {
+        loading.wait();
         std::fputs("file out open error\n", console);
         io.close(in);
         return kExitFailed;
     }
 
-    auto release = std::make_unique<Release>();
-    std::string problem;
-    const int loaded = loadRelease(*release, directory, &problem);
+    const int loaded = loading.get();
     if (loaded != kLoadOk) {
         std::fputs(loadFailureLine(loaded), console);
         std::fflush(console);
