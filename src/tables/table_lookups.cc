@@ -364,10 +364,6 @@ bool holdRunsOnce(const std::vector<T>& items, std::vector<CodeEntryRange>& rang
     return true;
 }
 
-}  // namespace
-
-namespace {
-
 // Many codes carry the same entries (procedures above all), so each
 // distinct run is held once and the runs that records read stay close.
 // When a range lies outside the entries, they are kept as the table has them.
@@ -385,10 +381,6 @@ void shareCodeEntries(TableLookups& lookups, std::vector<PackedCodeEntry> entrie
     lookups.diagnosisEntryRanges = std::move(diagnosisRanges);
     lookups.procedureEntryRanges = std::move(procedureRanges);
 }
-
-}  // namespace
-
-namespace {
 
 LevelRowIndex packLevelRows(const ComplicationLevelTable& t) {
     std::vector<LevelRowIndex::Row> rows(std::min({t.cclValidFrom.size(), t.cclValidTo.size(), t.cclProfile.size()}));
