@@ -64,8 +64,10 @@ void prefetchExclusionList(const ClaimState& state, int16_t d) {
     if (b >= 0 && static_cast<size_t>(b) < t.exclusionList.size()) __builtin_prefetch(t.exclusionList.data() + b);
 }
 
+// Reads each code's packed entries where its lookup found them: raising the
+// code conditions has just read the same lines.
 void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
-    const CodeConditionTable& code = tables.codeConditions;
+    const PackedCodeEntry* entries = state.lookups->codeEntries.data();
     const ConditionTable& kinds = tables.conditions;
     const int32_t date = state.effectiveDateNumber;
     const bool odd = state.sexDigit % 2 != 0;
@@ -73,9 +75,11 @@ void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         const int16_t id = state.codeIds[s];
         if (id == 0 || !state.lookups->sexSpecificDiagnosis[static_cast<size_t>(id)]) continue;
-        for (int32_t k = code.diagnosisEntryBegin[id]; k < code.diagnosisEntryEnd[id]; ++k) {
-            if (code.entryValidFrom[k] > date || date > code.entryValidTo[k]) continue;
-            const int c = code.entryCondition[k];
+        const CodeEntryRange range = state.entryRanges[static_cast<size_t>(s)];
+        for (int32_t k = range.begin; k < range.end; ++k) {
+            const PackedCodeEntry& e = entries[k];
+            if (e.validFrom > date || date > e.validTo) continue;
+            const int c = e.condition;
             if (kinds.firstSlot[c] != 1 || kinds.lastSlot[c] != 1) continue;
             if (c == cancelling) {
                 if (state.observer && state.cclBySlot[s] != 0)
