@@ -15,10 +15,6 @@
 namespace drg::testing {
 namespace {
 
-RecordBuilder dated(const std::string& date = "20120615") {
-    return RecordBuilder().birthDate("500615").sex('2').date(date).stayDays("010").status("1");
-}
-
 int markedCells(const ConditionFlags& f) {
     return std::accumulate(f.slotConditions.begin(), f.slotConditions.end(), 0);
 }
@@ -34,7 +30,7 @@ TEST(CodeConditions, AppliesEntriesOnTheirValidDaysOnly) {
     LoadedRelease release{b};
     const ConditionFlags& f = release.state.conditions;
 
-    std::string line = dated().diagnoses({"A10"}).procedures({"5-01"}).text();
+    std::string line = datedRecord().diagnoses({"A10"}).procedures({"5-01"}).text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.flag[100], 0);
     EXPECT_EQ(f.flag[101], 1);
@@ -46,7 +42,7 @@ TEST(CodeConditions, AppliesEntriesOnTheirValidDaysOnly) {
     EXPECT_EQ(f.hitCount[101], 1);
 
     // A date that does not read as a number applies no entry at all.
-    line = dated("2012061x").diagnoses({"A10"}).procedures({"5-01"}).text();
+    line = datedRecord("2012061x").diagnoses({"A10"}).procedures({"5-01"}).text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     for (int c = 100; c <= 105; ++c) EXPECT_EQ(f.flag[c], 0) << c;
 }
@@ -75,7 +71,7 @@ TEST(CodeConditions, RaisesAConditionOnlyFromItsSlots) {
         {6, 46, {203}},      {10, 13, {}},
     };
     for (const auto& c : cases) {
-        std::string line = dated().slot(c.diagnosisSlot, "A10").slot(c.procedureSlot, "5-01").text();
+        std::string line = datedRecord().slot(c.diagnosisSlot, "A10").slot(c.procedureSlot, "5-01").text();
         ASSERT_EQ(release.prepare(line), kPrepareOk);
         for (int cond = 200; cond <= 204; ++cond) {
             const bool expected = std::find(c.raised.begin(), c.raised.end(), cond) != c.raised.end();
@@ -102,7 +98,7 @@ TEST(CodeConditions, TestsSlotsAfterTheDaggerAsteriskExchange) {
     const ConditionFlags& f = release.state.conditions;
 
     // Exchanged: G01 is the principal diagnosis, A17.0 the secondary one.
-    std::string line = dated("20120630").diagnoses({"A17.0", "G01"}).text();
+    std::string line = datedRecord("20120630").diagnoses({"A17.0", "G01"}).text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.flag[302], 1);
     EXPECT_EQ(f.flag[303], 1);
@@ -110,7 +106,7 @@ TEST(CodeConditions, TestsSlotsAfterTheDaggerAsteriskExchange) {
     EXPECT_EQ(f.hitCount[301], 1);
 
     // Not exchanged the day after: the record's own order counts.
-    line = dated("20120701").diagnoses({"A17.0", "G01"}).text();
+    line = datedRecord("20120701").diagnoses({"A17.0", "G01"}).text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.flag[302], 0);
     EXPECT_EQ(f.flag[303], 0);
@@ -134,7 +130,7 @@ TEST(CodeConditions, CountsOneHitPerMatchingEntryAndSlot) {
     // The repeated diagnosis is removed before counting; the repeated
     // procedure counts once per slot.
     std::string line =
-        dated().diagnoses({"A10", "B20", "A10"}).procedures({"5-01", "5-02", "5-01"}).slot(46, "5-01").text();
+        datedRecord().diagnoses({"A10", "B20", "A10"}).procedures({"5-01", "5-02", "5-01"}).slot(46, "5-01").text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.hitCount[400], 3);
     EXPECT_EQ(f.hitCount[401], 4);
@@ -156,7 +152,7 @@ TEST(CodeConditions, ProceduresFromSlot42OnRaiseFlagsButLeaveNoRow) {
     const ConditionFlags& f = release.state.conditions;
 
     // Diagnoses never mark a row; slots 42..46 neither.
-    std::string line = dated().diagnoses({"A10"}).slot(42, "5-01").slot(46, "5-02").text();
+    std::string line = datedRecord().diagnoses({"A10"}).slot(42, "5-01").slot(46, "5-02").text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.flag[500], 1);
     EXPECT_EQ(f.flag[501], 1);
@@ -164,7 +160,7 @@ TEST(CodeConditions, ProceduresFromSlot42OnRaiseFlagsButLeaveNoRow) {
     EXPECT_EQ(f.hitCount[501], 1);
     EXPECT_EQ(markedCells(f), 0);
 
-    line = dated().slot(41, "5-01").slot(11, "5-02").text();
+    line = datedRecord().slot(41, "5-01").slot(11, "5-02").text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(markedCells(f), 2);
     EXPECT_EQ(f.slotCondition(41, 501), 1);
@@ -178,7 +174,7 @@ TEST(CodeConditions, HitCountWrapsAndReadsSigned) {
     LoadedRelease release{b};
     const ConditionFlags& f = release.state.conditions;
 
-    std::string line = dated().diagnoses({"A10", "B20"}).text();
+    std::string line = datedRecord().diagnoses({"A10", "B20"}).text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.hitCount[600], 128);
     EXPECT_EQ(f.hits(600), -128);
@@ -196,7 +192,7 @@ TEST(CodeConditions, SentinelsHoldWhateverTheCodes) {
     LoadedRelease release{b};
     const ConditionFlags& f = release.state.conditions;
 
-    std::string line = dated().diagnoses({"A10"}).procedures({"5-01"}).text();
+    std::string line = datedRecord().diagnoses({"A10"}).procedures({"5-01"}).text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.flag[0], 1);
     EXPECT_EQ(f.flag[900], 0);

@@ -14,10 +14,6 @@
 namespace drg::testing {
 namespace {
 
-RecordBuilder datedRecord(const std::string& date = "20120615") {
-    return RecordBuilder().birthDate("500615").sex('2').date(date).stayDays("010").status("1");
-}
-
 // ---------------------------------------------------------------- numbers
 
 struct NumericCase {

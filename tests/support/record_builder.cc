@@ -23,4 +23,8 @@ std::string resultColumns(const std::string& line) {
     return line.substr(static_cast<size_t>(kMdcOut.offset), static_cast<size_t>(kRecordLength - kMdcOut.offset));
 }
 
+RecordBuilder datedRecord(const std::string& date) {
+    return RecordBuilder().birthDate("500615").sex('2').date(date).stayDays("010").status("1");
+}
+
 }  // namespace drg::testing

@@ -32,6 +32,10 @@ private:
     std::string line_;
 };
 
+// A record of a woman born 15 June 1950 with a stay of 10 days, status 1, on
+// `date`: the usual start of a record in the condition tests.
+RecordBuilder datedRecord(const std::string& date = "20120615");
+
 // The result columns 283..304 of an output line, or of a record.
 std::string resultColumns(const std::string& line);
 
