@@ -16,15 +16,6 @@ int boundedCompare(const char* a, const char* b, int n) {
 
 namespace {
 
-// The `Width` bytes at p as a big-endian number: comparing two such numbers
-// compares the texts byte by byte as unsigned characters.
-template <int Width>
-uint64_t bigEndianText(const char* p) {
-    uint64_t value = 0;
-    std::memcpy(&value, p, Width);
-    return __builtin_bswap64(value) >> (8 * (8 - Width));
-}
-
 // The search itself: step = (hi - lo) / 2 until it is 0, position 0 never compared.
 template <int Width, class Compare>
 int16_t searchIndex(const TextArray& codes, const std::vector<int16_t>& ids, uint32_t count, Compare&& compare) {

@@ -2,6 +2,8 @@
 // Code ids for the texts of a record's code slots, and group texts by index.
 
 #include <cstdint>
+#include <cstring>
+#include <type_traits>
 
 #include "record/record_layout.h"
 #include "tables/table_set.h"
@@ -16,5 +18,32 @@ int boundedCompare(const char* a, const char* b, int n);
 // number chooses: slots 1..10 search the diagnoses, 11..46 the procedures.
 // Position 0 is never compared; not found gives 0.
 int16_t lookupCode(const TableSet& tables, const char* slotText, int slot);
+
+// The `Width` bytes at p as a number, the first byte lowest. Read in pieces
+// of 4, 2 and 1 bytes joined in a register: copying an odd width into a
+// wider variable goes through memory, and the wide read of the narrow stores
+// waits until they have left the store queue.
+template <int Width>
+uint64_t littleEndianText(const char* p) {
+    static_assert(Width >= 1 && Width <= 8);
+    if constexpr (Width == 8 || Width == 4 || Width == 2 || Width == 1) {
+        using Word = std::conditional_t<Width == 8, uint64_t,
+                                        std::conditional_t<Width == 4, uint32_t,
+                                                           std::conditional_t<Width == 2, uint16_t, uint8_t>>>;
+        Word word;
+        std::memcpy(&word, p, Width);
+        return word;
+    } else {
+        constexpr int kHead = Width > 4 ? 4 : 2;
+        return littleEndianText<kHead>(p) | littleEndianText<Width - kHead>(p + kHead) << (8 * kHead);
+    }
+}
+
+// The `Width` bytes at p as a big-endian number: comparing two such numbers
+// compares the texts byte by byte as unsigned characters.
+template <int Width>
+uint64_t bigEndianText(const char* p) {
+    return __builtin_bswap64(littleEndianText<Width>(p)) >> (8 * (8 - Width));
+}
 
 }  // namespace drg

@@ -132,8 +132,7 @@ CodeHashIndex buildCodeHash(const TextArray& codes, const std::vector<int16_t>& 
 // a NUL, with the bytes after the NUL taken as NUL.
 template <int Width>
 uint64_t slotKey(const char* text) {
-    uint64_t value = 0;
-    std::memcpy(&value, text, Width);
+    const uint64_t value = littleEndianText<Width>(text);
     // Any NUL among the Width bytes? (The bytes above them are set so they never count.)
     const uint64_t lanes = value | (~uint64_t{0} << (8 * Width));
     if (((lanes - 0x0101010101010101ull) & ~lanes & 0x8080808080808080ull) != 0) return textKey(text, Width);

@@ -2,7 +2,9 @@
 // the index that the slot number chooses.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/table_builder.h"
@@ -191,6 +193,28 @@ TEST(BoundedCompare, ComparesUnsignedBytesUpToNOrANul) {
     EXPECT_EQ(boundedCompare(std::string("A\0X", 3).data(), std::string("A\0Y", 3).data(), 3), 0);
     EXPECT_LT(boundedCompare(std::string("A\0", 2).data(), "AB", 2), 0);
     EXPECT_EQ(boundedCompare("", "", 0), 0);
+}
+
+// Every width from 1 to 8 byte: the pieces land where one copy of the bytes
+// puts them, and only the width's own bytes are read into the number.
+template <int Width>
+void expectTextNumbers(const unsigned char (&bytes)[9]) {
+    const char* text = reinterpret_cast<const char*>(bytes);
+    uint64_t copied = 0;
+    std::memcpy(&copied, text, Width);
+    EXPECT_EQ(littleEndianText<Width>(text), copied) << Width;
+    uint64_t bigEndian = 0;
+    for (int i = 0; i < Width; ++i) bigEndian = bigEndian << 8 | bytes[i];
+    EXPECT_EQ(bigEndianText<Width>(text), bigEndian) << Width;
+}
+
+TEST(TextNumbers, ReadExactlyTheirWidthInEveryByteOrder) {
+    const unsigned char bytes[9] = {0x81, 0x02, 0xC3, 0x04, 0xF5, 0x06, 0x87, 0x08, 0xFF};
+    [&]<int... W>(std::integer_sequence<int, W...>) { (expectTextNumbers<W + 1>(bytes), ...); }
+    (std::make_integer_sequence<int, 8>{});
+    // The big-endian number orders texts as the bytes do, unsigned.
+    EXPECT_LT(bigEndianText<6>("A12345"), bigEndianText<6>("A12346"));
+    EXPECT_LT(bigEndianText<5>("Z9999"), bigEndianText<5>("\xC4" "AAAA"));
 }
 
 }  // namespace
