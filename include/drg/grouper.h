@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 
+#include "drg/export.h"
+
 namespace drg {
 
 struct Release;      // one opened release (opaque)
@@ -39,13 +41,13 @@ struct OpenedRelease {
 };
 
 // Loads the 22 table files from `directory`.
-OpenedRelease openRelease(const std::string& directory);
+DRG_API OpenedRelease openRelease(const std::string& directory);
 
 // Whether records can be grouped against the release: false when its
 // condition kinds disagree with the grouper's built-in derived conditions,
 // in which case every record is refused. `reason` receives the condition at
 // fault.
-bool releaseGroupsRecords(const Release& release, std::string* reason = nullptr);
+DRG_API bool releaseGroupsRecords(const Release& release, std::string* reason = nullptr);
 
 enum class GroupStatus {
     Ok = 0,
@@ -61,7 +63,7 @@ struct GroupResult {
     int pccl = 0;
 };
 
-class Worker {
+class DRG_API Worker {
 public:
     // A record is at least this many bytes; shorter lines are padded with blanks.
     static constexpr size_t kRecordLength = 305;

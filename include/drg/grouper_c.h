@@ -12,6 +12,8 @@
 
 #include <stddef.h>
 
+#include "drg/export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -36,29 +38,29 @@ typedef struct drg_result {
 #define DRG_OUT_OF_MEMORY (-6)
 
 /* Opens the release in `directory`; on success *release is set. */
-int drg_release_open(const char* directory, drg_release** release);
-void drg_release_close(drg_release* release);
+DRG_API int drg_release_open(const char* directory, drg_release** release);
+DRG_API void drg_release_close(drg_release* release);
 
-int drg_worker_new(const drg_release* release, drg_worker** worker);
-void drg_worker_free(drg_worker* worker);
+DRG_API int drg_worker_new(const drg_release* release, drg_worker** worker);
+DRG_API void drg_worker_free(drg_worker* worker);
 
 /* The bytes drg_group_line writes for an input line of `length` bytes. */
-size_t drg_grouped_length(const char* line, size_t length);
+DRG_API size_t drg_grouped_length(const char* line, size_t length);
 
 /* Groups one input line (any length, with or without its line end) into
  * `out` exactly as the batch program writes it; *written receives its length.
  * `result` may be null. */
-int drg_group_line(drg_worker* worker, const char* line, size_t length, char* out, size_t capacity,
-                   size_t* written, drg_result* result);
+DRG_API int drg_group_line(drg_worker* worker, const char* line, size_t length, char* out, size_t capacity,
+                           size_t* written, drg_result* result);
 
 /* Groups a record of at least 305 bytes (no line end) in place. */
-int drg_group_record(drg_worker* worker, char* record, size_t length, drg_result* result);
+DRG_API int drg_group_record(drg_worker* worker, char* record, size_t length, drg_result* result);
 
 /* The library version, "1.0". */
-const char* drg_library_version(void);
+DRG_API const char* drg_library_version(void);
 
 /* The text of the calling thread's last failure ("" when none). */
-const char* drg_last_error(void);
+DRG_API const char* drg_last_error(void);
 
 #ifdef __cplusplus
 }

@@ -10,10 +10,20 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test -f "$work/prefix/include/drg/grouper.h"
 test -f "$work/prefix/include/drg/grouper_c.h"
 test -f "$work/prefix/include/drg/explain.h"
+test -f "$work/prefix/include/drg/export.h"
 ls "$work"/prefix/lib*/libdrg.so >/dev/null
+# The shared library exports the public interface and nothing of the inside.
+exports=$(nm -DC --defined-only "$work"/prefix/lib*/libdrg.so)
+grep -q ' T drg_group_line$' <<<"$exports"
+grep -q ' T drg::Worker::groupRecord(' <<<"$exports"
+grep -q ' T drg::openRelease(' <<<"$exports"
+if grep 'drg::prepareRecord\|drg::loadRelease' <<<"$exports"; then
+  echo "libdrg.so exports the grouper's inside" >&2
+  exit 1
+fi
 ls "$work"/prefix/lib*/libdrg.a >/dev/null
 # Only the public headers are installed.
-test "$(find "$work/prefix/include" -type f | wc -l)" -eq 3
+test "$(find "$work/prefix/include" -type f | wc -l)" -eq 4
 cmake -S "$source/examples" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$tool" tables build "$source/data/sample-release" "$work/tables" >/dev/null
