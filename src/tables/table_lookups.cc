@@ -136,7 +136,7 @@ uint64_t slotKey(const char* text) {
     // Any NUL among the Width bytes? (The bytes above them are set so they never count.)
     const uint64_t lanes = value | (~uint64_t{0} << (8 * Width));
     if (((lanes - 0x0101010101010101ull) & ~lanes & 0x8080808080808080ull) != 0) return textKey(text, Width);
-    return __builtin_bswap64(value) >> (8 * (8 - Width));
+    return bigEndianOf<Width>(value);
 }
 
 // The place holding `key`, or the empty place that ends its probe (id 0,
