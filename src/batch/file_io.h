@@ -1,9 +1,10 @@
 #pragma once
-// The one seam through which the batch run touches files: open, read, write
-// and close. The run uses the operating system's calls; a test can put a
+// The one seam through which the batch run touches files: open, read, write,
+// write-behind and close. The run uses the operating system's calls; a test can put a
 // seam in between that makes any one of these operations fail.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 
@@ -22,6 +23,11 @@ public:
     virtual ssize_t write(int fd, const char* data, size_t size) = 0;
     // 0, or -1 when the file could not be closed (for output: not all data reached it).
     virtual int close(int fd) = 0;
+    // Asks the system to start writing bytes already written to the file
+    // out to its device, and returns without waiting. Nothing depends on it;
+    // it spreads over the run the writing out that closing a rewritten file
+    // would otherwise do all at once (tens of milliseconds per 100 MB).
+    virtual void writeBehind(int /*fd*/, uint64_t /*offset*/, uint64_t /*length*/) {}
 };
 
 // The operating system's calls, retried when a signal interrupts them.

@@ -129,3 +129,62 @@ TEST(BatchIoFaults, ProgressLinesPrecedeTheErrorLine) {
 
 }  // namespace
 }  // namespace drg::testing
+
+namespace drg::testing {
+namespace {
+
+// The system's calls, noting how much of the output was written when each
+// write-behind was asked for.
+class WriteBehindIo final : public FileIo {
+public:
+    int open(const std::string& path, OpenMode mode) override {
+        const int fd = systemFileIo().open(path, mode);
+        if (mode == OpenMode::Write) output_ = fd;
+        return fd;
+    }
+    ssize_t read(int fd, char* buffer, size_t size) override { return systemFileIo().read(fd, buffer, size); }
+    ssize_t write(int fd, const char* data, size_t size) override {
+        const ssize_t n = systemFileIo().write(fd, data, size);
+        if (fd == output_ && n > 0) written_ += static_cast<uint64_t>(n);
+        return n;
+    }
+    int close(int fd) override { return systemFileIo().close(fd); }
+    void writeBehind(int fd, uint64_t offset, uint64_t length) override {
+        EXPECT_EQ(fd, output_);
+        EXPECT_EQ(offset, startedUpTo);  // each range follows the last
+        EXPECT_LE(offset + length, written_) << "asked to write out bytes not yet written";
+        startedUpTo = offset + length;
+        ++calls;
+        systemFileIo().writeBehind(fd, offset, length);
+    }
+
+    uint64_t startedUpTo = 0;
+    int calls = 0;
+
+private:
+    int output_ = -1;
+    uint64_t written_ = 0;
+};
+
+TEST(BatchWriteBehind, FollowsTheWrittenOutputAndChangesNothing) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    std::mt19937 rng(23);
+    std::vector<std::string> lines = mixedLines(rng, 2000);
+    lines.back() += "\n";
+    lines.resize(40000, lines[3]);  // about 12 MB of output, a read window at a time
+    writeFile(dir.file("valtic.in"), joined(lines));
+    const std::string expected = groupedOneByOne(dir.path(), lines);
+    for (int workers : {1, 3}) {
+        WriteBehindIo io;
+        const BatchOutcome run = runBatchInProcess(dir.path(), workers, &io);
+        EXPECT_EQ(run.status, kExitComplete);
+        EXPECT_EQ(run.output, expected) << workers << " workers";
+        // Started every 8 MiB: the whole output but its last few megabytes.
+        EXPECT_EQ(io.calls, 1) << workers << " workers";
+        EXPECT_GE(io.startedUpTo, uint64_t{8} << 20);
+    }
+}
+
+}  // namespace
+}  // namespace drg::testing
