@@ -172,7 +172,8 @@ TEST(BatchWriteBehind, FollowsTheWrittenOutputAndChangesNothing) {
     std::mt19937 rng(23);
     std::vector<std::string> lines = mixedLines(rng, 2000);
     lines.back() += "\n";
-    lines.resize(40000, lines[3]);  // about 12 MB of output, a read window at a time
+    // 38,000 records of 307 bytes each: about 12 MB of output.
+    lines.resize(40000, RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"G40.0"}).text() + "\n");
     writeFile(dir.file("valtic.in"), joined(lines));
     const std::string expected = groupedOneByOne(dir.path(), lines);
     for (int workers : {1, 3}) {
