@@ -53,6 +53,9 @@ public:
         return n;
     }
     int close(int fd) override { return systemFileIo().close(fd); }
+    void writeBehind(int fd, uint64_t offset, uint64_t length) override {
+        systemFileIo().writeBehind(fd, offset, length);
+    }
 
     int readError = 0;   // read once the reader thread has been joined
     int writeError = 0;
@@ -99,7 +102,8 @@ private:
     Clock::time_point lastShown_{};
 };
 
-// Writes the jobs in input order and counts them.
+// Writes the jobs in input order, starts writing them out behind it, and
+// counts them.
 class OutputSink final : public JobSink {
 public:
     OutputSink(FileIo& io, int fd, Progress& progress) : io_(io), fd_(fd), progress_(progress) {}
@@ -109,6 +113,7 @@ public:
             writeFailed = true;
             return false;
         }
+        writeBehind_.wrote(io_, fd_, job.outputLength);
         records += groupedRecords(job);
         bytesRead += job.input.size();
         progress_.update(records, bytesRead);
@@ -128,6 +133,7 @@ private:
     FileIo& io_;
     int fd_;
     Progress& progress_;
+    WriteBehind writeBehind_;
 };
 
 struct FileCloser {

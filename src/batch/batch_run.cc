@@ -16,8 +16,6 @@ namespace {
 
 constexpr int kProgressEvery = 10000;
 constexpr int kMostWorkers = 16;
-// How much output is written before its writing out to the device is started.
-constexpr uint64_t kWriteBehindEvery = uint64_t{8} << 20;
 
 // Writes the jobs in input order, starts writing out every few megabytes
 // behind it, and prints a progress line for every 10000th record once it is
@@ -31,11 +29,7 @@ public:
             writeFailed_ = true;
             return false;
         }
-        written_ += job.outputLength;
-        if (written_ - writtenOut_ >= kWriteBehindEvery) {
-            io_.writeBehind(fd_, writtenOut_, written_ - writtenOut_);
-            writtenOut_ = written_;
-        }
+        writeBehind_.wrote(io_, fd_, job.outputLength);
         const int32_t before = recordCount_;
         recordCount_ += static_cast<int32_t>(groupedRecords(job));
         for (int32_t n = (before / kProgressEvery + 1) * kProgressEvery; n <= recordCount_; n += kProgressEvery)
@@ -54,9 +48,8 @@ private:
     FileIo& io_;
     int fd_;
     std::FILE* console_;
+    WriteBehind writeBehind_;
     int32_t recordCount_ = 0;
-    uint64_t written_ = 0;     // bytes written to the file
-    uint64_t writtenOut_ = 0;  // of those, the ones whose writing out has been started
     bool writeFailed_ = false;
     bool refused_ = false;
 };

@@ -63,4 +63,11 @@ bool writeFully(FileIo& io, int fd, const char* data, size_t size) {
     return true;
 }
 
+void WriteBehind::wrote(FileIo& io, int fd, size_t bytes) {
+    written_ += bytes;
+    if (written_ - started_ < kEvery) return;
+    io.writeBehind(fd, started_, written_ - started_);
+    started_ = written_;
+}
+
 }  // namespace drg

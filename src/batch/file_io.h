@@ -40,4 +40,17 @@ ssize_t readFully(FileIo& io, int fd, char* buffer, size_t size);
 // Writes all `size` bytes; false on an error.
 bool writeFully(FileIo& io, int fd, const char* data, size_t size);
 
+// Follows what a writer has written to one output and starts writing it out
+// (FileIo::writeBehind) every few megabytes.
+class WriteBehind {
+public:
+    static constexpr uint64_t kEvery = uint64_t{8} << 20;
+
+    void wrote(FileIo& io, int fd, size_t bytes);
+
+private:
+    uint64_t written_ = 0;  // bytes written to the file
+    uint64_t started_ = 0;  // of those, the ones whose writing out has been started
+};
+
 }  // namespace drg
