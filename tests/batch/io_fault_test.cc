@@ -1,6 +1,7 @@
 // Every open, read, write and close of a batch made to fail in turn, once or
 // from then on: the console line and status say what failed, and what was
-// written before the failure is whole records of the right output.
+// written before the failure is whole records of the right output. And the
+// output is written out behind the run only where it was already written.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -127,12 +128,6 @@ TEST(BatchIoFaults, ProgressLinesPrecedeTheErrorLine) {
     }
 }
 
-}  // namespace
-}  // namespace drg::testing
-
-namespace drg::testing {
-namespace {
-
 // The system's calls, noting how much of the output was written when each
 // write-behind was asked for.
 class WriteBehindIo final : public FileIo {
@@ -154,12 +149,10 @@ public:
         EXPECT_EQ(offset, startedUpTo);  // each range follows the last
         EXPECT_LE(offset + length, written_) << "asked to write out bytes not yet written";
         startedUpTo = offset + length;
-        ++calls;
         systemFileIo().writeBehind(fd, offset, length);
     }
 
     uint64_t startedUpTo = 0;
-    int calls = 0;
 
 private:
     int output_ = -1;
@@ -181,9 +174,9 @@ TEST(BatchWriteBehind, FollowsTheWrittenOutputAndChangesNothing) {
         const BatchOutcome run = runBatchInProcess(dir.path(), workers, &io);
         EXPECT_EQ(run.status, kExitComplete);
         EXPECT_EQ(run.output, expected) << workers << " workers";
-        // Started every 8 MiB: the whole output but its last few megabytes.
-        EXPECT_EQ(io.calls, 1) << workers << " workers";
+        // Started once, after the first 8 MiB: the output but its last few megabytes.
         EXPECT_GE(io.startedUpTo, WriteBehind::kEvery);
+        EXPECT_LT(io.startedUpTo, 2 * WriteBehind::kEvery);
     }
 }
 
