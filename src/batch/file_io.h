@@ -1,7 +1,7 @@
 #pragma once
 // The one seam through which the batch run touches files: open, read, write,
-// write-behind and close. The run uses the operating system's calls; a test can put a
-// seam in between that makes any one of these operations fail.
+// write-behind and close. The run uses the operating system's calls; a test
+// can put a seam in between that makes any one of these operations fail.
 
 #include <cstddef>
 #include <cstdint>
