@@ -15,39 +15,43 @@ if [ ! -f "$data/valtic.in" ]; then
 fi
 bytes=$(stat -c %s "$data/valtic.in")
 
-# Best of five wall times, and the peak resident memory of the best run: on a
-# shared host a single run can take half as long again as the next one.
+# Best of five wall times, the peak resident memory of the best run, and the
+# median of the five: on a shared host a single run can take half as long
+# again as the next one, and the median shows how far the host moved.
 # drg-batch ends a complete run with status 1, so the status is no verdict;
 # the figures go through a file of their own.
 figures=$(mktemp)
 trap 'rm -f "$figures"' EXIT
 measure() {
-  local best="" memory=""
+  local times=() best="" memory=""
   for _ in 1 2 3 4 5; do
     /usr/bin/time -o "$figures" -f "%e %M" "$@" >/dev/null 2>&1 || true
     local t m
     read -r t m < <(tail -1 "$figures")
+    times+=("$t")
     if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t memory=$m; fi
   done
-  echo "$best $memory"
+  echo "$best $memory $(printf '%s\n' "${times[@]}" | sort -g | sed -n 3p)"
 }
 
-read -r copy _ < <(measure sh -c "cat '$data/valtic.in' > '$data/copy.out'")
+read -r copy _ copyMedian < <(measure sh -c "cat '$data/valtic.in' > '$data/copy.out'")
 # cat may copy inside the kernel (copy_file_range); a program that reads and
 # writes every byte, as drg-batch does, pays at least what dd pays.
-read -r passed _ < <(measure dd if="$data/valtic.in" of="$data/copy.out" bs=1M)
-read -r one oneMemory < <(measure "$build/bench/batch_run" "$data" 1)
-read -r all allMemory < <(measure "$build/bench/batch_run" "$data" 0)
+read -r passed _ passedMedian < <(measure dd if="$data/valtic.in" of="$data/copy.out" bs=1M)
+read -r one oneMemory oneMedian < <(measure "$build/bench/batch_run" "$data" 1)
+read -r all allMemory allMedian < <(measure "$build/bench/batch_run" "$data" 0)
 tables=$(du -cb "$data"/T* | tail -1 | cut -f1)
 rm -f "$data/copy.out"
 
 awk -v r="$records" -v b="$bytes" -v c="$copy" -v p="$passed" -v o="$one" -v a="$all" -v om="$oneMemory" \
-    -v am="$allMemory" -v t="$tables" -v n="$cores" 'BEGIN {
+    -v am="$allMemory" -v t="$tables" -v n="$cores" -v cm="$copyMedian" -v pm="$passedMedian" -v omd="$oneMedian" \
+    -v amd="$allMedian" 'BEGIN {
   printf "input: %d records, %.0f MB; tables %.1f MB; %d cores\n", r, b / 1e6, t / 1e6, n
-  printf "%-24s %8s %8s %8s %12s %10s\n", "", "seconds", "x cat", "x dd", "records/s", "peak MiB"
-  printf "%-24s %8.2f %8.1f %8s %12s %10s\n", "cat", c, 1, "-", "-", "-"
-  printf "%-24s %8.2f %8.1f %8.1f %12s %10s\n", "dd bs=1M (read, write)", p, p / c, 1, "-", "-"
-  printf "%-24s %8.2f %8.1f %8.1f %12.0f %10.1f\n", "drg-batch, 1 worker", o, o / c, o / p, r / o, om / 1024
-  printf "%-24s %8.2f %8.1f %8.1f %12.0f %10.1f\n", "drg-batch, " n " workers", a, a / c, a / p, r / a, am / 1024
+  printf "best of five runs (and their median)\n"
+  printf "%-24s %8s %8s %8s %12s %10s %8s\n", "", "seconds", "x cat", "x dd", "records/s", "peak MiB", "median"
+  printf "%-24s %8.2f %8.1f %8s %12s %10s %8.2f\n", "cat", c, 1, "-", "-", "-", cm
+  printf "%-24s %8.2f %8.1f %8.1f %12s %10s %8.2f\n", "dd bs=1M (read, write)", p, p / c, 1, "-", "-", pm
+  printf "%-24s %8.2f %8.1f %8.1f %12.0f %10.1f %8.2f\n", "drg-batch, 1 worker", o, o / c, o / p, r / o, om / 1024, omd
+  printf "%-24s %8.2f %8.1f %8.1f %12.0f %10.1f %8.2f\n", "drg-batch, " n " workers", a, a / c, a / p, r / a, am / 1024, amd
   printf "all workers / one worker: %.2f\n", a / o
 }'
