@@ -11,9 +11,18 @@ using GuardedRow = RowGuardIndex::GuardedRow;
 const GuardedRow* firstGuardedRowFrom(const RowGuardIndex& guards, uint32_t guard, int begin) {
     const GuardedRow* it = guards.listed.data() + guards.begin[guard];
     const GuardedRow* last = guards.listed.data() + guards.begin[guard + 1];
-    // Most lists are short: a walk finds the first row in range as fast.
-    if (last - it > 8)
-        it = std::lower_bound(it, last, begin, [](const GuardedRow& g, int row) { return g.packed.row < row; });
+    // A binary search that picks each half without a branch: which half holds
+    // the row depends on the record, so a branch there would be mispredicted
+    // about every other step. Lists of up to 8 rows are walked, and the walk
+    // also takes the last step of the search.
+    ptrdiff_t length = last - it;
+    if (length > 8) {
+        while (length > 1) {
+            const ptrdiff_t half = length / 2;
+            it = it[half - 1].packed.row < begin ? it + half : it;
+            length -= half;
+        }
+    }
     while (it != last && it->packed.row < begin) ++it;
     return it;
 }

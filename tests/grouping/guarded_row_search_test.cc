@@ -83,6 +83,10 @@ void checkAgainstTheScan(uint16_t kConditions, int maxRows, int maxRaised) {
 
 TEST(GuardedRowSearch, FindsTheSameRowAsTheScanInRowOrder) { checkAgainstTheScan(40, 120, 11); }
 
+// Few conditions, so each guards long lists of rows, which the search enters
+// by halving rather than by walking.
+TEST(GuardedRowSearch, FindsTheSameRowInLongGuardLists) { checkAgainstTheScan(6, 600, 5); }
+
 // More raised guards than the search merges at once: it goes guard by guard.
 TEST(GuardedRowSearch, FindsTheSameRowWithManyGuardsRaised) { checkAgainstTheScan(400, 600, 399); }
 
