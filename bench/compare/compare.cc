@@ -2,8 +2,8 @@
 // blocks of records go to one build and the next, and each round swaps which
 // build takes which block. On a shared machine the speed of a core moves by
 // half or more from one minute to the next; interleaved blocks share that
-// drift, so the ratio of the two builds holds to about half a percent where
-// runs one after the other hold to a few percent.
+// drift, so the ratio of the two builds, as the linker placed them, holds to
+// about half a percent where runs one after the other hold to a few percent.
 //   compare DIRECTORY RECORDS ROUNDS
 #include <algorithm>
 #include <chrono>

@@ -3,6 +3,7 @@
 // revision with the core's namespace renamed (-Ddrg=...), so that both
 // revisions link into one program, and names the two entry points after
 // the side (COMPARE_SIDE).
+#include <cstdio>
 #include <memory>
 #include <string>
 
