@@ -2,9 +2,11 @@
 // blocks of records go to one build and the next, and each round swaps which
 // build takes which block. On a shared machine the speed of a core moves by
 // half or more from one minute to the next; interleaved blocks share that
-// drift, so the ratio of the two builds, as the linker placed them, holds to
-// about half a percent where runs one after the other hold to a few percent.
-//   compare DIRECTORY RECORDS ROUNDS
+// drift. What remains is where the code and each build's copy of the release
+// landed in memory, which moves the ratio by a few percent from one process
+// to the next: compare-builds.sh runs several, in both link orders and both
+// opening orders, and takes the median.
+//   compare DIRECTORY RECORDS ROUNDS [b-first]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -43,10 +45,11 @@ std::vector<size_t> lineStarts(const std::vector<char>& text, size_t most) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fputs("usage: compare DIRECTORY RECORDS ROUNDS\n", stderr);
+    if (argc != 4 && !(argc == 5 && std::strcmp(argv[4], "b-first") == 0)) {
+        std::fputs("usage: compare DIRECTORY RECORDS ROUNDS [b-first]\n", stderr);
         return 2;
     }
+    const bool bFirst = argc == 5;
     const std::string directory = argv[1];
     const size_t most = std::strtoul(argv[2], nullptr, 10);
     const int rounds = std::atoi(argv[3]);
@@ -54,7 +57,11 @@ int main(int argc, char** argv) {
     const std::vector<char> text((std::istreambuf_iterator<char>(input)), {});
     const std::vector<size_t> starts = lineStarts(text, most);
     const size_t records = starts.size() - 1;
-    void* sides[2] = {a_open(directory.c_str()), b_open(directory.c_str())};
+    // The release opened first lands lower in memory.
+    void* sides[2] = {nullptr, nullptr};
+    if (bFirst) sides[1] = b_open(directory.c_str());
+    sides[0] = a_open(directory.c_str());
+    if (!bFirst) sides[1] = b_open(directory.c_str());
     if (!sides[0] || !sides[1] || records == 0) return 1;
     const GroupFunction group[2] = {a_group, b_group};
 
@@ -82,8 +89,8 @@ int main(int argc, char** argv) {
     if (out[0] != out[1]) std::puts("note: the two builds' outputs differ");
     std::sort(ratios.begin(), ratios.end());
     const double half = static_cast<double>(records * static_cast<size_t>(rounds)) / 2;
-    std::printf("%zu records, %d rounds: A %.0f ns, B %.0f ns per record; B/A median %.4f (lowest %.4f, highest %.4f)\n",
-                records, rounds, total[0] / half * 1e9, total[1] / half * 1e9, ratios[ratios.size() / 2], ratios.front(),
+    std::printf("A %.0f ns, B %.0f ns per record; B/A median %.4f of %d rounds (lowest %.4f, highest %.4f)\n",
+                total[0] / half * 1e9, total[1] / half * 1e9, ratios[ratios.size() / 2], rounds, ratios.front(),
                 ratios.back());
     return 0;
 }
