@@ -53,6 +53,10 @@ int main(int argc, char** argv) {
     const std::string directory = argv[1];
     const size_t most = std::strtoul(argv[2], nullptr, 10);
     const int rounds = std::atoi(argv[3]);
+    if (rounds < 1) {
+        std::fputs("compare: ROUNDS must be 1 or more\n", stderr);
+        return 2;
+    }
     std::ifstream input(directory + "/valtic.in", std::ios::binary);
     const std::vector<char> text((std::istreambuf_iterator<char>(input)), {});
     const std::vector<size_t> starts = lineStarts(text, most);
