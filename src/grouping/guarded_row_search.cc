@@ -9,8 +9,8 @@ using GuardedRow = RowGuardIndex::GuardedRow;
 
 // The first row of the guard's list at or after `begin`.
 const GuardedRow* firstGuardedRowFrom(const RowGuardIndex& guards, uint32_t guard, int begin) {
-    const GuardedRow* it = guards.listed.data() + guards.begin[guard];
-    const GuardedRow* last = guards.listed.data() + guards.begin[guard + 1];
+    const GuardedRow* it = guards.listed.data() + guards.begin(guard);
+    const GuardedRow* last = guards.listed.data() + guards.begin(guard + 1);
     // A binary search that picks each half without a branch: which half holds
     // the row depends on the record, so a branch there would be mispredicted
     // about every other step. Lists of up to 8 rows are walked, and the walk
@@ -32,7 +32,7 @@ const GuardedRow* firstGuardedRowFrom(const RowGuardIndex& guards, uint32_t guar
 inline void testGuardedRows(const RowGuardIndex& guards, uint32_t guard, int begin,
                             int& best, const ClaimState& state) {
     const GuardedRow* it = firstGuardedRowFrom(guards, guard, begin);
-    const GuardedRow* last = guards.listed.data() + guards.begin[guard + 1];
+    const GuardedRow* last = guards.listed.data() + guards.begin(guard + 1);
     const uint64_t raised = state.conditions.raisedMask;
     for (; it != last && it->packed.row < best; ++it) {
         if (it->needs & ~raised) continue;  // needs a condition the record did not raise
@@ -91,8 +91,11 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
         }
         for (size_t k = 0; k < found; ++k) {
             const uint16_t c = guarding[k];
+            // Most raised guards have their rows in other ranges.
+            const RowGuardIndex::GuardList& list = guards.lists[c];
+            if (list.lastRow < begin || list.firstRow >= end) continue;
             const GuardedRow* first = firstGuardedRowFrom(guards, c, begin);
-            const GuardedRow* last = guards.listed.data() + guards.begin[c + 1u];
+            const GuardedRow* last = guards.listed.data() + guards.begin(c + 1u);
             if (first == last || first->packed.row >= end) continue;
             if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
             cursors[count++] = {first, last};

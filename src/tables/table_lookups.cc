@@ -32,7 +32,7 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
     const size_t guards = weight.size();  // conditions 0..N
     std::vector<uint32_t> guardOfRow(table.rowCount);
     RowGuardIndex index;
-    index.begin.assign(guards + 1, 0);
+    index.lists.assign(guards + 1, {0, 0xFFFF, 0});
     index.guarding.assign(guards / 64 + 1, 0);
     std::vector<uint64_t> needs(table.rowCount, 0);
     index.packedRows.resize(table.rowCount);
@@ -63,19 +63,23 @@ RowGuardIndex buildRowGuards(const DecisionTable& table, const std::vector<uint3
             if (condition < guards && guard == 0) guard = condition;
         }
         guardOfRow[row] = guard;
-        ++index.begin[guard + 1];
+        ++index.lists[guard + 1].begin;
         if (guard != 0) index.guarding[guard >> 6] |= uint64_t{1} << (guard & 63u);
     }
     index.nextUnguarded.assign(static_cast<size_t>(table.rowCount) + 1, table.rowCount);
     for (size_t row = table.rowCount; row-- > 0;)
         index.nextUnguarded[row] = guardOfRow[row] == 0 ? static_cast<uint16_t>(row) : index.nextUnguarded[row + 1];
-    for (size_t g = 1; g <= guards; ++g) index.begin[g] += index.begin[g - 1];
+    for (size_t g = 1; g <= guards; ++g) index.lists[g].begin += index.lists[g - 1].begin;
     index.listed.resize(table.rowCount);
-    std::vector<uint32_t> next(index.begin.begin(), index.begin.end() - 1);
+    std::vector<uint32_t> next(guards);
+    for (size_t g = 0; g < guards; ++g) next[g] = index.lists[g].begin;
     for (size_t row = 0; row < table.rowCount; ++row) {
         const RowGuardIndex::PackedRow& packed = index.packedRows[row];
         RowGuardIndex::GuardedRow& listed = index.listed[next[guardOfRow[row]]++];
         listed = {needs[row], packed, {}};
+        RowGuardIndex::GuardList& list = index.lists[guardOfRow[row]];
+        list.firstRow = std::min(list.firstRow, packed.row);
+        list.lastRow = packed.row;  // rows come in ascending order
         if (packed.termCount <= RowGuardIndex::kInlineTerms)
             std::copy_n(index.terms.data() + packed.termBegin, packed.termCount, listed.inlineTerms);
     }

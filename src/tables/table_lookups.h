@@ -42,7 +42,16 @@ struct RowGuardIndex {
         }
     };
 
-    std::vector<uint32_t> begin;  // per guard 0..N, plus an end: N + 2 offsets
+    // Where a guard's rows lie in `listed`, from its `begin` to the next
+    // guard's, and the first and last row of them (a guard with no rows has
+    // first above last): a range outside that span holds none of them, known
+    // without reading the list.
+    struct GuardList {
+        uint32_t begin;
+        uint16_t firstRow;
+        uint16_t lastRow;
+    };
+    std::vector<GuardList> lists;  // per guard 0..N, plus an end: N + 2
     std::vector<GuardedRow> listed;
     // Bit c of word c / 64: condition c guards some row.
     std::vector<uint64_t> guarding;
@@ -53,6 +62,7 @@ struct RowGuardIndex {
     std::vector<uint16_t> terms;
 
     bool guards(unsigned c) const { return (guarding[c >> 6] >> (c & 63u)) & 1u; }
+    uint32_t begin(unsigned guard) const { return lists[guard].begin; }
 };
 
 // The bit of condition c in a row's `needs` and in a record's raised mask.
