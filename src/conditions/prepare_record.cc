@@ -1,5 +1,6 @@
 #include "conditions/prepare_record.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -48,16 +49,22 @@ void findCodedSlotsOfKind(ClaimState& state, const char* record, int first, Reco
             state.codedSlots[static_cast<size_t>(state.codedSlotCount++)] = static_cast<uint8_t>(s);
 }
 
-void lookupSlots(ClaimState& state, const TableSet& tables, const char* record) {
-    // Every slot has id 0 until it is looked up.
-    state.codeIds.fill(0);
+// The non-blank slots and their hash places on the way; the slot texts are
+// upper-cased already.
+void startLookups(ClaimState& state, const char* record, uint64_t* keys) {
     state.codedSlotCount = 0;
     findCodedSlotsOfKind<kDiagnosisCodeWidth>(state, record, 1, kDiagnosisSlotsField);
     findCodedSlotsOfKind<kProcedureCodeWidth>(state, record, kFirstProcedureSlot, kProcedureSlotsField);
+    startSlotLookups(*state.lookups, record, state.codedSlots.data(), state.codedSlotCount, keys);
+}
+
+void finishLookups(ClaimState& state, const TableSet& tables, const char* record, const uint64_t* keys) {
+    // Every slot has id 0 until it is looked up.
+    state.codeIds.fill(0);
     std::array<int16_t, kSlotCount> ids;
     std::array<CodeEntryRange, kSlotCount> ranges;
-    lookupSlotCodes(*state.lookups, tables, record, state.codedSlots.data(), state.codedSlotCount, ids.data(),
-                    ranges.data());
+    finishSlotLookups(*state.lookups, tables, record, state.codedSlots.data(), state.codedSlotCount, keys, ids.data(),
+                      ranges.data());
     for (int n = 0; n < state.codedSlotCount; ++n) {
         const int s = state.codedSlots[static_cast<size_t>(n)];
         state.codeIds[s] = ids[static_cast<size_t>(n)];
@@ -127,6 +134,15 @@ void resetConditionFlags(ConditionFlags& f) {
 }
 
 int prepareRecord(ClaimState& state, const TableSet& tables, char* record, size_t length) {
+    // Codes are looked up upper-cased; the other fields lie outside the code
+    // slots and are read as they came. The slots go first, so the hash
+    // places of their codes arrive while the fields are read.
+    const size_t slotsBegin = std::min<size_t>(length, kDiagnosisSlotsField.offset);
+    const size_t slotsEnd = std::min<size_t>(length, kProcedureSlotsField.offset + kProcedureSlotsField.width);
+    upperCase(record + slotsBegin, slotsEnd - slotsBegin);
+    std::array<uint64_t, kSlotCount> keys;
+    startLookups(state, record, keys.data());
+
     state.effectiveDateNumber = digitField(record, kEffectiveDate);
     const Age age = computeAge(record + kBirthDate.offset, record + kEffectiveDate.offset,
                                record[kCenturySexDigit.offset]);
@@ -137,7 +153,12 @@ int prepareRecord(ClaimState& state, const TableSet& tables, char* record, size_
     state.stayDays = low16(digitField(record, kStayDaysText));
     state.birthWeight = low16(digitField(record, kBirthWeightText));
     state.ventilationHours = low16(digitField(record, kVentilationHoursText));
+    upperCase(record, slotsBegin);
+    upperCase(record + slotsEnd, length - slotsEnd);
 
+    // The codes' entries are on their way while the last record's results
+    // are cleared.
+    finishLookups(state, tables, record, keys.data());
     resetConditionFlags(state.conditions);
     state.cclBySlot.fill(0);
     state.finalGroupCode.fill('\0');
@@ -146,10 +167,6 @@ int prepareRecord(ClaimState& state, const TableSet& tables, char* record, size_
     state.adrgIndex = 0;
     state.refinedAdrgIndex = 0;
     state.adrgSuffix = '0';
-
-    // Fields above are read as they came; codes are looked up upper-cased.
-    upperCase(record, length);
-    lookupSlots(state, tables, record);
     removeRepeatedDiagnoses(state);
     exchangeDaggerAsterisk(state, tables);
     raiseCodeConditions(state, tables);

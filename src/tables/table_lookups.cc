@@ -171,24 +171,26 @@ CodeEntryRange codeEntryRange(const TableLookups& lookups, int slot, int16_t id)
     return entryRangeOf(slot <= kDiagnosisSlots ? lookups.diagnosisEntryRanges : lookups.procedureEntryRanges, id);
 }
 
-void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
-                     int count, int16_t* ids, CodeEntryRange* entryRanges) {
-    std::array<uint64_t, kSlotCount> keys;
+void startSlotLookups(const TableLookups& lookups, const char* record, const uint8_t* slots, int count,
+                      uint64_t* keys) {
     for (int n = 0; n < count; ++n) {
         const int s = slots[n];
         const char* text = record + codeSlotField(s).offset;
         const bool diagnosis = s <= kDiagnosisSlots;
         const CodeHashIndex& index = diagnosis ? lookups.diagnosisCodes : lookups.procedureCodes;
         if (!index.usable) continue;
-        keys[static_cast<size_t>(n)] =
-            diagnosis ? slotKey<kDiagnosisCodeWidth>(text) : slotKey<kProcedureCodeWidth>(text);
-        __builtin_prefetch(index.places.data() + hashPlace(keys[static_cast<size_t>(n)], index.shift));
+        keys[n] = diagnosis ? slotKey<kDiagnosisCodeWidth>(text) : slotKey<kProcedureCodeWidth>(text);
+        __builtin_prefetch(index.places.data() + hashPlace(keys[n], index.shift));
     }
+}
+
+void finishSlotLookups(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
+                       int count, const uint64_t* keys, int16_t* ids, CodeEntryRange* entryRanges) {
     for (int n = 0; n < count; ++n) {
         const int s = slots[n];
         const CodeHashIndex& index = s <= kDiagnosisSlots ? lookups.diagnosisCodes : lookups.procedureCodes;
         if (index.usable) {
-            const CodeHashIndex::Place& place = findKey(index, keys[static_cast<size_t>(n)]);
+            const CodeHashIndex::Place& place = findKey(index, keys[n]);
             ids[n] = placeId(place);
             entryRanges[n] = place.entries;
         } else {
@@ -199,6 +201,13 @@ void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const 
         if (entryRanges[n].begin < entryRanges[n].end)
             __builtin_prefetch(lookups.codeEntries.data() + entryRanges[n].begin);
     }
+}
+
+void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
+                     int count, int16_t* ids, CodeEntryRange* entryRanges) {
+    std::array<uint64_t, kSlotCount> keys;
+    startSlotLookups(lookups, record, slots, count, keys.data());
+    finishSlotLookups(lookups, tables, record, slots, count, keys.data(), ids, entryRanges);
 }
 
 uint64_t textKey(const char* text, int width) {

@@ -219,6 +219,14 @@ int16_t lookupSlotCode(const TableLookups& lookups, const TableSet& tables, cons
 void lookupSlotCodes(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
                      int count, int16_t* ids, CodeEntryRange* entryRanges);
 
+// lookupSlotCodes in two halves, so that other work can run while the hash
+// places arrive: the first computes each slot's key into `keys` and fetches
+// its place, the second finds the codes.
+void startSlotLookups(const TableLookups& lookups, const char* record, const uint8_t* slots, int count,
+                      uint64_t* keys);
+void finishSlotLookups(const TableLookups& lookups, const TableSet& tables, const char* record, const uint8_t* slots,
+                       int count, const uint64_t* keys, int16_t* ids, CodeEntryRange* entryRanges);
+
 // The range of "Tcode" entries of code `id` of the slot's kind; empty for an
 // id that has none.
 CodeEntryRange codeEntryRange(const TableLookups& lookups, int slot, int16_t id);
