@@ -15,6 +15,7 @@ void initClaimState(ClaimState& state, const TableSet& tables, const TableLookup
         if (c < n) f.derivedMark[static_cast<size_t>(c)] = 1;
     f.slotConditions.assign(static_cast<size_t>(kMarkedProcedureSlots) * n, 0);
     f.raisedConditions.reserveAll(static_cast<size_t>(n) + 1);
+    state.raisedGuards.reserveAll(static_cast<size_t>(n) + 2);
     f.markedSlotCells.reserveAll(static_cast<size_t>(kMarkedProcedureSlots) * n);
     state.conditionKindsAgree = firstConditionKindMismatch(tables.conditions) < 0;
     state.lookups = &lookups;

@@ -75,6 +75,9 @@ struct ClaimState {
     // only where the code id is not 0.
     std::array<CodeEntryRange, kSlotCount> entryRanges{};
     ConditionFlags conditions;
+    // The raised conditions that guard rows of the active decision table,
+    // picked out once for both decision passes.
+    FixedList<uint16_t> raisedGuards;
 
     int16_t mdcIndex = 0;
     int16_t adrgIndex = 0;

@@ -6,23 +6,29 @@
 namespace drg {
 namespace {
 
+// The guard index of the active table, or null when the release's lookups
+// were built for another table set: those are never trusted.
+const RowGuardIndex* usableGuards(const ClaimState& state) {
+    if (state.activeDecisionVersion < 0) return nullptr;
+    const RowGuardIndex& guards = state.lookups->decisionRowGuards[static_cast<size_t>(state.activeDecisionVersion)];
+    return guards.listed.size() == state.activeDecisionTable->rowCount ? &guards : nullptr;
+}
+
 // First matching row of range m, or -1; a range the table does not have is
 // empty. Long ranges test only the rows whose guard condition is raised.
 int firstMatchingRow(ClaimState& state, int m) {
     const DecisionTable& table = *state.activeDecisionTable;
     if (m < 0 || m >= table.entryCount) return -1;
     const int begin = table.rowBegin[m], end = table.rowEnd[m];
-    const RowGuardIndex& guards = state.lookups->decisionRowGuards[static_cast<size_t>(
-        state.activeDecisionVersion < 0 ? 0 : state.activeDecisionVersion)];
-    // Lookups built for another table set are never trusted.
-    if (state.activeDecisionVersion < 0 || guards.listed.size() != table.rowCount) {
+    const RowGuardIndex* guards = usableGuards(state);
+    if (!guards) {
         for (int i = begin; i < end; ++i)
             if (rowMatches(table, i, state)) return i;
         return -1;
     }
-    if (end - begin >= kGuardedSearchMinimumRows) return firstMatchingGuardedRow(guards, begin, end, state);
+    if (end - begin >= kGuardedSearchMinimumRows) return firstMatchingGuardedRow(*guards, begin, end, state);
     for (int i = begin; i < end; ++i)
-        if (packedRowMatches(guards, i, state)) return i;
+        if (packedRowMatches(*guards, i, state)) return i;
     return -1;
 }
 
@@ -42,6 +48,7 @@ void selectDecisionTable(ClaimState& state, const TableSet& tables, const char* 
 
 void assignMdc(ClaimState& state) {
     const DecisionTable& table = *state.activeDecisionTable;
+    if (const RowGuardIndex* guards = usableGuards(state)) collectRaisedGuards(*guards, state);
     const int row = firstMatchingRow(state, 1);
     if (state.observer) reportPass(state, DecisionPass::Mdc, 1, row);
     if (row < 0) return;

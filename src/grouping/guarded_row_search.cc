@@ -52,8 +52,7 @@ int firstMatchingRowGuardByGuard(const RowGuardIndex& guards, int begin, int end
     for (int row = guards.nextUnguarded[static_cast<size_t>(begin)]; row < best;
          row = guards.nextUnguarded[static_cast<size_t>(row) + 1])
         if (packedRowMatches(guards, row, state)) best = row;
-    for (uint16_t c : state.conditions.raisedConditions)
-        if (guards.guards(c)) testGuardedRows(guards, c, begin, best, state);
+    for (uint16_t c : state.raisedGuards) testGuardedRows(guards, c, begin, best, state);
     return best < end ? best : -1;
 }
 
@@ -64,9 +63,19 @@ struct GuardCursor {
 };
 
 constexpr size_t kMaxCursors = 64;
-constexpr ptrdiff_t kGuardChunk = 64;  // raised conditions sorted out at a time
 
 }  // namespace
+
+void collectRaisedGuards(const RowGuardIndex& guards, ClaimState& state) {
+    // Most raised conditions guard no row: they are sorted out without a
+    // branch per condition (the list has room for one more than it holds).
+    FixedList<uint16_t>& found = state.raisedGuards;
+    found.clear();
+    for (uint16_t c : state.conditions.raisedConditions) {
+        found.items[found.count] = c;
+        found.count += guards.guards(c);
+    }
+}
 
 int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
                             const ClaimState& state) {
@@ -77,29 +86,15 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
     const uint64_t raised = state.conditions.raisedMask;
     GuardCursor cursors[kMaxCursors];
     size_t count = 0;
-    const uint16_t* raisedNext = state.conditions.raisedConditions.begin();
-    const uint16_t* const raisedEnd = state.conditions.raisedConditions.end();
-    while (raisedNext != raisedEnd) {
-        // Most raised conditions guard no row: pick out those that do a
-        // chunk at a time, without a branch per condition.
-        uint16_t guarding[kGuardChunk];
-        size_t found = 0;
-        for (const uint16_t* chunkEnd = raisedNext + std::min(raisedEnd - raisedNext, kGuardChunk);
-             raisedNext != chunkEnd; ++raisedNext) {
-            guarding[found] = *raisedNext;
-            found += guards.guards(*raisedNext);
-        }
-        for (size_t k = 0; k < found; ++k) {
-            const uint16_t c = guarding[k];
-            // Most raised guards have their rows in other ranges.
-            const RowGuardIndex::GuardList& list = guards.lists[c];
-            if (list.lastRow < begin || list.firstRow >= end) continue;
-            const GuardedRow* first = firstGuardedRowFrom(guards, c, begin);
-            const GuardedRow* last = guards.listed.data() + guards.begin(c + 1u);
-            if (first == last || first->packed.row >= end) continue;
-            if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
-            cursors[count++] = {first, last};
-        }
+    for (uint16_t c : state.raisedGuards) {
+        // Most raised guards have their rows in other ranges.
+        const RowGuardIndex::GuardList& list = guards.lists[c];
+        if (list.lastRow < begin || list.firstRow >= end) continue;
+        const GuardedRow* first = firstGuardedRowFrom(guards, c, begin);
+        const GuardedRow* last = guards.listed.data() + guards.begin(c + 1u);
+        if (first == last || first->packed.row >= end) continue;
+        if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
+        cursors[count++] = {first, last};
     }
     int unguarded = guards.nextUnguarded[static_cast<size_t>(begin)];
     for (;;) {

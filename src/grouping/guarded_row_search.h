@@ -39,8 +39,13 @@ inline bool guardedRowMatches(const RowGuardIndex& index, const RowGuardIndex::G
     return packedRowMatches(listed.packed, listed.termsOf(index), state);
 }
 
+// Picks out the record's raised conditions that guard some row of the
+// table into state.raisedGuards, which the search below reads: both decision
+// passes search among the same ones.
+void collectRaisedGuards(const RowGuardIndex& guards, ClaimState& state);
+
 // The lowest row in [begin, end) that matches the record, or -1: the same
-// row a scan in row order finds.
+// row a scan in row order finds. The raised guards must be collected.
 int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
                             const ClaimState& state);
 

@@ -69,6 +69,7 @@ void checkAgainstTheScan(uint16_t kConditions, int maxRows, int maxRaised) {
             state.effectiveDateNumber = rng() % 2 ? 20110615 : 20120615;
             const int begin = static_cast<int>(rng() % static_cast<unsigned>(rows));
             const int end = begin + static_cast<int>(rng() % static_cast<unsigned>(rows - begin + 1));
+            collectRaisedGuards(lookups.decisionRowGuards[0], state);
             ASSERT_EQ(firstMatchingGuardedRow(lookups.decisionRowGuards[0], begin, end, state),
                       linearFirstMatch(table, begin, end, state))
                 << "round " << round << " record " << record;
