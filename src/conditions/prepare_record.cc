@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "conditions/code_conditions.h"
 #include "conditions/derived_conditions.h"
@@ -22,39 +27,67 @@ int32_t digitField(const char* record, RecordField field) {
 
 int16_t low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(value))); }
 
-constexpr char kBlankSlot[] = "      ";
+// The code slots lie side by side, diagnoses then procedures.
+constexpr int kSlotBytesBegin = kDiagnosisSlotsField.offset;
+constexpr int kSlotBytes = kDiagnosisSlotsField.width + kProcedureSlotsField.width;
+static_assert(kProcedureSlotsField.offset == kSlotBytesBegin + kDiagnosisSlotsField.width);
+static_assert(kSlotBytes % 16 == 0);
 
-// The length of `text` without its trailing blanks, eight bytes at a time:
-// most records leave most of their slots blank at the end.
-size_t withoutTrailingBlanks(const char* text, size_t length) {
-    constexpr uint64_t kBlanks = 0x2020202020202020ull;
-    while (length >= 8) {
-        uint64_t word;
-        std::memcpy(&word, text + length - 8, 8);
-        if (word != kBlanks) break;
-        length -= 8;
-    }
-    while (length > 0 && text[length - 1] == ' ') --length;
-    return length;
+// Bit i set when byte i of the 16 at `text` is not a blank.
+uint32_t nonBlankBits16(const char* text) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+    return ~static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')))) & 0xFFFFu;
+#else
+    uint32_t bits = 0;
+    for (int i = 0; i < 16; ++i) bits |= static_cast<uint32_t>(text[i] != ' ') << i;
+    return bits;
+#endif
 }
 
-// Lists the slots of one kind, from `first` on, that hold a code in
-// codedSlots; the slots after the last that holds anything are blank.
-template <int Width>
-void findCodedSlotsOfKind(ClaimState& state, const char* record, int first, RecordField region) {
-    const size_t used = withoutTrailingBlanks(record + region.offset, static_cast<size_t>(region.width));
-    const int lastUsed = first + static_cast<int>((used + Width - 1) / Width) - 1;
-    for (int s = first; s <= lastUsed; ++s)
-        if (std::memcmp(record + codeSlotField(s).offset, kBlankSlot, Width) != 0)
-            state.codedSlots[static_cast<size_t>(state.codedSlotCount++)] = static_cast<uint8_t>(s);
+// Bit i of word i / 64 set when slot byte i is not a blank.
+using SlotByteBits = std::array<uint64_t, (kSlotBytes + 63) / 64>;
+
+// The first slot byte at or after `from` that is not a blank, or kSlotBytes.
+int firstNonBlankFrom(const SlotByteBits& bits, int from) {
+    if (from >= kSlotBytes) return kSlotBytes;
+    size_t w = static_cast<size_t>(from) / 64;
+    uint64_t word = bits[w] & (~uint64_t{0} << (from % 64));
+    while (word == 0) {
+        if (++w == bits.size()) return kSlotBytes;
+        word = bits[w];
+    }
+    return static_cast<int>(w * 64) + std::countr_zero(word);
+}
+
+int slotOfByte(int byte) {
+    return byte < kDiagnosisSlotsField.width ? 1 + byte / kDiagnosisCodeWidth
+                                             : kFirstProcedureSlot + (byte - kDiagnosisSlotsField.width) / kProcedureCodeWidth;
+}
+
+// Lists in codedSlots the slots that hold anything but blanks, ascending:
+// the blank bytes of all slots are found sixteen at a time, and the walk
+// jumps from each coded slot to the next byte that is not blank.
+void findCodedSlots(ClaimState& state, const char* record) {
+    SlotByteBits bits{};
+    const char* slots = record + kSlotBytesBegin;
+    for (int chunk = 0; chunk < kSlotBytes / 16; ++chunk)
+        bits[static_cast<size_t>(chunk / 4)] |= static_cast<uint64_t>(nonBlankBits16(slots + 16 * chunk))
+                                                << (16 * (chunk % 4));
+    int count = 0;
+    for (int byte = firstNonBlankFrom(bits, 0); byte < kSlotBytes;) {
+        const int s = slotOfByte(byte);
+        state.codedSlots[static_cast<size_t>(count++)] = static_cast<uint8_t>(s);
+        const RecordField field = codeSlotField(s);
+        byte = firstNonBlankFrom(bits, field.offset + field.width - kSlotBytesBegin);
+    }
+    state.codedSlotCount = count;
 }
 
 // The non-blank slots and their hash places on the way; the slot texts are
 // upper-cased already.
 void startLookups(ClaimState& state, const char* record, uint64_t* keys) {
-    state.codedSlotCount = 0;
-    findCodedSlotsOfKind<kDiagnosisCodeWidth>(state, record, 1, kDiagnosisSlotsField);
-    findCodedSlotsOfKind<kProcedureCodeWidth>(state, record, kFirstProcedureSlot, kProcedureSlotsField);
+    findCodedSlots(state, record);
     startSlotLookups(*state.lookups, record, state.codedSlots.data(), state.codedSlotCount, keys);
 }
 

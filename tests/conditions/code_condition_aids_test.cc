@@ -163,6 +163,29 @@ TEST(CodeConditionAids, RaiseWhatThePlainScanRaises) {
     EXPECT_GT(heard, 0);
 }
 
+// A slot counts as coded when any one of its bytes is not a blank, wherever
+// that byte stands: the first or last of its slot, either side of the border
+// between diagnoses and procedures.
+TEST(CodeConditionAids, CodedSlotsAreThoseWithAnyByteNotBlank) {
+    std::mt19937 rng(7);
+    LoadedRelease release{randomRelease(rng)};
+    for (int record = 0; record < 2000; ++record) {
+        std::string line = RecordBuilder().date("20120615").text();
+        std::vector<int> want;
+        for (int slot = 1; slot <= kLastSlot; ++slot) {
+            if (rng() % 4) continue;
+            const RecordField field = codeSlotField(slot);
+            line[static_cast<size_t>(field.offset + static_cast<int>(rng() % static_cast<unsigned>(field.width)))] =
+                static_cast<char>('!' + rng() % 90);
+            want.push_back(slot);
+        }
+        ASSERT_EQ(release.prepare(line), kPrepareOk);
+        const ClaimState& s = release.state;
+        const std::vector<int> got(s.codedSlots.begin(), s.codedSlots.begin() + s.codedSlotCount);
+        ASSERT_EQ(got, want) << "record " << record;
+    }
+}
+
 TEST(CodeConditionAids, VersionsChosenByNumberAsByText) {
     std::mt19937 rng(43);
     const char alphabet[] = {'\0', ' ', '0', '1', '2', '5', '9', 'A', '\x7f', '\x80', '\xff'};
