@@ -49,9 +49,13 @@ void buildFinalGroupCode(ClaimState& state, const TableSet& tables) {
     if (state.finalGroupCode[5] == '\0') state.finalGroupCode[5] = '0';
 }
 
-// What the level and exclusion steps read for the secondary diagnoses,
-// fetched for all of them before the first is looked at: their misses then
-// overlap instead of following one another.
+void prefetchExclusionLists(const ClaimState& state) {
+    for (int s = 2; s <= kDiagnosisSlots; ++s)
+        if (state.cclBySlot[s] != 0) prefetchExclusionList(state, state.codeIds[s]);
+}
+
+}  // namespace
+
 void prefetchLevelRangesAndExclusionBounds(const ClaimState& state) {
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.codeIds[s] == 0) continue;
@@ -60,12 +64,10 @@ void prefetchLevelRangesAndExclusionBounds(const ClaimState& state) {
     }
 }
 
-void prefetchExclusionLists(const ClaimState& state) {
+void prefetchLevelLists(const ClaimState& state) {
     for (int s = 2; s <= kDiagnosisSlots; ++s)
-        if (state.cclBySlot[s] != 0) prefetchExclusionList(state, state.codeIds[s]);
+        if (state.codeIds[s] != 0) prefetchLevelList(state, state.codeIds[s]);
 }
-
-}  // namespace
 
 double weightedLevelSum(const int16_t* levels, int count) {
     double s = 0.0;
@@ -82,7 +84,6 @@ int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
 }
 
 void computeComplexity(ClaimState& state, const TableSet& tables) {
-    prefetchLevelRangesAndExclusionBounds(state);
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.codeIds[s] == 0) continue;
         // The table's row number costs a read of its own: only for an observer.

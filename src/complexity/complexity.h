@@ -17,7 +17,16 @@ int16_t pcclFromSortedLevels(const int16_t* levels, int count);
 // S of the formula above: the k-th largest level weighted by e^(-0.4 k).
 double weightedLevelSum(const int16_t* sortedLevels, int count);
 
-// Levels of slots 2..10, the three exclusion rules, the PCCL and the final code.
+// What the level and exclusion steps read first for the secondary
+// diagnoses, and then the level lists that those name: fetched while the
+// record's group is still being decided, so their misses overlap with that
+// work instead of following one another at the end.
+void prefetchLevelRangesAndExclusionBounds(const ClaimState& state);
+void prefetchLevelLists(const ClaimState& state);
+
+// Levels of slots 2..10, the three exclusion rules, the PCCL and the final
+// code; the two fetches above come first.
+
 void computeComplexity(ClaimState& state, const TableSet& tables);
 
 }  // namespace drg

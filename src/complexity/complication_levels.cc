@@ -32,6 +32,12 @@ void prefetchLevelRange(const ClaimState& state, int16_t d) {
         __builtin_prefetch(packed->listOfDiagnosis.data() + d);
 }
 
+void prefetchLevelList(const ClaimState& state, int16_t d) {
+    const LevelRowIndex* packed = packedLevelRows(state);
+    if (packed && d >= 0 && d < state.activeLevelTable->cclDiagnosisCount)
+        __builtin_prefetch(packed->lists.data() + packed->listOfDiagnosis[static_cast<size_t>(d)]);
+}
+
 int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
     const ComplicationLevelTable& t = *state.activeLevelTable;
     if (row) *row = -1;

@@ -23,5 +23,7 @@ int16_t complicationLevel(const ClaimState& state, int16_t diagnosisId, int* row
 // diagnosis. Called for all of a record's diagnoses before the first lookup,
 // their waits overlap.
 void prefetchLevelRange(const ClaimState& state, int16_t diagnosisId);
+// The next read along: the list of level rows that the range names.
+void prefetchLevelList(const ClaimState& state, int16_t diagnosisId);
 
 }  // namespace drg
