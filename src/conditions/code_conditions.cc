@@ -12,37 +12,54 @@ int32_t tableEntry(const TableSet& tables, int slot, int16_t id, int32_t i) {
     return begin[static_cast<size_t>(id)] + i;
 }
 
-}  // namespace
-
-// Reads "Tcode" through the release's packed copy of it, each code's
-// entries where its lookup found them; an observer hears the table's own
-// entry numbers.
-void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
+// Raises the conditions of the entries [begin, end) that apply on the
+// record's date from slot s; procedure slots that keep a row of conditions
+// (MarksRow) mark them there too. An observer hears the table's own entry
+// numbers.
+template <bool MarksRow, bool Observed>
+void raiseEntries(ClaimState& state, const TableSet& tables, int s, int32_t begin, int32_t end) {
     const PackedCodeEntry* entries = state.lookups->codeEntries.data();
     ConditionFlags& f = state.conditions;
     const int32_t d = state.effectiveDateNumber;
+    const uint32_t row = MarksRow ? static_cast<uint32_t>(s - kFirstProcedureSlot) * f.conditionCount : 0;
+    for (int32_t k = begin; k < end; ++k) {
+        const PackedCodeEntry& e = entries[k];
+        if (e.validFrom > d || d > e.validTo) continue;
+        if (e.firstSlot > s || s > e.lastSlot) continue;
+        const int c = e.condition;
+        raiseCondition(f, c);
+        ++f.hitCount[c];
+        if constexpr (Observed)
+            state.observer->codeConditionRaised(s, tableEntry(tables, s, state.codeIds[s], k - begin), c);
+        if constexpr (MarksRow) {
+            const uint32_t cell = row + static_cast<uint32_t>(c);
+            if (!f.slotConditions[cell]) {
+                f.slotConditions[cell] = 1;
+                f.markedSlotCells.push(cell);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+// Reads "Tcode" through the release's packed copy of it, each code's
+// entries where its lookup found them.
+void raiseCodeConditions(ClaimState& state, const TableSet& tables) {
     for (int n = 0; n < state.codedSlotCount; ++n) {
         const int s = state.codedSlots[static_cast<size_t>(n)];
         if (state.codeIds[s] == 0) continue;
-        const bool diagnosis = s <= kDiagnosisSlots;
         const CodeEntryRange range = state.entryRanges[static_cast<size_t>(s)];
-        const int32_t begin = range.begin, end = range.end;
-        const bool marksRow = !diagnosis && s <= kLastMarkedProcedureSlot;
-        for (int32_t k = begin; k < end; ++k) {
-            const PackedCodeEntry& e = entries[k];
-            if (e.validFrom > d || d > e.validTo) continue;
-            if (e.firstSlot > s || s > e.lastSlot) continue;
-            const int c = e.condition;
-            raiseCondition(f, c);
-            ++f.hitCount[c];
-            if (state.observer) state.observer->codeConditionRaised(s, tableEntry(tables, s, state.codeIds[s], k - begin), c);
-            if (marksRow) {
-                const uint32_t cell = static_cast<uint32_t>(s - kFirstProcedureSlot) * f.conditionCount + c;
-                if (!f.slotConditions[cell]) {
-                    f.slotConditions[cell] = 1;
-                    f.markedSlotCells.push(cell);
-                }
-            }
+        const bool marksRow = s >= kFirstProcedureSlot && s <= kLastMarkedProcedureSlot;
+        if (state.observer) {
+            if (marksRow)
+                raiseEntries<true, true>(state, tables, s, range.begin, range.end);
+            else
+                raiseEntries<false, true>(state, tables, s, range.begin, range.end);
+        } else if (marksRow) {
+            raiseEntries<true, false>(state, tables, s, range.begin, range.end);
+        } else {
+            raiseEntries<false, false>(state, tables, s, range.begin, range.end);
         }
     }
 }
