@@ -131,6 +131,7 @@ void exchangeDaggerAsterisk(ClaimState& state, const TableSet& tables) {
     if (partner == 0) return;
     const DaggerAsteriskTable& pairs = tables.daggerAsterisk;
     const int16_t principal = state.codeIds[1];
+    if (!state.lookups->mayHavePartners(principal)) return;
     const int32_t d = state.effectiveDateNumber;
     for (int32_t k = pairs.pairBegin[principal]; k < pairs.pairEnd[principal]; ++k) {
         if (pairs.pairValidFrom[k] <= d && d <= pairs.pairValidTo[k] && pairs.pairPartner[k] == partner) {

@@ -322,6 +322,14 @@ std::vector<uint8_t> findSexSpecificDiagnoses(const TableSet& tables) {
     return specific;
 }
 
+std::vector<uint64_t> findDiagnosesWithPartners(const DaggerAsteriskTable& pairs) {
+    const size_t count = std::min(pairs.pairBegin.size(), pairs.pairEnd.size());
+    std::vector<uint64_t> bits((count + 63) / 64, 0);
+    for (size_t d = 0; d < count; ++d)
+        if (pairs.pairBegin[d] < pairs.pairEnd[d]) bits[d / 64] |= uint64_t{1} << (d % 64);
+    return bits;
+}
+
 // A hash of the bytes of a run of items, eight at a time.
 uint64_t runHash(const void* items, size_t bytes) {
     const auto* p = static_cast<const unsigned char*>(items);
@@ -457,6 +465,7 @@ TableLookups buildTableLookups(const TableSet& tables) {
                                            tables.procedureIndex.count, kProcedureCodeWidth,
                                            lookups.procedureEntryRanges);
     lookups.sexSpecificDiagnosis = findSexSpecificDiagnoses(tables);
+    lookups.hasAsteriskPartners = findDiagnosesWithPartners(tables.daggerAsterisk);
     for (int v = 0; v < kLevelVersions; ++v) lookups.levelRows[v] = packLevelRows(tables.levelTables[v]);
     for (int v = 0; v < kExclusionVersions; ++v)
         lookups.exclusionLists[v] = shareExclusionLists(tables.exclusionTables[v]);

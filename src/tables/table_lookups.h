@@ -191,6 +191,15 @@ struct TableLookups {
     // Per diagnosis id: whether any of its entries raises a condition that
     // only fits one sex (373 or 388, from slot 1 only).
     std::vector<uint8_t> sexSpecificDiagnosis;
+    // Bit d % 64 of word d / 64: diagnosis d has asterisk partners. Few do,
+    // and this is small enough to stay in the cache where the pair table's
+    // ranges are not.
+    std::vector<uint64_t> hasAsteriskPartners;
+
+    bool mayHavePartners(int16_t d) const {
+        const auto id = static_cast<size_t>(static_cast<uint16_t>(d));
+        return id / 64 >= hasAsteriskPartners.size() || ((hasAsteriskPartners[id / 64] >> (id % 64)) & 1u);
+    }
 };
 
 // Conditions of diagnoses that only fit one sex; a secondary diagnosis that
