@@ -91,9 +91,22 @@ void startLookups(ClaimState& state, const char* record, uint64_t* keys) {
     startSlotLookups(*state.lookups, record, state.codedSlots.data(), state.codedSlotCount, keys);
 }
 
+// Sets every slot's id to 0 with sixteen-byte stores: the compiler clears
+// an array of this size with a string instruction, whose start-up costs
+// more than the whole of these stores.
+void clearCodeIds(std::array<int16_t, kSlotCount>& ids) {
+    using Bytes16 = char __attribute__((vector_size(16)));
+    constexpr size_t kBytes = sizeof(ids);
+    static_assert(kBytes >= 16);
+    const Bytes16 zero{};
+    char* bytes = reinterpret_cast<char*>(ids.data());
+    for (size_t at = 0; at + 16 <= kBytes; at += 16) std::memcpy(bytes + at, &zero, 16);
+    std::memcpy(bytes + kBytes - 16, &zero, 16);
+}
+
 void finishLookups(ClaimState& state, const TableSet& tables, const char* record, const uint64_t* keys) {
     // Every slot has id 0 until it is looked up.
-    state.codeIds.fill(0);
+    clearCodeIds(state.codeIds);
     std::array<int16_t, kSlotCount> ids;
     std::array<CodeEntryRange, kSlotCount> ranges;
     finishSlotLookups(*state.lookups, tables, record, state.codedSlots.data(), state.codedSlotCount, keys, ids.data(),
