@@ -56,10 +56,13 @@ int firstMatchingRowGuardByGuard(const RowGuardIndex& guards, int begin, int end
     return best < end ? best : -1;
 }
 
-// The rows of one raised guard still to be tested, ascending.
+// The rows of one raised guard still to be tested, ascending, and the row
+// number of the next: a guard whose first row is never the lowest is never
+// read.
 struct GuardCursor {
     const GuardedRow* next;
     const GuardedRow* last;
+    int row;
 };
 
 constexpr size_t kMaxCursors = 64;
@@ -90,11 +93,16 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
         // Most raised guards have their rows in other ranges.
         const RowGuardIndex::GuardList& list = guards.lists[c];
         if (list.lastRow < begin || list.firstRow >= end) continue;
-        const GuardedRow* first = firstGuardedRowFrom(guards, c, begin);
         const GuardedRow* last = guards.listed.data() + guards.begin(c + 1u);
-        if (first == last || first->packed.row >= end) continue;
+        GuardCursor cursor{guards.listed.data() + list.begin, last, list.firstRow};
+        if (list.firstRow < begin) {
+            // Some of its rows lie before the range: search for the first in it.
+            cursor.next = firstGuardedRowFrom(guards, c, begin);
+            if (cursor.next == last || cursor.next->packed.row >= end) continue;
+            cursor.row = cursor.next->packed.row;
+        }
         if (count == kMaxCursors) return firstMatchingRowGuardByGuard(guards, begin, end, state);
-        cursors[count++] = {first, last};
+        cursors[count++] = cursor;
     }
     int unguarded = guards.nextUnguarded[static_cast<size_t>(begin)];
     for (;;) {
@@ -102,8 +110,8 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
         size_t lowest = count;
         int row = unguarded < end ? unguarded : end;
         for (size_t k = 0; k < count; ++k)
-            if (cursors[k].next->packed.row < row) {
-                row = cursors[k].next->packed.row;
+            if (cursors[k].row < row) {
+                row = cursors[k].row;
                 lowest = k;
             }
         if (row >= end) return -1;
@@ -115,7 +123,10 @@ int firstMatchingGuardedRow(const RowGuardIndex& guards, int begin, int end,
         GuardCursor& cursor = cursors[lowest];
         const GuardedRow& candidate = *cursor.next;
         if (!(candidate.needs & ~raised) && guardedRowMatches(guards, candidate, state)) return row;
-        if (++cursor.next == cursor.last) cursor = cursors[--count];
+        if (++cursor.next == cursor.last)
+            cursor = cursors[--count];
+        else
+            cursor.row = cursor.next->packed.row;
     }
 }
 
