@@ -26,7 +26,6 @@ void prefetchLevelLists(const ClaimState& state);
 
 // Levels of slots 2..10, the three exclusion rules, the PCCL and the final
 // code; the two fetches above come first.
-
 void computeComplexity(ClaimState& state, const TableSet& tables);
 
 }  // namespace drg

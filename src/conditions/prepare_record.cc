@@ -61,8 +61,8 @@ int firstNonBlankFrom(const SlotByteBits& bits, int from) {
 }
 
 int slotOfByte(int byte) {
-    return byte < kDiagnosisSlotsField.width ? 1 + byte / kDiagnosisCodeWidth
-                                             : kFirstProcedureSlot + (byte - kDiagnosisSlotsField.width) / kProcedureCodeWidth;
+    if (byte < kDiagnosisSlotsField.width) return 1 + byte / kDiagnosisCodeWidth;
+    return kFirstProcedureSlot + (byte - kDiagnosisSlotsField.width) / kProcedureCodeWidth;
 }
 
 // Lists in codedSlots the slots that hold anything but blanks, ascending:
@@ -184,8 +184,8 @@ int prepareRecord(ClaimState& state, const TableSet& tables, char* record, size_
     // Codes are looked up upper-cased; the other fields lie outside the code
     // slots and are read as they came. The slots go first, so the hash
     // places of their codes arrive while the fields are read.
-    const size_t slotsBegin = std::min<size_t>(length, kDiagnosisSlotsField.offset);
-    const size_t slotsEnd = std::min<size_t>(length, kProcedureSlotsField.offset + kProcedureSlotsField.width);
+    const size_t slotsBegin = std::min<size_t>(length, kSlotBytesBegin);
+    const size_t slotsEnd = std::min<size_t>(length, kSlotBytesBegin + kSlotBytes);
     upperCase(record + slotsBegin, slotsEnd - slotsBegin);
     std::array<uint64_t, kSlotCount> keys;
     startLookups(state, record, keys.data());
