@@ -37,8 +37,10 @@ bool inExclusionList(const CcExclusionTable& t, int16_t x, int16_t d) {
 
 bool inSharedExclusionList(const SharedExclusionLists& lists, int16_t x, int16_t d) {
     if (d < 0 || static_cast<size_t>(d) >= lists.byDiagnosis.size()) return false;
-    const CodeEntryRange range = lists.byDiagnosis[static_cast<size_t>(d)];
-    return listHolds(lists.entries.data(), range.begin, range.end, x);
+    const ExclusionListAid& aid = lists.byDiagnosis[static_cast<size_t>(d)];
+    if (x >= aid.low[1] && x <= aid.high[1]) return true;
+    if (x < aid.low[0] || x > aid.high[0]) return false;
+    return aid.scanBegin == aid.scanEnd || listHolds(lists.entries.data(), aid.scanBegin, aid.scanEnd, x);
 }
 
 void prefetchExclusionBounds(const ClaimState& state, int16_t d) {
@@ -56,8 +58,10 @@ void prefetchExclusionList(const ClaimState& state, int16_t d) {
     const CcExclusionTable& t = *state.activeExclusionTable;
     if (d < 0 || d >= t.exclusionDiagnosisCount) return;
     if (const SharedExclusionLists* shared = state.activeExclusionLists) {
-        const int32_t b = shared->byDiagnosis[static_cast<size_t>(d)].begin;
-        if (static_cast<size_t>(b) < shared->entries.size()) __builtin_prefetch(shared->entries.data() + b);
+        // Most lists are answered from their aid, which is fetched already.
+        const ExclusionListAid& aid = shared->byDiagnosis[static_cast<size_t>(d)];
+        if (aid.scanBegin != aid.scanEnd && static_cast<size_t>(aid.scanBegin) < shared->entries.size())
+            __builtin_prefetch(shared->entries.data() + aid.scanBegin);
         return;
     }
     const int32_t b = t.exclusionBegin[static_cast<size_t>(d)];

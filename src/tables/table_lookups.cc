@@ -435,16 +435,39 @@ LevelRowIndex packLevelRows(const ComplicationLevelTable& t) {
     return index;
 }
 
+// The list entries[begin, end) as ExclusionListAid holds it.
+ExclusionListAid exclusionListAid(const std::vector<int16_t>& entries, int32_t begin, int32_t end) {
+    ExclusionListAid aid{{1, 1}, {0, 0}, 0, 0};  // both runs empty
+    int runs = 0;
+    bool inPlace = true;
+    for (int32_t i = begin; i < end && inPlace; ++i) {
+        const int x = entries[static_cast<size_t>(i)];
+        if (runs > 0 && (x == aid.high[runs - 1] || x == aid.high[runs - 1] + 1)) {
+            aid.high[runs - 1] = static_cast<int16_t>(x);  // the run goes on, or x repeats
+        } else if ((runs > 0 && x < aid.high[runs - 1]) || runs == 2) {
+            inPlace = false;  // out of order, or a third run
+        } else {
+            aid.low[runs] = aid.high[runs] = static_cast<int16_t>(x);
+            ++runs;
+        }
+    }
+    if (inPlace) return aid;
+    return {{entries[static_cast<size_t>(begin)], 1}, {entries[static_cast<size_t>(end - 1)], 0}, begin, end};
+}
+
 }  // namespace
 
 SharedExclusionLists shareExclusionLists(const CcExclusionTable& t) {
-    SharedExclusionLists shared;
     const size_t count = static_cast<size_t>(std::max(t.exclusionDiagnosisCount, 0));
-    if (t.exclusionBegin.size() < count || t.exclusionEnd.size() < count) return shared;
-    shared.byDiagnosis = pairEntryRanges(t.exclusionBegin, t.exclusionEnd);
+    if (t.exclusionBegin.size() < count || t.exclusionEnd.size() < count) return {};
+    std::vector<CodeEntryRange> ranges = pairEntryRanges(t.exclusionBegin, t.exclusionEnd);
+    ranges.resize(count);
+    SharedExclusionLists shared;
+    if (!holdRunsOnce(t.exclusionList, ranges, shared.entries)) return {};
     shared.byDiagnosis.resize(count);
-    shared.usable = holdRunsOnce(t.exclusionList, shared.byDiagnosis, shared.entries);
-    if (!shared.usable) return SharedExclusionLists{};
+    for (size_t d = 0; d < count; ++d)
+        shared.byDiagnosis[d] = exclusionListAid(shared.entries, ranges[d].begin, ranges[d].end);
+    shared.usable = true;
     return shared;
 }
 

@@ -161,13 +161,27 @@ struct CodeHashIndex {
     std::vector<Place> places;
 };
 
+// A diagnosis's exclusion list as the list test reads it, in one 16-byte
+// line. Lists ascend and name related codes, whose ids mostly follow each
+// other: a list of up to two runs of ids (from low to high) is answered from
+// here alone. Any other list (more runs, or out of order) keeps run 0 as
+// its first and last entries, which bound it, run 1 empty, and is scanned
+// in [scanBegin, scanEnd) of the shared entries; an empty list has both
+// runs empty.
+struct alignas(16) ExclusionListAid {
+    int16_t low[2];
+    int16_t high[2];
+    int32_t scanBegin;
+    int32_t scanEnd;
+};
+
 // One version of "Tccedit".."Tccedit2" with each distinct list held once.
 // A release gives many diagnoses the same list (one per exclusion class), so
 // the lists that records read are few and close together. Usable only when
 // the table's every diagnosis has a range within its list.
 struct SharedExclusionLists {
     bool usable = false;
-    std::vector<CodeEntryRange> byDiagnosis;  // into `entries`; an empty range for no list
+    std::vector<ExclusionListAid> byDiagnosis;
     std::vector<int16_t> entries;
 };
 

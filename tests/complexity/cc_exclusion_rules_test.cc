@@ -51,13 +51,14 @@ TEST(ExclusionList, RangeTestThenLinearScan) {
 
 // The lists held once each answer as the table does, for every candidate and
 // diagnosis id in and around range: lists shared by several diagnoses, empty
-// lists, lists out of order, id 0 in a list.
+// lists, lists out of order or with repeats, lists of one, two or more runs
+// of ids, id 0 in a list.
 TEST(SharedExclusionLists, AnswerLikeTheTableAndHoldEachListOnce) {
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
         std::vector<std::vector<int16_t>> pool(1 + rng() % 4);
         for (auto& list : pool) {
-            for (auto n = rng() % 5; n > 0; --n) list.push_back(static_cast<int16_t>(rng() % kDiagnosisIds));
+            for (auto n = rng() % 7; n > 0; --n) list.push_back(static_cast<int16_t>(rng() % kDiagnosisIds));
             if (rng() % 3) std::sort(list.begin(), list.end());
         }
         std::map<int, std::vector<int16_t>> lists;
