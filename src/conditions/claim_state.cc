@@ -13,10 +13,12 @@ void initClaimState(ClaimState& state, const TableSet& tables, const TableLookup
     f.derivedMark.assign(n, 0);
     for (int c : kDerivedConditions)
         if (c < n) f.derivedMark[static_cast<size_t>(c)] = 1;
-    f.slotConditions.assign(static_cast<size_t>(kMarkedProcedureSlots) * n, 0);
+    f.slotMarks.fill(0);
+    f.markBitOf.assign(n, 0);
+    for (int c : kSlotMarkedConditions)
+        if (c < n) f.markBitOf[static_cast<size_t>(c)] = slotMarkBit(c);
     f.raisedConditions.reserveAll(static_cast<size_t>(n) + 1);
     state.raisedGuards.reserveAll(static_cast<size_t>(n) + 2);
-    f.markedSlotCells.reserveAll(static_cast<size_t>(kMarkedProcedureSlots) * n);
     state.conditionKindsAgree = firstConditionKindMismatch(tables.conditions) < 0;
     state.lookups = &lookups;
 }

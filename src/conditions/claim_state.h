@@ -15,8 +15,19 @@
 
 namespace drg {
 
-inline constexpr int kLastMarkedProcedureSlot = 41;  // slots 42..46 leave no row
+inline constexpr int kLastMarkedProcedureSlot = 41;  // slots 42..46 leave no marks
 inline constexpr int kMarkedProcedureSlots = kLastMarkedProcedureSlot - kFirstProcedureSlot + 1;
+
+// The conditions that the derived rules ask of each procedure slot (a
+// procedure of kind 357 without one of the others): only these are marked
+// per slot, one bit each in this order.
+inline constexpr std::array<int, 9> kSlotMarkedConditions = {357, 358, 359, 743, 745, 746, 747, 748, 759};
+
+constexpr uint16_t slotMarkBit(int c) {
+    for (size_t i = 0; i < kSlotMarkedConditions.size(); ++i)
+        if (kSlotMarkedConditions[i] == c) return static_cast<uint16_t>(1u << i);
+    return 0;
+}
 
 // A list sized once for the most it can ever hold, so that adding to it
 // never allocates or checks for room.
@@ -41,19 +52,23 @@ struct ConditionFlags {
     std::vector<uint8_t> flag;         // N + 1
     std::vector<uint8_t> hitCount;     // N, wrapping; read as signed 8-bit
     std::vector<uint8_t> derivedMark;  // N
-    std::vector<uint8_t> slotConditions;  // rows 11..41 of N bytes each
+    // Per procedure slot 11..41, the slotMarkBit of each marked condition it
+    // raised; and per condition its slotMarkBit (0 for most), read as each
+    // entry is raised.
+    std::array<uint16_t, kMarkedProcedureSlots> slotMarks{};
+    std::vector<uint16_t> markBitOf;  // N
 
     // What the current record wrote, so that the next one clears only that.
     FixedList<uint16_t> raisedConditions;
     // Bit c mod 64 of every raised condition (conditionBit): one test rejects
     // a decision row that needs a condition the record did not raise.
     uint64_t raisedMask = 0;
-    FixedList<uint32_t> markedSlotCells;
 
     int8_t hits(int c) const { return static_cast<int8_t>(hitCount[c]); }
-    uint8_t slotCondition(int slot, int c) const {
-        if (slot < kFirstProcedureSlot || slot > kLastMarkedProcedureSlot) return 0;
-        return slotConditions[static_cast<size_t>(slot - kFirstProcedureSlot) * conditionCount + c];
+    // Whether the slot raised condition c, for the conditions of kSlotMarkedConditions.
+    bool slotCondition(int slot, int c) const {
+        if (slot < kFirstProcedureSlot || slot > kLastMarkedProcedureSlot) return false;
+        return (slotMarks[static_cast<size_t>(slot - kFirstProcedureSlot)] & slotMarkBit(c)) != 0;
     }
 };
 

@@ -13,15 +13,14 @@ int32_t tableEntry(const TableSet& tables, int slot, int16_t id, int32_t i) {
 }
 
 // Raises the conditions of the entries [begin, end) that apply on the
-// record's date from slot s; procedure slots that keep a row of conditions
-// (MarksRow) mark them there too. An observer hears the table's own entry
-// numbers.
+// record's date from slot s; procedure slots that keep marks (MarksRow)
+// mark theirs too. An observer hears the table's own entry numbers.
 template <bool MarksRow, bool Observed>
 void raiseEntries(ClaimState& state, const TableSet& tables, int s, int32_t begin, int32_t end) {
     const PackedCodeEntry* entries = state.lookups->codeEntries.data();
     ConditionFlags& f = state.conditions;
     const int32_t d = state.effectiveDateNumber;
-    const uint32_t row = MarksRow ? static_cast<uint32_t>(s - kFirstProcedureSlot) * f.conditionCount : 0;
+    uint16_t marks = 0;
     for (int32_t k = begin; k < end; ++k) {
         const PackedCodeEntry& e = entries[k];
         if (e.validFrom > d || d > e.validTo) continue;
@@ -31,14 +30,9 @@ void raiseEntries(ClaimState& state, const TableSet& tables, int s, int32_t begi
         ++f.hitCount[c];
         if constexpr (Observed)
             state.observer->codeConditionRaised(s, tableEntry(tables, s, state.codeIds[s], k - begin), c);
-        if constexpr (MarksRow) {
-            const uint32_t cell = row + static_cast<uint32_t>(c);
-            if (!f.slotConditions[cell]) {
-                f.slotConditions[cell] = 1;
-                f.markedSlotCells.push(cell);
-            }
-        }
+        if constexpr (MarksRow) marks |= f.markBitOf[static_cast<size_t>(c)];
     }
+    if constexpr (MarksRow) f.slotMarks[static_cast<size_t>(s - kFirstProcedureSlot)] |= marks;
 }
 
 }  // namespace

@@ -17,30 +17,14 @@ int flagsSet(const ConditionFlags& f, std::initializer_list<int> conditions) {
     return n;
 }
 
-// The procedure slots 11..41 whose rows hold condition 357. A row is only
-// ever marked together with the flag, so without flag 357 no row holds it.
-struct SlotsWith357 {
-    int count = 0;
-    uint8_t slot[kMarkedProcedureSlots];
-
-    explicit SlotsWith357(const ClaimState& state) {
-        const ConditionFlags& f = state.conditions;
-        if (!f.flag[357]) return;
-        for (int n = 0; n < state.codedSlotCount; ++n) {
-            const int s = state.codedSlots[static_cast<size_t>(n)];
-            if (s >= kFirstProcedureSlot && s <= kLastMarkedProcedureSlot && state.codeIds[s] != 0 &&
-                f.slotCondition(s, 357))
-                slot[count++] = static_cast<uint8_t>(s);
-        }
-    }
-
-    // Whether one of them does not hold condition `absent`.
-    bool anyWithout(const ConditionFlags& f, int absent) const {
-        for (int i = 0; i < count; ++i)
-            if (!f.slotCondition(slot[i], absent)) return true;
-        return false;
-    }
-};
+// The marked conditions that some procedure slot of kind 357 did not raise:
+// a procedure slot raises 357 only where it marks it too.
+uint16_t missingBeside357(const ConditionFlags& f) {
+    constexpr uint16_t kind357 = slotMarkBit(357);
+    uint16_t missing = 0;
+    for (uint16_t marks : f.slotMarks) missing |= (marks & kind357) ? static_cast<uint16_t>(~marks) : uint16_t{0};
+    return missing;
+}
 
 }  // namespace
 
@@ -50,8 +34,8 @@ void deriveConditions(ClaimState& state) {
     const int16_t hours = state.ventilationHours;
     const int16_t status = state.statusCode;
     auto hits = [&](int c) { return static_cast<int>(f.hits(c)); };
-    const SlotsWith357 with357(state);
-    auto procedureWithout = [&](int absent) { return with357.anyWithout(f, absent); };
+    const uint16_t missing = missingBeside357(f);
+    auto procedureWithout = [&](int absent) { return (missing & slotMarkBit(absent)) != 0; };
 
     // Bit n - 782 for each of 782..823 whose rule holds; 853 is handled apart.
     auto rule = [](int n, bool holds) { return static_cast<uint64_t>(holds) << (n - 782); };

@@ -91,22 +91,23 @@ void startLookups(ClaimState& state, const char* record, uint64_t* keys) {
     startSlotLookups(*state.lookups, record, state.codedSlots.data(), state.codedSlotCount, keys);
 }
 
-// Sets every slot's id to 0 with sixteen-byte stores: the compiler clears
-// an array of this size with a string instruction, whose start-up costs
+// Sets an array to zeros with sixteen-byte stores: the compiler clears
+// arrays of these sizes with a string instruction, whose start-up costs
 // more than the whole of these stores.
-void clearCodeIds(std::array<int16_t, kSlotCount>& ids) {
+template <class T, size_t N>
+void clearWithStores(std::array<T, N>& items) {
     using Bytes16 = char __attribute__((vector_size(16)));
-    constexpr size_t kBytes = sizeof(ids);
+    constexpr size_t kBytes = sizeof(items);
     static_assert(kBytes >= 16);
     const Bytes16 zero{};
-    char* bytes = reinterpret_cast<char*>(ids.data());
+    char* bytes = reinterpret_cast<char*>(items.data());
     for (size_t at = 0; at + 16 <= kBytes; at += 16) std::memcpy(bytes + at, &zero, 16);
     std::memcpy(bytes + kBytes - 16, &zero, 16);
 }
 
 void finishLookups(ClaimState& state, const TableSet& tables, const char* record, const uint64_t* keys) {
     // Every slot has id 0 until it is looked up.
-    clearCodeIds(state.codeIds);
+    clearWithStores(state.codeIds);
     std::array<int16_t, kSlotCount> ids;
     std::array<CodeEntryRange, kSlotCount> ranges;
     finishSlotLookups(*state.lookups, tables, record, state.codedSlots.data(), state.codedSlotCount, keys, ids.data(),
@@ -175,8 +176,7 @@ void resetConditionFlags(ConditionFlags& f) {
     // Condition 0 is always set, so it never enters the list above.
     f.hitCount[0] = 0;
     f.flag[0] = 1;
-    for (uint32_t cell : f.markedSlotCells) f.slotConditions[cell] = 0;
-    f.markedSlotCells.clear();
+    clearWithStores(f.slotMarks);
     // derivedMark is the same for every record and is set once.
 }
 

@@ -138,7 +138,7 @@ TEST(CodeConditionAids, RaiseWhatThePlainScanRaises) {
                 ASSERT_EQ(s.conditions.flag[c], plain.hits[c] > 0) << "round " << round << " condition " << c;
             }
             for (int slot = kFirstProcedureSlot; slot <= kLastMarkedProcedureSlot; ++slot)
-                for (int c : {100, 200, 300, 357, 743, 745})
+                for (int c : kSlotMarkedConditions)
                     ASSERT_EQ(s.conditions.slotCondition(slot, c), plain.slotMarks.count({slot, c}))
                         << "slot " << slot << " condition " << c;
 

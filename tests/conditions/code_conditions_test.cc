@@ -1,9 +1,9 @@
 // Conditions raised by the codes of a record: dated entries, the slots a
-// condition may come from, hit counts and the per-slot procedure rows.
+// condition may come from, hit counts and the per-slot procedure marks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <numeric>
+#include <bit>
 #include <string>
 #include <vector>
 
@@ -16,7 +16,9 @@ namespace drg::testing {
 namespace {
 
 int markedCells(const ConditionFlags& f) {
-    return std::accumulate(f.slotConditions.begin(), f.slotConditions.end(), 0);
+    int marked = 0;
+    for (uint16_t marks : f.slotMarks) marked += std::popcount(marks);
+    return marked;
 }
 
 TEST(CodeConditions, AppliesEntriesOnTheirValidDaysOnly) {
@@ -120,10 +122,10 @@ TEST(CodeConditions, CountsOneHitPerMatchingEntryAndSlot) {
     b.diagnosisCondition("A10", 400);  // a second entry for the same condition
     b.diagnosisCondition("A10", 400, {20130101, kEndOfTime});  // not yet valid
     b.diagnosisCondition("B20", 400);
-    b.procedureCondition("5-01", 401);
-    b.procedureCondition("5-02", 401);
-    b.conditionSlots(402, 11, 11);
-    b.procedureCondition("5-01", 402);
+    b.procedureCondition("5-01", 357);
+    b.procedureCondition("5-02", 357);
+    b.conditionSlots(358, 11, 11);
+    b.procedureCondition("5-01", 358);
     LoadedRelease release{b};
     const ConditionFlags& f = release.state.conditions;
 
@@ -133,38 +135,38 @@ TEST(CodeConditions, CountsOneHitPerMatchingEntryAndSlot) {
         datedRecord().diagnoses({"A10", "B20", "A10"}).procedures({"5-01", "5-02", "5-01"}).slot(46, "5-01").text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.hitCount[400], 3);
-    EXPECT_EQ(f.hitCount[401], 4);
-    EXPECT_EQ(f.hitCount[402], 1);  // slot 11 only
-    EXPECT_EQ(f.slotCondition(11, 401), 1);
-    EXPECT_EQ(f.slotCondition(12, 401), 1);
-    EXPECT_EQ(f.slotCondition(13, 401), 1);
-    EXPECT_EQ(f.slotCondition(14, 401), 0);
-    EXPECT_EQ(f.slotCondition(11, 402), 1);
-    EXPECT_EQ(f.slotCondition(13, 402), 0);
+    EXPECT_EQ(f.hitCount[357], 4);
+    EXPECT_EQ(f.hitCount[358], 1);  // slot 11 only
+    EXPECT_EQ(f.slotCondition(11, 357), 1);
+    EXPECT_EQ(f.slotCondition(12, 357), 1);
+    EXPECT_EQ(f.slotCondition(13, 357), 1);
+    EXPECT_EQ(f.slotCondition(14, 357), 0);
+    EXPECT_EQ(f.slotCondition(11, 358), 1);
+    EXPECT_EQ(f.slotCondition(13, 358), 0);
 }
 
-TEST(CodeConditions, ProceduresFromSlot42OnRaiseFlagsButLeaveNoRow) {
+TEST(CodeConditions, ProceduresFromSlot42OnRaiseFlagsButLeaveNoMarks) {
     TableBuilder b;
     b.diagnosisCondition("A10", 500);
-    b.procedureCondition("5-01", 501);
-    b.procedureCondition("5-02", 502);
+    b.procedureCondition("5-01", 743);
+    b.procedureCondition("5-02", 745);
     LoadedRelease release{b};
     const ConditionFlags& f = release.state.conditions;
 
-    // Diagnoses never mark a row; slots 42..46 neither.
+    // Diagnoses never mark a slot; slots 42..46 neither.
     std::string line = datedRecord().diagnoses({"A10"}).slot(42, "5-01").slot(46, "5-02").text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(f.flag[500], 1);
-    EXPECT_EQ(f.flag[501], 1);
-    EXPECT_EQ(f.flag[502], 1);
-    EXPECT_EQ(f.hitCount[501], 1);
+    EXPECT_EQ(f.flag[743], 1);
+    EXPECT_EQ(f.flag[745], 1);
+    EXPECT_EQ(f.hitCount[743], 1);
     EXPECT_EQ(markedCells(f), 0);
 
     line = datedRecord().slot(41, "5-01").slot(11, "5-02").text();
     ASSERT_EQ(release.prepare(line), kPrepareOk);
     EXPECT_EQ(markedCells(f), 2);
-    EXPECT_EQ(f.slotCondition(41, 501), 1);
-    EXPECT_EQ(f.slotCondition(11, 502), 1);
+    EXPECT_EQ(f.slotCondition(41, 743), 1);
+    EXPECT_EQ(f.slotCondition(11, 745), 1);
 }
 
 TEST(CodeConditions, HitCountWrapsAndReadsSigned) {
@@ -198,7 +200,9 @@ TEST(CodeConditions, SentinelsHoldWhateverTheCodes) {
     EXPECT_EQ(f.flag[900], 0);
     EXPECT_EQ(f.flag[1], 1);
     EXPECT_EQ(f.hitCount[899], 2);
-    EXPECT_EQ(f.slotCondition(11, 899), 1);
+    // Conditions that no derived rule asks of a slot are not marked.
+    EXPECT_EQ(f.slotCondition(11, 899), 0);
+    EXPECT_EQ(markedCells(f), 0);
 }
 
 }  // namespace

@@ -60,7 +60,7 @@ void expectSameState(const ClaimState& reused, const ClaimState& fresh, const st
     EXPECT_EQ(a.flag, b.flag) << what;
     EXPECT_EQ(a.hitCount, b.hitCount) << what;
     EXPECT_EQ(a.derivedMark, b.derivedMark) << what;
-    EXPECT_EQ(a.slotConditions, b.slotConditions) << what;
+    EXPECT_EQ(a.slotMarks, b.slotMarks) << what;
     EXPECT_EQ(reused.codeIds, fresh.codeIds) << what;
     EXPECT_EQ(reused.ageYears, fresh.ageYears) << what;
     EXPECT_EQ(reused.ageDays, fresh.ageDays) << what;

@@ -254,7 +254,7 @@ TEST(DerivedConditions, MarksEveryDerivedConditionAndNoOther) {
 // The list of conditions the derived rules read (used to tell an author of a
 // condition nothing uses) must name exactly the conditions that change what
 // the rules derive, alone or beside one listed condition: each raised twice
-// and held by a procedure row of kind 357.
+// and marked in a procedure slot of kind 357.
 TEST(DerivedConditions, ReadByDerivedRuleNamesWhatTheRulesRead) {
     LoadedRelease loaded(release());
     ClaimState without357 = loaded.freshState();
@@ -265,7 +265,7 @@ TEST(DerivedConditions, ReadByDerivedRuleNamesWhatTheRulesRead) {
     auto raise = [](ClaimState& state, int c) {
         raiseCondition(state.conditions, c);
         state.conditions.hitCount[static_cast<size_t>(c)] = 2;
-        state.conditions.slotConditions[static_cast<size_t>(c)] = 1;  // the row of the first procedure slot
+        state.conditions.slotMarks[0] |= slotMarkBit(c);  // the marks of the first procedure slot
     };
     auto derived = [](ClaimState& state) {
         deriveConditions(state);
