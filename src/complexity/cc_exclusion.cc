@@ -1,5 +1,7 @@
 #include "complexity/cc_exclusion.h"
 
+#include <bit>
+
 #include "tables/table_versions.h"
 
 namespace drg {
@@ -76,9 +78,15 @@ void clearSexSpecificLevels(ClaimState& state, const TableSet& tables) {
     const int32_t date = state.effectiveDateNumber;
     const bool odd = state.sexDigit % 2 != 0;
     const int cancelling = odd ? kFemaleOnlyCondition : kMaleOnlyCondition;
+    // Most records have no sex-specific secondary: their slots are picked
+    // out without a branch on each.
+    uint32_t specific = 0;
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         const int16_t id = state.codeIds[s];
-        if (id == 0 || !state.lookups->sexSpecificDiagnosis[static_cast<size_t>(id)]) continue;
+        specific |= static_cast<uint32_t>((id != 0) & state.lookups->sexSpecific(id)) << s;
+    }
+    for (; specific != 0; specific &= specific - 1) {
+        const int s = std::countr_zero(specific);
         const CodeEntryRange range = state.entryRanges[static_cast<size_t>(s)];
         for (int32_t k = range.begin; k < range.end; ++k) {
             const PackedCodeEntry& e = entries[k];

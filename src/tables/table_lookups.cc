@@ -308,18 +308,19 @@ RefinementIndex packRefinements(const TableSet& tables, const RefinedCodeIndex& 
     return packed;
 }
 
-std::vector<uint8_t> findSexSpecificDiagnoses(const TableSet& tables) {
+std::vector<uint64_t> findSexSpecificDiagnoses(const TableSet& tables) {
     const CodeConditionTable& code = tables.codeConditions;
     const ConditionTable& kinds = tables.conditions;
-    std::vector<uint8_t> specific(code.diagnosisEntryBegin.size(), 0);
-    for (size_t d = 0; d < specific.size(); ++d)
+    const size_t count = code.diagnosisEntryBegin.size();
+    std::vector<uint64_t> bits((count + 63) / 64, 0);
+    for (size_t d = 0; d < count; ++d)
         for (int32_t k = code.diagnosisEntryBegin[d]; k < code.diagnosisEntryEnd[d]; ++k) {
             const int c = code.entryCondition[static_cast<size_t>(k)];
             if ((c == kFemaleOnlyCondition || c == kMaleOnlyCondition) && c < kinds.conditionCount &&
                 kinds.firstSlot[static_cast<size_t>(c)] == 1 && kinds.lastSlot[static_cast<size_t>(c)] == 1)
-                specific[d] = 1;
+                bits[d / 64] |= uint64_t{1} << (d % 64);
         }
-    return specific;
+    return bits;
 }
 
 std::vector<uint64_t> findDiagnosesWithPartners(const DaggerAsteriskTable& pairs) {
@@ -487,7 +488,7 @@ TableLookups buildTableLookups(const TableSet& tables) {
     lookups.procedureCodes = buildCodeHash(tables.procedureIndex.code, tables.procedureIndex.id,
                                            tables.procedureIndex.count, kProcedureCodeWidth,
                                            lookups.procedureEntryRanges);
-    lookups.sexSpecificDiagnosis = findSexSpecificDiagnoses(tables);
+    lookups.sexSpecificDiagnoses = findSexSpecificDiagnoses(tables);
     lookups.hasAsteriskPartners = findDiagnosesWithPartners(tables.daggerAsterisk);
     for (int v = 0; v < kLevelVersions; ++v) lookups.levelRows[v] = packLevelRows(tables.levelTables[v]);
     for (int v = 0; v < kExclusionVersions; ++v)

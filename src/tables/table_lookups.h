@@ -202,13 +202,19 @@ struct TableLookups {
     std::vector<CodeEntryRange> procedureEntryRanges;
     std::array<LevelRowIndex, kLevelVersions> levelRows;
     std::array<SharedExclusionLists, kExclusionVersions> exclusionLists;
-    // Per diagnosis id: whether any of its entries raises a condition that
-    // only fits one sex (373 or 388, from slot 1 only).
-    std::vector<uint8_t> sexSpecificDiagnosis;
+    // Bit d % 64 of word d / 64: some entry of diagnosis d raises a
+    // condition that only fits one sex (373 or 388, from slot 1 only). Few
+    // do, and bits stay in the cache where a byte per diagnosis does not.
+    std::vector<uint64_t> sexSpecificDiagnoses;
     // Bit d % 64 of word d / 64: diagnosis d has asterisk partners. Few do,
     // and this is small enough to stay in the cache where the pair table's
     // ranges are not.
     std::vector<uint64_t> hasAsteriskPartners;
+
+    bool sexSpecific(int16_t d) const {
+        const auto id = static_cast<size_t>(static_cast<uint16_t>(d));
+        return id / 64 < sexSpecificDiagnoses.size() && ((sexSpecificDiagnoses[id / 64] >> (id % 64)) & 1u);
+    }
 
     bool mayHavePartners(int16_t d) const {
         const auto id = static_cast<size_t>(static_cast<uint16_t>(d));
