@@ -64,11 +64,6 @@ void prefetchLevelRangesAndExclusionBounds(const ClaimState& state) {
     }
 }
 
-void prefetchLevelLists(const ClaimState& state) {
-    for (int s = 2; s <= kDiagnosisSlots; ++s)
-        if (state.codeIds[s] != 0) prefetchLevelList(state, state.codeIds[s]);
-}
-
 double weightedLevelSum(const int16_t* levels, int count) {
     double s = 0.0;
     for (int k = 0; k < count && k < kSecondarySlots; ++k) s += levels[k] * kWeights.weight[k];

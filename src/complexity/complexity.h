@@ -18,11 +18,10 @@ int16_t pcclFromSortedLevels(const int16_t* levels, int count);
 double weightedLevelSum(const int16_t* sortedLevels, int count);
 
 // What the level and exclusion steps read first for the secondary
-// diagnoses, and then the level lists that those name: fetched while the
-// record's group is still being decided, so their misses overlap with that
-// work instead of following one another at the end.
+// diagnoses: fetched while the record's group is still being decided, so
+// that their misses overlap with that work instead of following one another
+// at the end.
 void prefetchLevelRangesAndExclusionBounds(const ClaimState& state);
-void prefetchLevelLists(const ClaimState& state);
 
 // Levels of slots 2..10, the three exclusion rules, the PCCL and the final
 // code; the two fetches above come first.

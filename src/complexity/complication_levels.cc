@@ -19,7 +19,7 @@ const LevelRowIndex* packedLevelRows(const ClaimState& state) {
     if (!state.lookups || state.activeLevelVersion < 0) return nullptr;
     const ComplicationLevelTable& t = *state.activeLevelTable;
     const LevelRowIndex* packed = &state.lookups->levelRows[static_cast<size_t>(state.activeLevelVersion)];
-    if (!packed->usable || packed->listOfDiagnosis.size() < static_cast<size_t>(std::max<int>(t.cclDiagnosisCount, 0)))
+    if (!packed->usable || packed->byDiagnosis.size() < static_cast<size_t>(std::max<int>(t.cclDiagnosisCount, 0)))
         return nullptr;
     return packed;
 }
@@ -29,13 +29,7 @@ const LevelRowIndex* packedLevelRows(const ClaimState& state) {
 void prefetchLevelRange(const ClaimState& state, int16_t d) {
     const LevelRowIndex* packed = packedLevelRows(state);
     if (packed && d >= 0 && d < state.activeLevelTable->cclDiagnosisCount)
-        __builtin_prefetch(packed->listOfDiagnosis.data() + d);
-}
-
-void prefetchLevelList(const ClaimState& state, int16_t d) {
-    const LevelRowIndex* packed = packedLevelRows(state);
-    if (packed && d >= 0 && d < state.activeLevelTable->cclDiagnosisCount)
-        __builtin_prefetch(packed->lists.data() + packed->listOfDiagnosis[static_cast<size_t>(d)]);
+        __builtin_prefetch(packed->byDiagnosis.data() + d);
 }
 
 int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
@@ -49,7 +43,7 @@ int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
         return static_cast<int16_t>(static_cast<signed char>(t.cclMatrix[cell]) - '0');
     };
     if (const LevelRowIndex* packed = packedLevelRows(state)) {
-        const LevelRowIndex::Range range = packed->lists[packed->listOfDiagnosis[static_cast<size_t>(d)]];
+        const LevelRowIndex::Range range = packed->byDiagnosis[static_cast<size_t>(d)];
         if (range.begin >= range.end) return 0;
         // The table's number of the list's i-th row.
         const auto tableRow = [&](int i) { return t.cclRowBegin[static_cast<size_t>(d)] + i; };

@@ -19,11 +19,8 @@ void selectLevelTable(ClaimState& state, const TableSet& tables, const char* eff
 // `row` (when given) receives the level row that decided, or -1.
 int16_t complicationLevel(const ClaimState& state, int16_t diagnosisId, int* row = nullptr);
 
-// Start fetching the row range that complicationLevel reads first for a
-// diagnosis. Called for all of a record's diagnoses before the first lookup,
-// their waits overlap.
+// Start fetching what complicationLevel reads first for a diagnosis: called
+// for all of a record's diagnoses before the first lookup, their waits overlap.
 void prefetchLevelRange(const ClaimState& state, int16_t diagnosisId);
-// The next read along: the list of level rows that the range names.
-void prefetchLevelList(const ClaimState& state, int16_t diagnosisId);
 
 }  // namespace drg

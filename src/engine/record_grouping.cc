@@ -30,7 +30,6 @@ int groupRecord(ClaimState& state, const Release& release, char* record, size_t 
     if (prepareRecord(state, tables, record, length) != kPrepareOk) return kGroupLogicError;
     prefetchLevelRangesAndExclusionBounds(state);
     assignMdc(state);
-    prefetchLevelLists(state);
     if (state.mdcIndex != 0) assignAdrg(state);
     if (state.adrgIndex != 0) {
         refineAdrg(state, tables);

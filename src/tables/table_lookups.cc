@@ -414,23 +414,13 @@ LevelRowIndex packLevelRows(const ComplicationLevelTable& t) {
     // is read as it stands.
     if (!holdRunsOnce(rows, ranges, index.rows) || index.rows.size() > static_cast<size_t>(INT16_MAX))
         return LevelRowIndex{};
-    // Alike rows now have equal ranges: one list per distinct range.
-    // Distinct runs begin at distinct rows, so a list is known by its begin.
-    std::vector<int32_t> listAt(index.rows.size(), -1);
-    int32_t emptyList = -1;
-    index.listOfDiagnosis.resize(diagnoses);
+    index.byDiagnosis.resize(diagnoses);
     for (size_t d = 0; d < diagnoses; ++d) {
         const CodeEntryRange r = ranges[d];
-        int32_t& list = r.begin < r.end ? listAt[static_cast<size_t>(r.begin)] : emptyList;
-        if (list < 0) {
-            if (index.lists.size() > UINT16_MAX) return LevelRowIndex{};
-            list = static_cast<int32_t>(index.lists.size());
-            LevelRowIndex::Row first{std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 0};
-            if (r.begin < r.end) first = index.rows[static_cast<size_t>(r.begin)];
-            index.lists.push_back({first.validFrom, first.validTo, static_cast<int16_t>(r.begin),
-                                   static_cast<int16_t>(r.end), first.profile});
-        }
-        index.listOfDiagnosis[d] = static_cast<uint16_t>(list);
+        LevelRowIndex::Row first{std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 0};
+        if (r.begin < r.end) first = index.rows[static_cast<size_t>(r.begin)];
+        index.byDiagnosis[d] = {first.validFrom, first.validTo, static_cast<int16_t>(r.begin),
+                                static_cast<int16_t>(r.end), first.profile};
     }
     index.usable = true;
     return index;

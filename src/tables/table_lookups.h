@@ -85,14 +85,13 @@ struct CodeEntryRange {
 };
 
 // One version of "Tccl" with what a level lookup reads kept together: per
-// diagnosis the list of its rows, per list its row range, per row its dates
-// and profile. Diagnoses whose rows are alike (same dates and profiles)
-// share one list, and each distinct run of rows is held once, so what the
-// lookups read stays small. Row numbers here are not the table's: a
-// diagnosis's i-th row is the table's row begin + i.
+// diagnosis its range of rows with its first row's dates and profile, per
+// row its dates and profile. When the first row fits the record's date, the
+// lookup reads the diagnosis's 16 bytes and the matrix cell, nothing else.
+// Each distinct run of rows is held once, so what the lookups read stays
+// small. Row numbers here are not the table's: a diagnosis's i-th row is
+// the table's row begin + i.
 struct LevelRowIndex {
-    // A list's rows, with its first row (when it has one) held here too:
-    // when that row fits the record's date, the lookup reads no row.
     struct Range {
         int32_t firstValidFrom;
         int32_t firstValidTo;
@@ -107,8 +106,7 @@ struct LevelRowIndex {
         int16_t unused = 0;  // no padding: rows are compared by their bytes
     };
     bool usable = false;
-    std::vector<uint16_t> listOfDiagnosis;
-    std::vector<Range> lists;
+    std::vector<Range> byDiagnosis;
     std::vector<Row> rows;
 };
 
