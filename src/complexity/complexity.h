@@ -24,7 +24,7 @@ double weightedLevelSum(const int16_t* sortedLevels, int count);
 void prefetchLevelRangesAndExclusionBounds(const ClaimState& state);
 
 // Levels of slots 2..10, the three exclusion rules, the PCCL and the final
-// code; the two fetches above come first.
+// code; the fetch above comes first.
 void computeComplexity(ClaimState& state, const TableSet& tables);
 
 }  // namespace drg

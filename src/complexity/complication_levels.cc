@@ -45,7 +45,7 @@ int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
     if (const LevelRowIndex* packed = packedLevelRows(state)) {
         const LevelRowIndex::Range range = packed->byDiagnosis[static_cast<size_t>(d)];
         if (range.begin >= range.end) return 0;
-        // The table's number of the list's i-th row.
+        // The table's number of the diagnosis's i-th row.
         const auto tableRow = [&](int i) { return t.cclRowBegin[static_cast<size_t>(d)] + i; };
         if (range.firstValidFrom <= date && date <= range.firstValidTo) {
             if (row) *row = tableRow(0);

@@ -209,14 +209,13 @@ struct TableLookups {
     // ranges are not.
     std::vector<uint64_t> hasAsteriskPartners;
 
-    bool sexSpecific(int16_t d) const {
-        const auto id = static_cast<size_t>(static_cast<uint16_t>(d));
-        return id / 64 < sexSpecificDiagnoses.size() && ((sexSpecificDiagnoses[id / 64] >> (id % 64)) & 1u);
-    }
+    bool sexSpecific(int16_t d) const { return diagnosisBit(sexSpecificDiagnoses, d, false); }
+    bool mayHavePartners(int16_t d) const { return diagnosisBit(hasAsteriskPartners, d, true); }
 
-    bool mayHavePartners(int16_t d) const {
+    // Bit d of a bitset by diagnosis id; `beyond` for an id past its end.
+    static bool diagnosisBit(const std::vector<uint64_t>& bits, int16_t d, bool beyond) {
         const auto id = static_cast<size_t>(static_cast<uint16_t>(d));
-        return id / 64 >= hasAsteriskPartners.size() || ((hasAsteriskPartners[id / 64] >> (id % 64)) & 1u);
+        return id / 64 < bits.size() ? ((bits[id / 64] >> (id % 64)) & 1u) != 0 : beyond;
     }
 };
 
