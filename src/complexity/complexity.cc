@@ -1,6 +1,7 @@
 #include "complexity/complexity.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -78,6 +79,51 @@ int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
     return static_cast<int16_t>(x);
 }
 
+namespace {
+
+// The PCCL of every nine levels from 0 to 4, by how many there are of each
+// of 1 to 4 (in decimal places: ones, tens, hundreds, thousands), worked out
+// once with the formula on those levels in descending order.
+constexpr int kLevelCountIndexes = 10000;
+constexpr int16_t kLevelCountPlace[5] = {0, 1, 10, 100, 1000};
+
+struct PcclByLevelCounts {
+    std::array<uint8_t, kLevelCountIndexes> pccl{};
+    PcclByLevelCounts() {
+        for (int c4 = 0; c4 <= kSecondarySlots; ++c4)
+            for (int c3 = 0; c3 + c4 <= kSecondarySlots; ++c3)
+                for (int c2 = 0; c2 + c3 + c4 <= kSecondarySlots; ++c2)
+                    for (int c1 = 0; c1 + c2 + c3 + c4 <= kSecondarySlots; ++c1) {
+                        int16_t levels[kSecondarySlots] = {};
+                        int k = 0;
+                        for (int n = 0; n < c4; ++n) levels[k++] = 4;
+                        for (int n = 0; n < c3; ++n) levels[k++] = 3;
+                        for (int n = 0; n < c2; ++n) levels[k++] = 2;
+                        for (int n = 0; n < c1; ++n) levels[k++] = 1;
+                        pccl[static_cast<size_t>(c4 * 1000 + c3 * 100 + c2 * 10 + c1)] =
+                            static_cast<uint8_t>(pcclFromSortedLevels(levels, kSecondarySlots));
+                    }
+    }
+};
+const PcclByLevelCounts kPcclByLevelCounts;
+
+}  // namespace
+
+int16_t pcclOfLevels(const int16_t* levels) {
+    int index = 0;
+    bool usual = true;
+    for (int k = 0; k < kSecondarySlots; ++k) {
+        const int16_t level = levels[k];
+        usual &= static_cast<uint16_t>(level) <= 4;
+        index += kLevelCountPlace[usual ? level : 0];
+    }
+    if (usual) return kPcclByLevelCounts.pccl[static_cast<size_t>(index)];
+    int16_t sorted[kSecondarySlots];
+    std::copy(levels, levels + kSecondarySlots, sorted);
+    std::sort(sorted, sorted + kSecondarySlots, std::greater<int16_t>());
+    return pcclFromSortedLevels(sorted, kSecondarySlots);
+}
+
 void computeComplexity(ClaimState& state, const TableSet& tables) {
     for (int s = 2; s <= kDiagnosisSlots; ++s) {
         if (state.codeIds[s] == 0) continue;
@@ -95,11 +141,14 @@ void computeComplexity(ClaimState& state, const TableSet& tables) {
     for (int s = 2; s <= kDiagnosisSlots; ++s) m = std::max(m, state.cclBySlot[s]);
     if (m > 0) {
         applyHighestLevelExclusion(state, m);
-        if (state.observer) state.observer->levelsSettled(state.cclBySlot.data());
-        int16_t* secondary = state.cclBySlot.data() + 2;
-        std::sort(secondary, secondary + kSecondarySlots, std::greater<int16_t>());
-        state.pccl = pcclFromSortedLevels(secondary, kSecondarySlots);
-        if (state.observer) state.observer->pcclComputed(weightedLevelSum(secondary, kSecondarySlots), state.pccl);
+        state.pccl = pcclOfLevels(state.cclBySlot.data() + 2);
+        if (state.observer) {
+            state.observer->levelsSettled(state.cclBySlot.data());
+            int16_t sorted[kSecondarySlots];
+            std::copy(state.cclBySlot.begin() + 2, state.cclBySlot.end(), sorted);
+            std::sort(sorted, sorted + kSecondarySlots, std::greater<int16_t>());
+            state.observer->pcclComputed(weightedLevelSum(sorted, kSecondarySlots), state.pccl);
+        }
     } else {
         state.pccl = 0;
         if (state.observer) {

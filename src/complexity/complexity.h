@@ -14,6 +14,10 @@ namespace drg {
 // number; the PCCL is then 0.
 int16_t pcclFromSortedLevels(const int16_t* levels, int count);
 
+// The same PCCL of nine levels in any order: levels of 0 to 4, the usual
+// ones, are counted and the answer read from a table made with the formula.
+int16_t pcclOfLevels(const int16_t* levels);
+
 // S of the formula above: the k-th largest level weighted by e^(-0.4 k).
 double weightedLevelSum(const int16_t* sortedLevels, int count);
 

@@ -1,6 +1,9 @@
 // The PCCL formula over the nine secondary levels in descending order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -58,6 +61,21 @@ TEST(PcclFormula, NegativeLevelsNeverLeaveZeroToFour) {
         {{-48, -48, -48, -48, -48, -48, -48, -48, -48}, 0},
     };
     for (const auto& c : cases) EXPECT_EQ(pcclOf(c.levels), c.pccl) << describe(c.levels);
+}
+
+// Levels in record order give the formula's PCCL of the same levels sorted,
+// whether read from the table of usual levels or worked out for others.
+TEST(PcclFormula, LevelsInAnyOrderGiveTheFormulaOfTheSortedLevels) {
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 20000; ++trial) {
+        std::vector<int16_t> levels(9);
+        const bool unusual = trial % 10 == 0;
+        for (int16_t& l : levels) l = static_cast<int16_t>(random() % 5);
+        if (unusual) levels[random() % 9] = static_cast<int16_t>(static_cast<int>(random() % 12) - 6);
+        std::vector<int16_t> sorted = levels;
+        std::sort(sorted.begin(), sorted.end(), std::greater<int16_t>());
+        ASSERT_EQ(pcclOfLevels(levels.data()), pcclFromSortedLevels(sorted.data(), 9)) << describe(levels);
+    }
 }
 
 }  // namespace
