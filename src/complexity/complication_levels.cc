@@ -8,27 +8,20 @@ namespace drg {
 
 void selectLevelTable(ClaimState& state, const TableSet& tables, const char* effectiveDate) {
     state.activeLevelVersion = levelTableVersion(effectiveDate);
-    state.activeLevelTable = &tables.levelTables[static_cast<size_t>(state.activeLevelVersion)];
+    const ComplicationLevelTable& t = tables.levelTables[static_cast<size_t>(state.activeLevelVersion)];
+    state.activeLevelTable = &t;
+    // The packed rows of the version, when the release's lookups were built
+    // from its table; otherwise the table's own arrays are read.
+    const LevelRowIndex* packed =
+        state.lookups ? &state.lookups->levelRows[static_cast<size_t>(state.activeLevelVersion)] : nullptr;
+    const bool usable = packed && packed->usable &&
+                        packed->byDiagnosis.size() >= static_cast<size_t>(std::max<int>(t.cclDiagnosisCount, 0));
+    state.activeLevelRows = usable ? packed : nullptr;
 }
-
-namespace {
-
-// The packed rows of the active version, when the release's lookups were
-// built from its table; otherwise null and the table's own arrays are read.
-const LevelRowIndex* packedLevelRows(const ClaimState& state) {
-    if (!state.lookups || state.activeLevelVersion < 0) return nullptr;
-    const ComplicationLevelTable& t = *state.activeLevelTable;
-    const LevelRowIndex* packed = &state.lookups->levelRows[static_cast<size_t>(state.activeLevelVersion)];
-    if (!packed->usable || packed->byDiagnosis.size() < static_cast<size_t>(std::max<int>(t.cclDiagnosisCount, 0)))
-        return nullptr;
-    return packed;
-}
-
-}  // namespace
 
 void prefetchLevelRange(const ClaimState& state, int16_t d) {
-    const LevelRowIndex* packed = packedLevelRows(state);
-    if (packed && d >= 0 && d < state.activeLevelTable->cclDiagnosisCount)
+    const LevelRowIndex* packed = state.activeLevelRows;
+    if (packed && d >= 0 && static_cast<size_t>(d) < packed->byDiagnosis.size())
         __builtin_prefetch(packed->byDiagnosis.data() + d);
 }
 
@@ -42,7 +35,7 @@ int16_t complicationLevel(const ClaimState& state, int16_t d, int* row) {
         const size_t cell = static_cast<size_t>(profile) * t.cclColumnCount + state.adrgIndex;
         return static_cast<int16_t>(static_cast<signed char>(t.cclMatrix[cell]) - '0');
     };
-    if (const LevelRowIndex* packed = packedLevelRows(state)) {
+    if (const LevelRowIndex* packed = state.activeLevelRows) {
         const LevelRowIndex::Range range = packed->byDiagnosis[static_cast<size_t>(d)];
         if (range.begin >= range.end) return 0;
         // The table's number of the diagnosis's i-th row.

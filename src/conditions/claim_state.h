@@ -107,6 +107,7 @@ struct ClaimState {
     int activeDecisionVersion = -1;  // 0..5 once chosen; picks the matching lookups
     const ComplicationLevelTable* activeLevelTable = nullptr;
     int activeLevelVersion = -1;  // 0..2 once chosen
+    const LevelRowIndex* activeLevelRows = nullptr;  // its packed rows, when usable
     const CcExclusionTable* activeExclusionTable = nullptr;
     const SharedExclusionLists* activeExclusionLists = nullptr;  // its shared lists, when usable
 

@@ -95,12 +95,15 @@ TEST(ComplicationLevels, PackedRowsAnswerAsTheTable) {
             const ComplicationLevelTable& table = release.tables.levelTables[v];
             packed.activeLevelVersion = v;
             packed.activeLevelTable = &table;
+            const LevelRowIndex& rows = release.release.lookups.levelRows[v];
+            packed.activeLevelRows = rows.usable ? &rows : nullptr;
             packed.effectiveDateNumber = date;
             for (int16_t adrg = -1; adrg <= table.cclColumnCount; ++adrg)
                 for (int16_t d = -1; d <= table.cclDiagnosisCount; ++d) {
                     packed.adrgIndex = adrg;
                     ClaimState plain = packed;
                     plain.lookups = nullptr;
+                    plain.activeLevelRows = nullptr;
                     int packedRow = 0, plainRow = 0;
                     ASSERT_EQ(complicationLevel(packed, d, &packedRow), complicationLevel(plain, d, &plainRow));
                     ASSERT_EQ(packedRow, plainRow) << "diagnosis " << d << " date " << date;
