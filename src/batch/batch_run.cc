@@ -16,15 +16,20 @@ namespace {
 
 constexpr int kProgressEvery = 10000;
 constexpr int kMostWorkers = 16;
+// Read windows that may be filled and grouped while the output still opens.
+constexpr size_t kStartupJobs = 32;
 
 // Writes the jobs in input order, starts writing out every few megabytes
 // behind it, and prints a progress line for every 10000th record once it is
 // written.
 class OutputWriter final : public JobSink {
 public:
-    OutputWriter(FileIo& io, int fd, std::FILE* console) : io_(io), fd_(fd), console_(console) {}
+    // The output may still be opening: the first job waits for it.
+    OutputWriter(FileIo& io, std::future<int>& opening, std::FILE* console)
+        : io_(io), opening_(opening), console_(console) {}
 
     bool consume(const Job& job) override {
+        if (output() < 0) return false;
         if (!writeFully(io_, fd_, job.outputData(), job.outputLength)) {
             writeFailed_ = true;
             return false;
@@ -41,12 +46,22 @@ public:
         return true;
     }
 
+    // The output's descriptor once it is open, or -1 if it could not be opened.
+    int output() {
+        if (!opened_) {
+            fd_ = opening_.get();
+            opened_ = true;
+        }
+        return fd_;
+    }
     bool writeFailed() const { return writeFailed_; }
     bool refused() const { return refused_; }
 
 private:
     FileIo& io_;
-    int fd_;
+    std::future<int>& opening_;
+    bool opened_ = false;
+    int fd_ = -1;
     std::FILE* console_;
     WriteBehind writeBehind_;
     int32_t recordCount_ = 0;
@@ -74,42 +89,42 @@ int runBatch(const std::string& directory, const BatchOptions& options) {
         std::fputs("file in open error\n", console);
         return kExitFailed;
     }
-    // The release loads while the output opens: truncating an output that
-    // the system is still writing to disk can take longer than loading, and
-    // loading only reads. Its result counts only once the output is open.
+    // The output opens while the release loads and the first records are
+    // grouped: truncating an output that the system is still writing out, or
+    // whose blocks it must free, can take longer than loading. Nothing is
+    // written, and no outcome reported, before it is open.
+    std::future<int> opening =
+        std::async(std::launch::async, [&] { return io.open(pathIn(directory, "valtic.out"), OpenMode::Write); });
     auto release = std::make_unique<Release>();
     std::string problem;
-    std::future<int> loading =
-        std::async(std::launch::async, [&] { return loadRelease(*release, directory, &problem); });
-    const int out = io.open(pathIn(directory, "valtic.out"), OpenMode::Write);
+    const int loaded = loadRelease(*release, directory, &problem);
+    OutputWriter writer(io, opening, console);
+    PipelineEnd end = PipelineEnd::Stopped;
+    if (loaded == kLoadOk) {
+        std::vector<std::unique_ptr<GroupingWorker>> workers;
+        std::vector<JobWorker*> workerList;
+        for (int i = 0; i < batchWorkerCount(options.workers); ++i) {
+            workers.push_back(std::make_unique<GroupingWorker>(*release));
+            workerList.push_back(workers.back().get());
+        }
+        PipelineLimits limits;
+        limits.startupJobs = kStartupJobs;
+        end = runLinePipeline(io, in, workerList, writer, limits);
+    }
+    io.close(in);
+    const int out = writer.output();
     if (out < 0) {
-        loading.wait();
         std::fputs("file out open error\n", console);
-        io.close(in);
         return kExitFailed;
     }
+    const bool closed = io.close(out) == 0;
 
-    const int loaded = loading.get();
     if (loaded != kLoadOk) {
         std::fputs(loadFailureLine(loaded), console);
         std::fflush(console);
         std::fprintf(stderr, "%s\n", problem.c_str());
-        io.close(in);
-        io.close(out);
         return kExitFailed;
     }
-
-    std::vector<std::unique_ptr<GroupingWorker>> workers;
-    std::vector<JobWorker*> workerList;
-    for (int i = 0; i < batchWorkerCount(options.workers); ++i) {
-        workers.push_back(std::make_unique<GroupingWorker>(*release));
-        workerList.push_back(workers.back().get());
-    }
-    OutputWriter writer(io, out, console);
-    const PipelineEnd end = runLinePipeline(io, in, workerList, writer);
-    io.close(in);
-    const bool closed = io.close(out) == 0;
-
     if (writer.refused()) {
         std::fputs("logic setting missing or error\n", console);
         return kExitFailed;

@@ -12,8 +12,16 @@ namespace drg {
 namespace {
 
 struct PipelineState {
-    explicit PipelineState(size_t poolSize) : jobs(poolSize), work(poolSize, nullptr), finished(poolSize, nullptr) {
+    PipelineState(size_t poolSize, size_t workerCount)
+        : jobs(poolSize), work(poolSize, nullptr), finished(poolSize, nullptr), workers(workerCount) {
         for (auto& job : jobs) freeJobs.push_back(&job);
+    }
+
+    // Whether the reader may take a free job: any, until the sink has taken
+    // its first; after that, one of the startup jobs kept in reserve only
+    // while fewer jobs wait for the workers than there are workers.
+    bool readerMayTakeJob() const {
+        return freeJobs.size() > reservedJobs || (!freeJobs.empty() && workCount < workers);
     }
 
     std::mutex mutex;
@@ -28,6 +36,8 @@ struct PipelineState {
     bool readFailed = false;
     bool stopping = false;        // the sink wants no more jobs
     bool workersQuit = false;
+    size_t workers;
+    size_t reservedJobs = 0;      // free jobs the reader leaves alone while the workers have enough
 };
 
 // Cuts the input into jobs of one read window each, read straight into the
@@ -113,7 +123,7 @@ private:
 
     Job* takeFreeJob() {
         std::unique_lock lock(state_.mutex);
-        state_.freeReady.wait(lock, [&] { return !state_.freeJobs.empty() || state_.stopping; });
+        state_.freeReady.wait(lock, [&] { return state_.readerMayTakeJob() || state_.stopping; });
         if (state_.stopping) return nullptr;
         Job* job = state_.freeJobs.back();
         state_.freeJobs.pop_back();
@@ -154,6 +164,7 @@ void workerLoop(PipelineState& state, JobWorker& worker) {
     const size_t pool = state.jobs.size();
     for (;;) {
         Job* job;
+        bool readerMayWake;
         {
             std::unique_lock lock(state.mutex);
             state.workReady.wait(lock, [&] { return state.workCount > 0 || state.workersQuit; });
@@ -161,7 +172,10 @@ void workerLoop(PipelineState& state, JobWorker& worker) {
             job = state.work[state.workFirst];
             state.workFirst = (state.workFirst + 1) % pool;
             --state.workCount;
+            // With fewer jobs waiting, the reader may use a reserved one.
+            readerMayWake = state.reservedJobs > 0;
         }
+        if (readerMayWake) state.freeReady.notify_one();
         worker.process(*job);
         {
             std::lock_guard lock(state.mutex);
@@ -175,8 +189,8 @@ void workerLoop(PipelineState& state, JobWorker& worker) {
 
 PipelineEnd runLinePipeline(FileIo& io, int inputFd, const std::vector<JobWorker*>& workers, JobSink& sink,
                             const PipelineLimits& limits) {
-    const size_t pool = 2 * workers.size() + 2;
-    auto state = std::make_unique<PipelineState>(pool);
+    const size_t pool = 2 * workers.size() + 2 + limits.startupJobs;
+    auto state = std::make_unique<PipelineState>(pool, workers.size());
 
     InputReader reader(*state, io, inputFd, limits);
     std::thread readerThread([&] { reader.run(); });
@@ -202,6 +216,7 @@ PipelineEnd runLinePipeline(FileIo& io, int inputFd, const std::vector<JobWorker
         {
             std::lock_guard lock(state->mutex);
             state->freeJobs.push_back(job);
+            state->reservedJobs = limits.startupJobs;
             if (!goOn) state->stopping = true;
         }
         state->freeReady.notify_all();

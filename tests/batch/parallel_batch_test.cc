@@ -2,6 +2,10 @@
 // bytes, the same console lines, the same status.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 #include "batch/batch_test_support.h"
 
 namespace drg::testing {
@@ -65,6 +69,62 @@ TEST_F(ParallelBatch, DisagreeingConditionKindsStopAtTheFirstRecord) {
         EXPECT_EQ(run.status, kExitFailed);
         EXPECT_EQ(run.console, "logic setting missing or error\n");
         EXPECT_EQ(run.output, "");
+    }
+}
+
+// The system's calls, with the output's opening held up until the input has
+// been read past a number of bytes (or twenty seconds have passed), as when
+// truncating an old output takes a while.
+class SlowOutputIo final : public FileIo {
+public:
+    explicit SlowOutputIo(size_t readBeforeOpening) : readBeforeOpening_(readBeforeOpening) {}
+
+    int open(const std::string& path, OpenMode mode) override {
+        if (mode == OpenMode::Write) {
+            std::unique_lock lock(mutex_);
+            readAhead_ = moreRead_.wait_for(lock, std::chrono::seconds(20), [&] { return read_ >= readBeforeOpening_; });
+        }
+        return systemFileIo().open(path, mode);
+    }
+    ssize_t read(int fd, char* buffer, size_t size) override {
+        const ssize_t n = systemFileIo().read(fd, buffer, size);
+        if (n > 0) {
+            std::lock_guard lock(mutex_);
+            read_ += static_cast<size_t>(n);
+        }
+        moreRead_.notify_all();
+        return n;
+    }
+    ssize_t write(int fd, const char* data, size_t size) override { return systemFileIo().write(fd, data, size); }
+    int close(int fd) override { return systemFileIo().close(fd); }
+
+    bool readAhead() {
+        std::lock_guard lock(mutex_);
+        return readAhead_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable moreRead_;
+    size_t readBeforeOpening_;
+    size_t read_ = 0;
+    bool readAhead_ = false;
+};
+
+TEST_F(ParallelBatch, TheInputIsReadAndGroupedAheadWhileTheOutputStillOpens) {
+    std::mt19937 rng(14);
+    const std::vector<std::string> lines = mixedLines(rng, 40000);
+    writeFile(dir_.file("valtic.in"), joined(lines));
+    ASSERT_GT(joined(lines).size(), 12 * kMiB);
+    const std::string expected = groupedOneByOne(dir_.path(), lines);
+    for (int workers : {1, 2}) {
+        // More windows than the jobs that go round once the output is open.
+        SlowOutputIo io(10 * kMiB);
+        const BatchOutcome run = runBatchInProcess(dir_.path(), workers, &io);
+        EXPECT_TRUE(io.readAhead()) << workers << " workers";
+        EXPECT_EQ(run.status, kExitComplete) << workers << " workers";
+        EXPECT_EQ(run.console, progressLines(lines.size())) << workers << " workers";
+        EXPECT_TRUE(run.output == expected) << workers << " workers";
     }
 }
 
