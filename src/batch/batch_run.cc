@@ -17,7 +17,7 @@ namespace {
 constexpr int kProgressEvery = 10000;
 constexpr int kMostWorkers = 16;
 // Read windows that may be filled and grouped while the output still opens.
-constexpr size_t kStartupJobs = 32;
+constexpr size_t kSpareJobs = 32;
 
 // Writes the jobs in input order, starts writing out every few megabytes
 // behind it, and prints a progress line for every 10000th record once it is
@@ -108,7 +108,7 @@ int runBatch(const std::string& directory, const BatchOptions& options) {
             workerList.push_back(workers.back().get());
         }
         PipelineLimits limits;
-        limits.startupJobs = kStartupJobs;
+        limits.spareJobs = kSpareJobs;
         end = runLinePipeline(io, in, workerList, writer, limits);
     }
     io.close(in);

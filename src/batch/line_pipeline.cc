@@ -12,16 +12,17 @@ namespace drg {
 namespace {
 
 struct PipelineState {
-    PipelineState(size_t poolSize, size_t workerCount)
-        : jobs(poolSize), work(poolSize, nullptr), finished(poolSize, nullptr), workers(workerCount) {
+    PipelineState(size_t workerCount, const PipelineLimits& limits)
+        : jobs(2 * workerCount + 2 + limits.spareJobs), work(jobs.size(), nullptr), finished(jobs.size(), nullptr),
+          workers(workerCount), spareJobs(limits.spareJobs) {
         for (auto& job : jobs) freeJobs.push_back(&job);
     }
 
-    // Whether the reader may take a free job: any, until the sink has taken
-    // its first; after that, one of the startup jobs kept in reserve only
-    // while fewer jobs wait for the workers than there are workers.
+    // Whether the reader may take a free job: the last few free ones, the
+    // spare jobs, only while fewer jobs wait for the workers than there are
+    // workers.
     bool readerMayTakeJob() const {
-        return freeJobs.size() > reservedJobs || (!freeJobs.empty() && workCount < workers);
+        return freeJobs.size() > spareJobs || (!freeJobs.empty() && workCount < workers);
     }
 
     std::mutex mutex;
@@ -37,7 +38,7 @@ struct PipelineState {
     bool stopping = false;        // the sink wants no more jobs
     bool workersQuit = false;
     size_t workers;
-    size_t reservedJobs = 0;      // free jobs the reader leaves alone while the workers have enough
+    size_t spareJobs;
 };
 
 // Cuts the input into jobs of one read window each, read straight into the
@@ -172,8 +173,8 @@ void workerLoop(PipelineState& state, JobWorker& worker) {
             job = state.work[state.workFirst];
             state.workFirst = (state.workFirst + 1) % pool;
             --state.workCount;
-            // With fewer jobs waiting, the reader may use a reserved one.
-            readerMayWake = state.reservedJobs > 0;
+            // With fewer jobs waiting, the reader may take a spare one.
+            readerMayWake = state.spareJobs > 0;
         }
         if (readerMayWake) state.freeReady.notify_one();
         worker.process(*job);
@@ -189,8 +190,8 @@ void workerLoop(PipelineState& state, JobWorker& worker) {
 
 PipelineEnd runLinePipeline(FileIo& io, int inputFd, const std::vector<JobWorker*>& workers, JobSink& sink,
                             const PipelineLimits& limits) {
-    const size_t pool = 2 * workers.size() + 2 + limits.startupJobs;
-    auto state = std::make_unique<PipelineState>(pool, workers.size());
+    auto state = std::make_unique<PipelineState>(workers.size(), limits);
+    const size_t pool = state->jobs.size();
 
     InputReader reader(*state, io, inputFd, limits);
     std::thread readerThread([&] { reader.run(); });
@@ -216,7 +217,6 @@ PipelineEnd runLinePipeline(FileIo& io, int inputFd, const std::vector<JobWorker
         {
             std::lock_guard lock(state->mutex);
             state->freeJobs.push_back(job);
-            state->reservedJobs = limits.startupJobs;
             if (!goOn) state->stopping = true;
         }
         state->freeReady.notify_all();

@@ -100,11 +100,11 @@ enum class PipelineEnd {
 
 struct PipelineLimits {
     size_t readWindow = kReadWindow;  // a job holds the lines of one window
-    // More jobs that may be read and grouped before the sink takes the first
-    // one (its output may still be opening). Once it has, they are used only
-    // while the workers would otherwise wait, so that afterwards the usual
-    // few jobs go round again.
-    size_t startupJobs = 0;
+    // More jobs, taken only while fewer jobs wait for the workers than there
+    // are workers: when the sink falls behind (its output may still be
+    // opening), the workers go on until these are full too; otherwise the
+    // usual few jobs go round.
+    size_t spareJobs = 0;
 };
 
 // Reads `inputFd` to its end, one worker thread per entry of `workers`, and
