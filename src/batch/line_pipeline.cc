@@ -37,8 +37,8 @@ struct PipelineState {
     bool readFailed = false;
     bool stopping = false;        // the sink wants no more jobs
     bool workersQuit = false;
-    size_t workers;
-    size_t spareJobs;
+    const size_t workers;
+    const size_t spareJobs;
 };
 
 // Cuts the input into jobs of one read window each, read straight into the
@@ -165,7 +165,6 @@ void workerLoop(PipelineState& state, JobWorker& worker) {
     const size_t pool = state.jobs.size();
     for (;;) {
         Job* job;
-        bool readerMayWake;
         {
             std::unique_lock lock(state.mutex);
             state.workReady.wait(lock, [&] { return state.workCount > 0 || state.workersQuit; });
@@ -173,10 +172,9 @@ void workerLoop(PipelineState& state, JobWorker& worker) {
             job = state.work[state.workFirst];
             state.workFirst = (state.workFirst + 1) % pool;
             --state.workCount;
-            // With fewer jobs waiting, the reader may take a spare one.
-            readerMayWake = state.spareJobs > 0;
         }
-        if (readerMayWake) state.freeReady.notify_one();
+        // With fewer jobs waiting, the reader may take a spare one.
+        if (state.spareJobs > 0) state.freeReady.notify_one();
         worker.process(*job);
         {
             std::lock_guard lock(state.mutex);

@@ -81,28 +81,33 @@ int16_t pcclFromSortedLevels(const int16_t* levels, int count) {
 
 namespace {
 
+// The nine levels in descending order, as the formula takes them.
+std::array<int16_t, kSecondarySlots> sortedDescending(const int16_t* levels) {
+    std::array<int16_t, kSecondarySlots> sorted;
+    std::copy(levels, levels + kSecondarySlots, sorted.begin());
+    std::sort(sorted.begin(), sorted.end(), std::greater<int16_t>());
+    return sorted;
+}
+
 // The PCCL of every nine levels from 0 to 4, by how many there are of each
 // of 1 to 4 (in decimal places: ones, tens, hundreds, thousands), worked out
-// once with the formula on those levels in descending order.
+// once with the formula.
 constexpr int kLevelCountIndexes = 10000;
 constexpr int16_t kLevelCountPlace[5] = {0, 1, 10, 100, 1000};
 
 struct PcclByLevelCounts {
     std::array<uint8_t, kLevelCountIndexes> pccl{};
     PcclByLevelCounts() {
-        for (int c4 = 0; c4 <= kSecondarySlots; ++c4)
-            for (int c3 = 0; c3 + c4 <= kSecondarySlots; ++c3)
-                for (int c2 = 0; c2 + c3 + c4 <= kSecondarySlots; ++c2)
-                    for (int c1 = 0; c1 + c2 + c3 + c4 <= kSecondarySlots; ++c1) {
-                        int16_t levels[kSecondarySlots] = {};
-                        int k = 0;
-                        for (int n = 0; n < c4; ++n) levels[k++] = 4;
-                        for (int n = 0; n < c3; ++n) levels[k++] = 3;
-                        for (int n = 0; n < c2; ++n) levels[k++] = 2;
-                        for (int n = 0; n < c1; ++n) levels[k++] = 1;
-                        pccl[static_cast<size_t>(c4 * 1000 + c3 * 100 + c2 * 10 + c1)] =
-                            static_cast<uint8_t>(pcclFromSortedLevels(levels, kSecondarySlots));
-                    }
+        for (int index = 0; index < kLevelCountIndexes; ++index) {
+            int16_t levels[kSecondarySlots] = {};
+            int count = 0;
+            for (int16_t level = 1; level <= 4; ++level)
+                for (int n = index / kLevelCountPlace[level] % 10; n > 0; --n)
+                    if (count++ < kSecondarySlots) levels[count - 1] = level;
+            if (count <= kSecondarySlots)
+                pccl[static_cast<size_t>(index)] =
+                    static_cast<uint8_t>(pcclFromSortedLevels(sortedDescending(levels).data(), kSecondarySlots));
+        }
     }
 };
 const PcclByLevelCounts kPcclByLevelCounts;
@@ -118,10 +123,7 @@ int16_t pcclOfLevels(const int16_t* levels) {
         index += kLevelCountPlace[usual ? level : 0];
     }
     if (usual) return kPcclByLevelCounts.pccl[static_cast<size_t>(index)];
-    int16_t sorted[kSecondarySlots];
-    std::copy(levels, levels + kSecondarySlots, sorted);
-    std::sort(sorted, sorted + kSecondarySlots, std::greater<int16_t>());
-    return pcclFromSortedLevels(sorted, kSecondarySlots);
+    return pcclFromSortedLevels(sortedDescending(levels).data(), kSecondarySlots);
 }
 
 void computeComplexity(ClaimState& state, const TableSet& tables) {
@@ -144,10 +146,8 @@ void computeComplexity(ClaimState& state, const TableSet& tables) {
         state.pccl = pcclOfLevels(state.cclBySlot.data() + 2);
         if (state.observer) {
             state.observer->levelsSettled(state.cclBySlot.data());
-            int16_t sorted[kSecondarySlots];
-            std::copy(state.cclBySlot.begin() + 2, state.cclBySlot.end(), sorted);
-            std::sort(sorted, sorted + kSecondarySlots, std::greater<int16_t>());
-            state.observer->pcclComputed(weightedLevelSum(sorted, kSecondarySlots), state.pccl);
+            const auto sorted = sortedDescending(state.cclBySlot.data() + 2);
+            state.observer->pcclComputed(weightedLevelSum(sorted.data(), kSecondarySlots), state.pccl);
         }
     } else {
         state.pccl = 0;
