@@ -106,14 +106,17 @@ private:
 // counts them.
 class OutputSink final : public JobSink {
 public:
-    OutputSink(FileIo& io, int fd, Progress& progress) : io_(io), fd_(fd), progress_(progress) {}
+    // The output may still be opening: the first job waits for it.
+    OutputSink(FileIo& io, OutputOpening& output, Progress& progress) : io_(io), output_(output), progress_(progress) {}
 
     bool consume(const Job& job) override {
-        if (!writeFully(io_, fd_, job.outputData(), job.outputLength)) {
+        const int fd = output_.descriptor();
+        if (fd < 0) return false;
+        if (!writeFully(io_, fd, job.outputData(), job.outputLength)) {
             writeFailed = true;
             return false;
         }
-        writeBehind_.wrote(io_, fd_, job.outputLength);
+        writeBehind_.wrote(io_, fd, job.outputLength);
         records += groupedRecords(job);
         bytesRead += job.input.size();
         progress_.update(records, bytesRead);
@@ -131,7 +134,7 @@ public:
 
 private:
     FileIo& io_;
-    int fd_;
+    OutputOpening& output_;
     Progress& progress_;
     WriteBehind writeBehind_;
 };
@@ -174,13 +177,22 @@ int group(const GroupOptions& options) {
     const int in = stdinInput ? STDIN_FILENO : io.open(options.input, OpenMode::Read);
     if (in < 0) return fail("cannot open input " + options.input + ": " + errorText(errno));
     if (!stdoutOutput && isInputFile(in, options.output)) return fail("output " + options.output + " is the input");
-    const int out = stdoutOutput ? STDOUT_FILENO : io.open(options.output, OpenMode::Write);
-    if (out < 0) return fail("cannot open output " + options.output + ": " + errorText(errno));
+    // The output opens while the first records are grouped (truncating a
+    // large old output takes a while), but only once the tables have been
+    // accepted: tables that are refused leave the old output as it was.
+    OutputOpening output = stdoutOutput ? OutputOpening(STDOUT_FILENO) : OutputOpening(io, options.output);
+    const auto outputRefused = [&] {
+        return fail("cannot open output " + options.output + ": " + errorText(output.error()));
+    };
     // Opened before the run, so that a summary that cannot be written fails at once.
     std::unique_ptr<std::FILE, FileCloser> summaryJson;
     if (!options.summaryJson.empty()) {
         summaryJson.reset(std::fopen(options.summaryJson.c_str(), "w"));
-        if (!summaryJson) return fail("cannot open summary " + options.summaryJson + ": " + errorText(errno));
+        if (!summaryJson) {
+            const int summaryError = errno;
+            if (output.descriptor() < 0) return outputRefused();
+            return fail("cannot open summary " + options.summaryJson + ": " + errorText(summaryError));
+        }
     }
 
     const bool counting = options.summary || summaryJson;
@@ -196,11 +208,15 @@ int group(const GroupOptions& options) {
 
     const Clock::time_point start = Clock::now();
     Progress progress(!options.quiet && isatty(STDERR_FILENO), start, regularFileSize(in));
-    OutputSink sink(io, out, progress);
-    const PipelineEnd end = runLinePipeline(io, in, workerList, sink);
+    OutputSink sink(io, output, progress);
+    PipelineLimits limits;
+    limits.spareJobs = kSpareJobsWhileOutputOpens;
+    const PipelineEnd end = runLinePipeline(io, in, workerList, sink, limits);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     progress.clear();
     if (!stdinInput) io.close(in);
+    const int out = output.descriptor();
+    if (out < 0) return outputRefused();
     const bool closed = stdoutOutput || io.close(out) == 0;
     const int closeError = errno;
 

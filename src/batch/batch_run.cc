@@ -1,7 +1,6 @@
 #include "batch/batch_run.h"
 
 #include <algorithm>
-#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -16,8 +15,6 @@ namespace {
 
 constexpr int kProgressEvery = 10000;
 constexpr int kMostWorkers = 16;
-// Read windows that may be filled and grouped while the output still opens.
-constexpr size_t kSpareJobs = 32;
 
 // Writes the jobs in input order, starts writing out every few megabytes
 // behind it, and prints a progress line for every 10000th record once it is
@@ -25,16 +22,17 @@ constexpr size_t kSpareJobs = 32;
 class OutputWriter final : public JobSink {
 public:
     // The output may still be opening: the first job waits for it.
-    OutputWriter(FileIo& io, std::future<int>& opening, std::FILE* console)
+    OutputWriter(FileIo& io, OutputOpening& opening, std::FILE* console)
         : io_(io), opening_(opening), console_(console) {}
 
     bool consume(const Job& job) override {
-        if (output() < 0) return false;
-        if (!writeFully(io_, fd_, job.outputData(), job.outputLength)) {
+        const int fd = output();
+        if (fd < 0) return false;
+        if (!writeFully(io_, fd, job.outputData(), job.outputLength)) {
             writeFailed_ = true;
             return false;
         }
-        writeBehind_.wrote(io_, fd_, job.outputLength);
+        writeBehind_.wrote(io_, fd, job.outputLength);
         const int32_t before = recordCount_;
         recordCount_ += static_cast<int32_t>(groupedRecords(job));
         for (int32_t n = (before / kProgressEvery + 1) * kProgressEvery; n <= recordCount_; n += kProgressEvery)
@@ -47,21 +45,13 @@ public:
     }
 
     // The output's descriptor once it is open, or -1 if it could not be opened.
-    int output() {
-        if (!opened_) {
-            fd_ = opening_.get();
-            opened_ = true;
-        }
-        return fd_;
-    }
+    int output() { return opening_.descriptor(); }
     bool writeFailed() const { return writeFailed_; }
     bool refused() const { return refused_; }
 
 private:
     FileIo& io_;
-    std::future<int>& opening_;
-    bool opened_ = false;
-    int fd_ = -1;
+    OutputOpening& opening_;
     std::FILE* console_;
     WriteBehind writeBehind_;
     int32_t recordCount_ = 0;
@@ -93,8 +83,7 @@ int runBatch(const std::string& directory, const BatchOptions& options) {
     // grouped: truncating an output that the system is still writing out, or
     // whose blocks it must free, can take longer than loading. Nothing is
     // written, and no outcome reported, before it is open.
-    std::future<int> opening =
-        std::async(std::launch::async, [&] { return io.open(pathIn(directory, "valtic.out"), OpenMode::Write); });
+    OutputOpening opening(io, pathIn(directory, "valtic.out"));
     auto release = std::make_unique<Release>();
     std::string problem;
     const int loaded = loadRelease(*release, directory, &problem);
@@ -108,7 +97,7 @@ int runBatch(const std::string& directory, const BatchOptions& options) {
             workerList.push_back(workers.back().get());
         }
         PipelineLimits limits;
-        limits.spareJobs = kSpareJobs;
+        limits.spareJobs = kSpareJobsWhileOutputOpens;
         end = runLinePipeline(io, in, workerList, writer, limits);
     }
     io.close(in);

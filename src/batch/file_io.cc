@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace drg {
@@ -61,6 +62,20 @@ bool writeFully(FileIo& io, int fd, const char* data, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return true;
+}
+
+OutputOpening::OutputOpening(FileIo& io, std::string path)
+    : opening_(std::async(std::launch::async, [&io, path = std::move(path)] {
+          const int fd = io.open(path, OpenMode::Write);
+          return std::make_pair(fd, fd < 0 ? errno : 0);
+      })) {}
+
+int OutputOpening::descriptor() {
+    if (!settled_) {
+        std::tie(fd_, error_) = opening_.get();
+        settled_ = true;
+    }
+    return fd_;
 }
 
 void WriteBehind::wrote(FileIo& io, int fd, size_t bytes) {

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <string>
+#include <utility>
 #include <sys/types.h>
 
 namespace drg {
@@ -51,6 +53,25 @@ public:
 private:
     uint64_t written_ = 0;  // bytes written to the file
     uint64_t started_ = 0;  // of those, the ones whose writing out has been started
+};
+
+// An output opened on a thread of its own, so that the work can start while
+// it opens: truncating the last run's output, whose blocks the system must
+// free (and may still be writing out), can take longer than loading a
+// release. Or an output open already, such as standard output.
+class OutputOpening {
+public:
+    OutputOpening(FileIo& io, std::string path);
+    explicit OutputOpening(int openDescriptor) : fd_(openDescriptor), settled_(true) {}
+    // Waits until it is open: the descriptor, or -1 with the system's error in error().
+    int descriptor();
+    int error() const { return error_; }
+
+private:
+    std::future<std::pair<int, int>> opening_;  // descriptor and errno
+    int fd_ = -1;
+    int error_ = 0;
+    bool settled_ = false;
 };
 
 }  // namespace drg

@@ -107,6 +107,9 @@ struct PipelineLimits {
     size_t spareJobs = 0;
 };
 
+// Spare jobs for a run whose output may still be opening: 32 read windows.
+inline constexpr size_t kSpareJobsWhileOutputOpens = 32;
+
 // Reads `inputFd` to its end, one worker thread per entry of `workers`, and
 // hands the jobs to `sink` on the calling thread.
 PipelineEnd runLinePipeline(FileIo& io, int inputFd, const std::vector<JobWorker*>& workers, JobSink& sink,

@@ -113,17 +113,23 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
     kinds.conditionKind(790, 't');
     kinds.write(dir.file("bad-kinds"));
     std::filesystem::create_directory(dir.file("folder"));
+    writeFile(dir.file("old.txt"), "old\n");
 
     const FailureCase cases[] = {
-        {"missing table file", "drg group --tables missing-file in.txt -o out.txt", 1,
+        {"missing table file", "drg group --tables missing-file in.txt -o old.txt", 1,
          "drg group: tables in missing-file refused: Tccl1"},
-        {"count that disagrees", "drg group --tables bad-count in.txt -o out.txt", 1,
+        {"count that disagrees", "drg group --tables bad-count in.txt -o old.txt", 1,
          "drg group: tables in bad-count refused: Tpccl"},
-        {"condition kinds", "drg group --tables bad-kinds in.txt -o out.txt", 1,
+        {"condition kinds", "drg group --tables bad-kinds in.txt -o old.txt", 1,
          "drg group: tables in bad-kinds group no record: condition 790"},
-        {"input missing", "drg group --tables . no-such.txt -o out.txt", 1, "drg group: cannot open input no-such.txt"},
+        {"input missing", "drg group --tables . no-such.txt -o old.txt", 1, "drg group: cannot open input no-such.txt"},
         {"input unreadable", "drg group --tables . folder -o out.txt", 1, "drg group: cannot read input folder"},
         {"output folder missing", "drg group --tables . in.txt -o no/out.txt", 1,
+         "drg group: cannot open output no/out.txt: No such file or directory"},
+        // The output opens beside the run; its failure still comes first.
+        {"output refused, input unreadable", "drg group --tables . folder -o no/out.txt", 1,
+         "drg group: cannot open output no/out.txt"},
+        {"output and summary refused", "drg group --tables . in.txt -o no/out.txt --summary-json no/s.json", 1,
          "drg group: cannot open output no/out.txt"},
         {"output full", "drg group --tables . in.txt -o /dev/full", 1, "drg group: cannot write output /dev/full"},
         {"output is the input", "cp in.txt copy.txt && drg group --tables . copy.txt -o copy.txt", 1,
@@ -153,6 +159,7 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
         }
     }
     EXPECT_EQ(readFile(dir.file("copy.txt")), readFile(dir.file("in.txt")));  // not emptied
+    EXPECT_EQ(readFile(dir.file("old.txt")), "old\n");  // refused tables and input leave it as it was
 
     // Wrong usage: status 2.
     for (const char* command : {"drg group in.txt", "drg group --tables . --jobs 0 in.txt",
