@@ -209,8 +209,10 @@ int group(const GroupOptions& options) {
     const Clock::time_point start = Clock::now();
     Progress progress(!options.quiet && isatty(STDERR_FILENO), start, regularFileSize(in));
     OutputSink sink(io, output, progress);
+    // Spare jobs only for an output file that may still be opening: a slow
+    // reader downstream of standard output gains nothing from them.
     PipelineLimits limits;
-    limits.spareJobs = kSpareJobsWhileOutputOpens;
+    limits.spareJobs = stdoutOutput ? 0 : kSpareJobsWhileOutputOpens;
     const PipelineEnd end = runLinePipeline(io, in, workerList, sink, limits);
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     progress.clear();
