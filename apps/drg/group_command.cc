@@ -107,16 +107,14 @@ private:
 class OutputSink final : public JobSink {
 public:
     // The output may still be opening: the first job waits for it.
-    OutputSink(FileIo& io, OutputOpening& output, Progress& progress) : io_(io), output_(output), progress_(progress) {}
+    OutputSink(OutputFile& output, Progress& progress) : output_(output), progress_(progress) {}
 
     bool consume(const Job& job) override {
-        const int fd = output_.descriptor();
-        if (fd < 0) return false;
-        if (!writeFully(io_, fd, job.outputData(), job.outputLength)) {
-            writeFailed = true;
+        const OutputWrite written = output_.write(job.outputData(), job.outputLength);
+        if (written != OutputWrite::Written) {
+            writeFailed = written == OutputWrite::Failed;
             return false;
         }
-        writeBehind_.wrote(io_, fd, job.outputLength);
         records += groupedRecords(job);
         bytesRead += job.input.size();
         progress_.update(records, bytesRead);
@@ -133,10 +131,8 @@ public:
     bool refused = false;
 
 private:
-    FileIo& io_;
-    OutputOpening& output_;
+    OutputFile& output_;
     Progress& progress_;
-    WriteBehind writeBehind_;
 };
 
 struct FileCloser {
@@ -180,7 +176,7 @@ int group(const GroupOptions& options) {
     // The output opens while the first records are grouped (truncating a
     // large old output takes a while), but only once the tables have been
     // accepted: tables that are refused leave the old output as it was.
-    OutputOpening output = stdoutOutput ? OutputOpening(STDOUT_FILENO) : OutputOpening(io, options.output);
+    OutputFile output = stdoutOutput ? OutputFile(io, STDOUT_FILENO) : OutputFile(io, options.output);
     const auto outputRefused = [&] {
         return fail("cannot open output " + options.output + ": " + errorText(output.error()));
     };
@@ -208,7 +204,7 @@ int group(const GroupOptions& options) {
 
     const Clock::time_point start = Clock::now();
     Progress progress(!options.quiet && isatty(STDERR_FILENO), start, regularFileSize(in));
-    OutputSink sink(io, output, progress);
+    OutputSink sink(output, progress);
     // Spare jobs only for an output file that may still be opening: a slow
     // reader downstream of standard output gains nothing from them.
     PipelineLimits limits;

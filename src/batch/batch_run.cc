@@ -22,17 +22,14 @@ constexpr int kMostWorkers = 16;
 class OutputWriter final : public JobSink {
 public:
     // The output may still be opening: the first job waits for it.
-    OutputWriter(FileIo& io, OutputOpening& opening, std::FILE* console)
-        : io_(io), opening_(opening), console_(console) {}
+    OutputWriter(OutputFile& output, std::FILE* console) : output_(output), console_(console) {}
 
     bool consume(const Job& job) override {
-        const int fd = output();
-        if (fd < 0) return false;
-        if (!writeFully(io_, fd, job.outputData(), job.outputLength)) {
-            writeFailed_ = true;
+        const OutputWrite written = output_.write(job.outputData(), job.outputLength);
+        if (written != OutputWrite::Written) {
+            writeFailed_ = written == OutputWrite::Failed;
             return false;
         }
-        writeBehind_.wrote(io_, fd, job.outputLength);
         const int32_t before = recordCount_;
         recordCount_ += static_cast<int32_t>(groupedRecords(job));
         for (int32_t n = (before / kProgressEvery + 1) * kProgressEvery; n <= recordCount_; n += kProgressEvery)
@@ -45,15 +42,13 @@ public:
     }
 
     // The output's descriptor once it is open, or -1 if it could not be opened.
-    int output() { return opening_.descriptor(); }
+    int output() { return output_.descriptor(); }
     bool writeFailed() const { return writeFailed_; }
     bool refused() const { return refused_; }
 
 private:
-    FileIo& io_;
-    OutputOpening& opening_;
+    OutputFile& output_;
     std::FILE* console_;
-    WriteBehind writeBehind_;
     int32_t recordCount_ = 0;
     bool writeFailed_ = false;
     bool refused_ = false;
@@ -83,11 +78,11 @@ int runBatch(const std::string& directory, const BatchOptions& options) {
     // grouped: truncating an output that the system is still writing out, or
     // whose blocks it must free, can take longer than loading. Nothing is
     // written, and no outcome reported, before it is open.
-    OutputOpening opening(io, pathIn(directory, "valtic.out"));
+    OutputFile output(io, pathIn(directory, "valtic.out"));
     auto release = std::make_unique<Release>();
     std::string problem;
     const int loaded = loadRelease(*release, directory, &problem);
-    OutputWriter writer(io, opening, console);
+    OutputWriter writer(output, console);
     PipelineEnd end = PipelineEnd::Stopped;
     if (loaded == kLoadOk) {
         std::vector<std::unique_ptr<GroupingWorker>> workers;

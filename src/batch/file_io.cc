@@ -64,18 +64,26 @@ bool writeFully(FileIo& io, int fd, const char* data, size_t size) {
     return true;
 }
 
-OutputOpening::OutputOpening(FileIo& io, std::string path)
-    : opening_(std::async(std::launch::async, [&io, path = std::move(path)] {
+OutputFile::OutputFile(FileIo& io, std::string path)
+    : io_(io), opening_(std::async(std::launch::async, [&io, path = std::move(path)] {
           const int fd = io.open(path, OpenMode::Write);
           return std::make_pair(fd, fd < 0 ? errno : 0);
       })) {}
 
-int OutputOpening::descriptor() {
+int OutputFile::descriptor() {
     if (!settled_) {
         std::tie(fd_, error_) = opening_.get();
         settled_ = true;
     }
     return fd_;
+}
+
+OutputWrite OutputFile::write(const char* data, size_t size) {
+    const int fd = descriptor();
+    if (fd < 0) return OutputWrite::NotOpen;
+    if (!writeFully(io_, fd, data, size)) return OutputWrite::Failed;
+    writeBehind_.wrote(io_, fd, size);
+    return OutputWrite::Written;
 }
 
 void WriteBehind::wrote(FileIo& io, int fd, size_t bytes) {

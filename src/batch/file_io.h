@@ -55,23 +55,30 @@ private:
     uint64_t started_ = 0;  // of those, the ones whose writing out has been started
 };
 
+enum class OutputWrite { Written, NotOpen, Failed };
+
 // An output opened on a thread of its own, so that the work can start while
 // it opens: truncating the last run's output, whose blocks the system must
 // free (and may still be writing out), can take longer than loading a
-// release. Or an output open already, such as standard output.
-class OutputOpening {
+// release. Or an output open already, such as standard output. A write
+// waits until it is open, and the writing out is started behind the writes.
+class OutputFile {
 public:
-    OutputOpening(FileIo& io, std::string path);
-    explicit OutputOpening(int openDescriptor) : fd_(openDescriptor), settled_(true) {}
+    OutputFile(FileIo& io, std::string path);
+    OutputFile(FileIo& io, int openDescriptor) : io_(io), fd_(openDescriptor), settled_(true) {}
     // Waits until it is open: the descriptor, or -1 with the system's error in error().
     int descriptor();
     int error() const { return error_; }
+    // Writes all `size` bytes once the output is open.
+    OutputWrite write(const char* data, size_t size);
 
 private:
+    FileIo& io_;
     std::future<std::pair<int, int>> opening_;  // descriptor and errno
     int fd_ = -1;
     int error_ = 0;
     bool settled_ = false;
+    WriteBehind writeBehind_;
 };
 
 }  // namespace drg
