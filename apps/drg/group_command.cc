@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -152,12 +153,17 @@ long long regularFileSize(int fd) {
     return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : 0;
 }
 
-// Whether the output path names the regular file open as input: opening it
-// would empty the input before it is read.
-bool isInputFile(int in, const std::string& outputPath) {
-    struct stat input {}, output {};
-    return fstat(in, &input) == 0 && S_ISREG(input.st_mode) && ::stat(outputPath.c_str(), &output) == 0 &&
-           input.st_dev == output.st_dev && input.st_ino == output.st_ino;
+// Whether two paths name one file, existing or yet to be made.
+bool namesSameFile(const std::string& path, const std::string& otherPath) {
+    struct stat a {}, b {};
+    if (::stat(path.c_str(), &a) == 0 && ::stat(otherPath.c_str(), &b) == 0)
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    std::error_code error, otherError;
+    const auto canonical = [](const std::string& p, std::error_code& e) {
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(p, e), e);
+    };
+    const std::filesystem::path one = canonical(path, error), other = canonical(otherPath, otherError);
+    return !error && !otherError && one == other;
 }
 
 int group(const GroupOptions& options) {
@@ -172,7 +178,17 @@ int group(const GroupOptions& options) {
     const bool stdinInput = isStandardStream(options.input), stdoutOutput = isStandardStream(options.output);
     const int in = stdinInput ? STDIN_FILENO : io.open(options.input, OpenMode::Read);
     if (in < 0) return fail("cannot open input " + options.input + ": " + errorText(errno));
-    if (!stdoutOutput && isInputFile(in, options.output)) return fail("output " + options.output + " is the input");
+    // Each of these would lose records or mix outputs before a byte is read,
+    // so none of them opens anything for writing.
+    if (isOpenDirectory(in)) return fail("cannot open input " + options.input + ": " + errorText(EISDIR));
+    if (stdoutOutput ? sameOpenRegularFile(in, STDOUT_FILENO) : namesOpenRegularFile(in, options.output))
+        return fail("output " + outputName(options.output) + " is the input");
+    if (!options.summaryJson.empty()) {
+        if (namesOpenRegularFile(in, options.summaryJson)) return fail("summary " + options.summaryJson + " is the input");
+        if (stdoutOutput ? namesOpenRegularFile(STDOUT_FILENO, options.summaryJson)
+                         : namesSameFile(options.summaryJson, options.output))
+            return fail("summary " + options.summaryJson + " is the output");
+    }
     // The output opens while the first records are grouped (truncating a
     // large old output takes a while), but only once the tables have been
     // accepted: tables that are refused leave the old output as it was.

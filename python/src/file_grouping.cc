@@ -75,6 +75,14 @@ FileGroupingOutcome groupFile(const Release& release, const std::string& input, 
     ErrorKeepingIo io;
     const int in = io.open(input, OpenMode::Read);
     if (in < 0) return ended(FileGroupingEnd::InputNotOpened, errno);
+    if (isOpenDirectory(in)) {
+        io.close(in);
+        return ended(FileGroupingEnd::InputNotOpened, EISDIR);
+    }
+    if (namesOpenRegularFile(in, output)) {
+        io.close(in);
+        return ended(FileGroupingEnd::OutputIsInput, 0);
+    }
     const int out = io.open(output, OpenMode::Write);
     if (out < 0) {
         const int error = errno;

@@ -10,7 +10,15 @@
 
 namespace drg::python {
 
-enum class FileGroupingEnd { Complete, InputNotOpened, OutputNotOpened, ReadFailed, WriteFailed, Refused };
+enum class FileGroupingEnd {
+    Complete,
+    InputNotOpened,
+    OutputIsInput,  // nothing was opened for writing
+    OutputNotOpened,
+    ReadFailed,
+    WriteFailed,
+    Refused
+};
 
 struct FileGroupingOutcome {
     FileGroupingEnd end = FileGroupingEnd::Complete;

@@ -58,8 +58,8 @@ PYBIND11_MODULE(_drg, m) {
                            "disagree with the grouper's derived conditions).")
                  .c_str())
         .def("group_lines", &PythonRelease::groupLines, py::arg("lines"), py::arg("jobs") = py::none(),
-             withLinesNote("Groups an iterable of record lines on `jobs` threads (default: one per core, at "
-                           "most 16) and returns the output lines in input order.\n\n"
+             withLinesNote("Groups an iterable of record lines on `jobs` threads (1 to 256; default: one per "
+                           "core, at most 16) and returns the output lines in input order.\n\n"
                            "Joined, the output lines are the bytes drg-batch writes for the joined input "
                            "lines, when each input line but the last ends with its line end.")
                  .c_str())
@@ -76,10 +76,11 @@ PYBIND11_MODULE(_drg, m) {
                  .c_str())
         .def("group_file", &PythonRelease::groupFile, py::arg("input"), py::arg("output"),
              py::arg("jobs") = py::none(),
-             "Groups the record file `input` into the file `output` on `jobs` threads (default: one per "
-             "core, at most 16), streaming, and returns the number of records grouped.\n\n"
+             "Groups the record file `input` into the file `output` on `jobs` threads (1 to 256; default: "
+             "one per core, at most 16), streaming, and returns the number of records grouped.\n\n"
              "The output is byte for byte what drg-batch writes for the same input. Raises OSError naming the "
-             "file when a file cannot be opened, read or written, and drg.ReleaseError when the release "
-             "refuses records (the output then holds what came before).")
+             "file when a file cannot be opened, read or written, ValueError when `output` is `input` (also "
+             "through another link: it would be emptied before it is read), and drg.ReleaseError when the "
+             "release refuses records (the output then holds what came before).")
         .def("__repr__", [](const PythonRelease& r) { return "drg.Release(" + repr(r.path()) + ")"; });
 }

@@ -47,9 +47,12 @@ std::shared_ptr<const Release> openedRelease(const std::string& directory) {
     return opened.release;
 }
 
+constexpr int kMostJobs = 256;
+
 int jobCount(std::optional<int> jobs) {
     if (!jobs) return batchWorkerCount(0);
-    if (*jobs < 1) throw py::value_error("jobs must be at least 1");
+    // As for drg group: more threads than that only take memory.
+    if (*jobs < 1 || *jobs > kMostJobs) throw py::value_error("jobs must be from 1 to " + std::to_string(kMostJobs));
     return *jobs;
 }
 
@@ -199,6 +202,8 @@ uint64_t PythonRelease::groupFile(const py::object& input, const py::object& out
     case FileGroupingEnd::Complete: return outcome.records;
     case FileGroupingEnd::InputNotOpened:
     case FileGroupingEnd::ReadFailed: raiseFileError(outcome.error, input);
+    case FileGroupingEnd::OutputIsInput:
+        throw py::value_error("output " + outputPath + " is the input: writing it would empty it before it is read");
     case FileGroupingEnd::OutputNotOpened:
     case FileGroupingEnd::WriteFailed: raiseFileError(outcome.error, output);
     case FileGroupingEnd::Refused: raiseRefused(*pool_.release());

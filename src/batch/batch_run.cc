@@ -74,6 +74,13 @@ int runBatch(const std::string& directory, const BatchOptions& options) {
         std::fputs("file in open error\n", console);
         return kExitFailed;
     }
+    // An output that is the input (through a link) would be emptied before a
+    // record is read: it counts as an output that cannot be opened.
+    if (namesOpenRegularFile(in, pathIn(directory, "valtic.out"))) {
+        io.close(in);
+        std::fputs("file out open error\n", console);
+        return kExitFailed;
+    }
     // The output opens while the release loads and the first records are
     // grouped: truncating an output that the system is still writing out, or
     // whose blocks it must free, can take longer than loading. Nothing is

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -91,6 +92,29 @@ void WriteBehind::wrote(FileIo& io, int fd, size_t bytes) {
     if (written_ - started_ < kEvery) return;
     io.writeBehind(fd, started_, written_ - started_);
     started_ = written_;
+}
+
+namespace {
+
+bool sameRegularFile(const struct stat& a, const struct stat& b) {
+    return S_ISREG(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+bool namesOpenRegularFile(int fd, const std::string& path) {
+    struct stat open {}, named {};
+    return fstat(fd, &open) == 0 && ::stat(path.c_str(), &named) == 0 && sameRegularFile(open, named);
+}
+
+bool sameOpenRegularFile(int fd, int otherFd) {
+    struct stat a {}, b {};
+    return fstat(fd, &a) == 0 && fstat(otherFd, &b) == 0 && sameRegularFile(a, b);
+}
+
+bool isOpenDirectory(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 }  // namespace drg

@@ -42,6 +42,18 @@ ssize_t readFully(FileIo& io, int fd, char* buffer, size_t size);
 // Writes all `size` bytes; false on an error.
 bool writeFully(FileIo& io, int fd, const char* data, size_t size);
 
+// Whether `path` names the regular file open as `fd` (also through another
+// link): opening it as output would empty the input before it is read.
+bool namesOpenRegularFile(int fd, const std::string& path);
+
+// Whether two descriptors are open on the same regular file, as when
+// standard output is appended to the input, which the run would then read
+// back as it writes it.
+bool sameOpenRegularFile(int fd, int otherFd);
+
+// Whether `fd` is open on a directory: it opens for reading, but every read fails.
+bool isOpenDirectory(int fd);
+
 // Follows what a writer has written to one output and starts writing it out
 // (FileIo::writeBehind) every few megabytes.
 class WriteBehind {

@@ -123,17 +123,26 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
         {"condition kinds", "drg group --tables bad-kinds in.txt -o old.txt", 1,
          "drg group: tables in bad-kinds group no record: condition 790"},
         {"input missing", "drg group --tables . no-such.txt -o old.txt", 1, "drg group: cannot open input no-such.txt"},
-        {"input unreadable", "drg group --tables . folder -o out.txt", 1, "drg group: cannot read input folder"},
+        {"input is a folder", "drg group --tables . folder -o old.txt", 1,
+         "drg group: cannot open input folder: Is a directory"},
+        {"input unreadable", "drg group --tables . /proc/self/mem -o out.txt", 1,
+         "drg group: cannot read input /proc/self/mem"},
         {"output folder missing", "drg group --tables . in.txt -o no/out.txt", 1,
          "drg group: cannot open output no/out.txt: No such file or directory"},
         // The output opens beside the run; its failure still comes first.
-        {"output refused, input unreadable", "drg group --tables . folder -o no/out.txt", 1,
+        {"output refused, input unreadable", "drg group --tables . /proc/self/mem -o no/out.txt", 1,
          "drg group: cannot open output no/out.txt"},
         {"output and summary refused", "drg group --tables . in.txt -o no/out.txt --summary-json no/s.json", 1,
          "drg group: cannot open output no/out.txt"},
         {"output full", "drg group --tables . in.txt -o /dev/full", 1, "drg group: cannot write output /dev/full"},
         {"output is the input", "cp in.txt copy.txt && drg group --tables . copy.txt -o copy.txt", 1,
          "drg group: output copy.txt is the input"},
+        {"standard output appended to the input", "cp in.txt copy2.txt && drg group --tables . copy2.txt >> copy2.txt",
+         1, "drg group: output standard output is the input"},
+        {"summary is the input", "cp in.txt copy3.txt && drg group --tables . copy3.txt -o out.txt --summary-json copy3.txt",
+         1, "drg group: summary copy3.txt is the input"},
+        {"summary is the output", "drg group --tables . in.txt -o new.txt --summary-json ./new.txt", 1,
+         "drg group: summary ./new.txt is the output"},
         {"summary not writable", "drg group --tables . in.txt -o out.txt --summary-json no/s.json", 1,
          "drg group: cannot open summary no/s.json"},
         {"reader goes away", "drg group --tables . in.txt | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}", 1, ""},
@@ -158,13 +167,15 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << ": " << r.err;
         }
     }
-    EXPECT_EQ(readFile(dir.file("copy.txt")), readFile(dir.file("in.txt")));  // not emptied
+    for (const char* copy : {"copy.txt", "copy2.txt", "copy3.txt"})
+        EXPECT_EQ(readFile(dir.file(copy)), readFile(dir.file("in.txt"))) << copy << " emptied or grown";
     EXPECT_EQ(readFile(dir.file("old.txt")), "old\n");  // refused tables and input leave it as it was
 
     // Wrong usage: status 2.
     for (const char* command : {"drg group in.txt", "drg group --tables . --jobs 0 in.txt",
                                 "drg group --tables . a.txt b.txt", "drg explain --tables . --line 0 in.txt",
-                                "drg explain --tables . --line x in.txt"})
+                                "drg explain --tables . --line x in.txt",
+                                "drg explain --tables . --line 99999999999999999999999 in.txt"})
         EXPECT_EQ(runShell(dir.path(), command).exitStatus, 2) << command;
 }
 

@@ -87,6 +87,20 @@ TEST_F(DriverStartup, AnOutputThatCannotBeOpened) {
     EXPECT_EQ(run.exitStatus, 0);
 }
 
+TEST_F(DriverStartup, AnOutputLinkedToTheInputIsNotOpenedAndTheInputKept) {
+    for (const bool symbolic : {true, false}) {
+        std::filesystem::remove(dir_.file("valtic.out"));
+        if (symbolic)
+            std::filesystem::create_symlink("valtic.in", dir_.file("valtic.out"));
+        else
+            std::filesystem::create_hard_link(dir_.file("valtic.in"), dir_.file("valtic.out"));
+        const ProcessResult run = runBatchProgram(dir_.path());
+        EXPECT_EQ(run.out, "file out open error\n") << symbolic;
+        EXPECT_EQ(run.exitStatus, 0) << symbolic;
+        EXPECT_EQ(readFile(dir_.file("valtic.in")), input_) << symbolic;
+    }
+}
+
 TEST_F(DriverStartup, EachMissingTableFileIsAnInitError) {
     for (int file = 0; file < kTableFileCount; ++file) {
         groupingRelease().write(dir_.path());

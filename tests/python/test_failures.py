@@ -91,11 +91,25 @@ def test_a_wrong_argument_type_raises_type_error(release, call):
 WRONG_VALUES = {
     "a str character beyond Latin-1": (lambda release: release.group("R\u0100"), ValueError, "U\\+00FF"),
     "no jobs": (lambda release: release.group_lines([b"x"], jobs=0), ValueError, "jobs"),
+    "thousands of jobs": (lambda release: release.group_file(__file__, "/nonexistent/out", jobs=2000), ValueError,
+                          "jobs must be from 1 to 256"),
     "a missing input": (lambda release: release.group_file("/nonexistent/in", "out"), FileNotFoundError,
                         "/nonexistent/in"),
+    "a folder as input": (lambda release: release.group_file(os.path.dirname(__file__), "/nonexistent/out"),
+                          IsADirectoryError, "python"),
     "an output that cannot be made": (lambda release: release.group_file(__file__, "/nonexistent/out"),
                                       FileNotFoundError, "/nonexistent/out"),
 }
+
+
+@pytest.mark.parametrize("output", ["same path", "link"])
+def test_an_output_that_is_the_input_is_refused_and_the_input_kept(release, tmp_path, output):
+    data = b"not a record\n" * 3
+    (tmp_path / "in").write_bytes(data)
+    (tmp_path / "link").symlink_to(tmp_path / "in")
+    with pytest.raises(ValueError, match="is the input"):
+        release.group_file(tmp_path / "in", tmp_path / ("in" if output == "same path" else "link"))
+    assert (tmp_path / "in").read_bytes() == data
 
 
 @pytest.mark.parametrize("case", WRONG_VALUES, ids=list(WRONG_VALUES))
