@@ -4,7 +4,9 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -57,12 +59,22 @@ int serveRelease(const ServeOptions& options) {
                 server.address().c_str(), options.server.threads);
     std::fflush(stdout);
 
+    // The first signal stops taking connections and lets the requests under
+    // way finish; a client that keeps sending slowly could hold that up for
+    // as long as it likes, so a second signal ends the program at once.
+    std::atomic<bool> ended{false};
     std::thread signalWatcher([&] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
+        if (ended) return;
         server.stop();
+        sigwait(&stopSignals, &signal);
+        if (ended) return;
+        std::fprintf(stderr, "stopped at a second signal, without waiting for the requests under way\n");
+        std::_Exit(kExitFailure);
     });
     const bool served = server.serve();
+    ended = true;
     pthread_kill(signalWatcher.native_handle(), SIGTERM);  // wakes the watcher when serving ended by itself
     signalWatcher.join();
     if (!served) {

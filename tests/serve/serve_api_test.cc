@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <regex>
+#include <thread>
 
 #include "drg/explain.h"
 #include "drg/grouper.h"
@@ -172,6 +173,31 @@ TEST_F(ServeApi, BadInputGetsItsStatusAndServingGoesOn) {
         EXPECT_EQ(health->status, 200);
     }
 
+    // However the body comes: chunked, form-encoded (as `curl -d` sends it)
+    // beyond the library's 8 KiB for forms, or as a multipart form.
+    const auto chunked = [&](const std::string& body) {
+        return client_->Post("/api/group", [&body](size_t offset, httplib::DataSink& sink) {
+            if (offset < body.size()) return sink.write(body.data() + offset, std::min<size_t>(body.size() - offset, 65536));
+            sink.done();
+            return true;
+        }, "application/json");
+    };
+    const std::string overLimit = atLimit + std::string(3 << 20, ' ');
+    const std::string longForm = R"({"records":[")" + std::string(20000, 'x') + R"("]})";
+    const std::pair<httplib::Result, int> bodies[] = {
+        {chunked(atLimit), 200},
+        {chunked(overLimit), 413},
+        {client_->Post("/api/group", longForm, "application/x-www-form-urlencoded"), 200},
+        {client_->Post("/api/group", httplib::MultipartFormDataItems{{"record", "x", "", ""}}), 415},
+    };
+    for (const auto& [res, status] : bodies) {
+        ASSERT_TRUE(res) << status;
+        EXPECT_EQ(res->status, status) << res->body.substr(0, 200);
+        if (status != 200) {
+            EXPECT_TRUE(json::parse(res->body)["error"].is_string()) << res->body;
+        }
+    }
+
     // Bytes that are no HTTP at all, on a connection of their own.
     const int sock = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -273,6 +299,23 @@ TEST_F(ServeApi, StopsCleanlyOnSigintAndSigtermWithAConnectionOpen) {
         EXPECT_EQ(server.stop(signal), 0) << strsignal(signal);
         EXPECT_EQ(server.laterOutput(), "stopped\n");
     }
+}
+
+TEST_F(ServeApi, ASecondSignalStopsAtOnceWhileARequestIsStillArriving) {
+    ServeProcess server(release_->path());
+    ASSERT_GT(server.port(), 0);
+    const int sock = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(server.port()));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string partial = "POST /api/group HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n{";
+    ASSERT_EQ(write(sock, partial.data(), partial.size()), static_cast<ssize_t>(partial.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(server.stop(SIGTERM, 1), -1) << "did not wait for the request under way";
+    EXPECT_EQ(server.stop(SIGINT, 3), 1);
+    close(sock);
 }
 
 TEST_F(ServeApi, RefusesToStartWithAClearLine) {

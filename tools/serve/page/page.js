@@ -276,6 +276,7 @@
     if (r.status !== "grouped") return "The release refused the record: its conditions do not fit the grouper.";
     if (r.mdcRow === null) return "No decision row fits the principal diagnosis: the stay has no MDC and no DRG.";
     if (r.adrgRow === null) return `MDC ${r.mdc.trim()} found, but no ADRG row fits: the stay has no DRG.`;
+    if (r.drg === "000000") return `MDC ${r.mdc.trim()} and ADRG ${r.adrg} found, but no refinement row fits: the stay has no DRG.`;
     return `Grouped into DRG ${r.drg} with patient complexity level ${r.pccl}.`;
   }
 
