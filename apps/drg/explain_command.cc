@@ -100,7 +100,9 @@ std::function<int()> attachExplain(CLI::App& command) {
         ->check(CLI::Validator(
             [](std::string& text) {
                 char* end = nullptr;
+                errno = 0;
                 const long n = std::strtol(text.c_str(), &end, 10);
+                if (errno == ERANGE) return "line " + text + " is beyond any input";
                 return *end == '\0' && n >= 1 ? std::string() : "line numbers start at 1, not " + text;
             },
             "LINE"))

@@ -119,8 +119,8 @@ TEST(ExplainCommand, TextFollowsTheGrouperStepByStep) {
     release.write(dir.path());
     writeFile(dir.file("in.txt"),
               stay({"I10"}).line() + stay({"G40.0", "I10", "XX9", "I10", "E11"}).line() +
-                  stay({"A17.0", "G01"}).line());
-    const ProcessResult r = runShell(dir.path(), "drg explain --tables . --line 3 --line 2 in.txt");
+                  stay({"A17.0", "G01"}).line() + stay({"G40.0", std::string("\x01\x02\x03\x04\x05\x06")}).line());
+    const ProcessResult r = runShell(dir.path(), "drg explain --tables . --line 3 --line 4 --line 2 in.txt");
     ASSERT_EQ(r.exitStatus, 0) << r.err;
 
     // In this order, record 2 before record 3.
@@ -140,6 +140,8 @@ TEST(ExplainCommand, TextFollowsTheGrouperStepByStep) {
         "result: MDC \"01 \", ADRG \"B010\", PCCL 3, DRG \"B010BW\"",
         "\n\nline 3: ",
         "dagger/asterisk: G01 (slot 2) counts as the principal diagnosis, A17.0 (slot 1) as slot 2",
+        // Escaped code texts are shown whole, however long.
+        "slot  2  \\x01\\x02\\x03\\x04\\x05\\x06 not found",
     };
     size_t at = 0;
     for (const char* text : expected) {

@@ -64,6 +64,20 @@ std::string shownText(const std::string& bytes) {
     return s;
 }
 
+namespace {
+
+// "    slot  3  A419   ": the code text in a column of its own, however long
+// its escapes make it.
+std::string slotHead(int slot, const std::string& codeText) {
+    char number[8];
+    std::snprintf(number, sizeof number, "%2d", slot);
+    std::string shown = shownText(codeText);
+    if (shown.size() < 7) shown.resize(7, ' ');
+    return "    slot " + std::string(number) + "  " + shown + " ";
+}
+
+}  // namespace
+
 std::string headingText(const Explanation& e, long lineNumber) {
     std::string s = "line " + to_string(lineNumber) + ": ";
     if (e.status != GroupStatus::Ok)
@@ -84,9 +98,7 @@ std::string codesText(const Explanation& e) {
     if (e.slots.empty()) return "  codes: none\n";
     std::string s = "  codes:\n";
     for (const auto& slot : e.slots) {
-        char head[32];
-        std::snprintf(head, sizeof head, "    slot %2d  %-7s ", slot.slot, shownText(slot.text).c_str());
-        s += head;
+        s += slotHead(slot.slot, slot.text);
         if (slot.codeId == 0)
             s += "not found";
         else
@@ -160,9 +172,7 @@ std::string complexityText(const Explanation& e) {
     } else {
         s = "  levels:\n";
         for (const auto& level : e.levels) {
-            char head[32];
-            std::snprintf(head, sizeof head, "    slot %2d  %-7s ", level.slot, shownText(level.code).c_str());
-            s += head;
+            s += slotHead(level.slot, level.code);
             s += "level " + to_string(level.level) +
                  (level.row < 0 ? std::string(" (no level row)") : " (level row " + to_string(level.row) + ")") +
                  " -> " + to_string(level.finalLevel);
