@@ -4,8 +4,10 @@
  *     group_records TABLE_DIR INPUT
  */
 #define _POSIX_C_SOURCE 200809L  /* getline */
+#include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <drg/grouper_c.h>
 
@@ -41,6 +43,7 @@ int main(int argc, char** argv) {
     ssize_t length;
     int status = 0;
     long records = 0;
+    errno = 0;
     while ((length = getline(&line, &lineCapacity, in)) > 0) {
         size_t needed = drg_grouped_length(line, (size_t)length);
         if (needed > outCapacity) {
@@ -59,8 +62,22 @@ int main(int argc, char** argv) {
             status = 1;
             break;
         }
-        fwrite(out, 1, written, stdout);
+        if (fwrite(out, 1, written, stdout) != written) {
+            fprintf(stderr, "output: %s\n", strerror(errno));
+            status = 1;
+            break;
+        }
         ++records;
+    }
+    /* getline returns -1 at the end of the input and on a read error alike. */
+    if (status == 0 && ferror(in)) {
+        fprintf(stderr, "%s: %s\n", argv[2], strerror(errno));
+        status = 1;
+    }
+    /* Buffered output may fail only when it is flushed. */
+    if (fflush(stdout) != 0 && status == 0) {
+        fprintf(stderr, "output: %s\n", strerror(errno));
+        status = 1;
     }
     free(line);
     free(out);

@@ -31,6 +31,14 @@ TEST_F(DriverRun, NineThousandNineHundredNinetyNineRecordsPrintNoProgressLine) {
     EXPECT_EQ(readFile(dir_.file("valtic.out")).size(), 9999 * record_.size());
 }
 
+TEST_F(DriverRun, AnOutputPipeWhoseReaderGoesAwayIsAWriteError) {
+    writeRepeated(dir_.file("valtic.in"), record_, 20000);  // far more than a pipe holds
+    const ProcessResult run = runProgram(
+        "/bin/bash", dir_.path(), {"-c", "mkfifo valtic.out && (head -c 1 valtic.out >/dev/null &) && " DRG_BATCH_PATH});
+    EXPECT_EQ(run.out, "file out write error\n");
+    EXPECT_EQ(run.exitStatus, 0);
+}
+
 TEST_F(DriverRun, TenThousandRecordsPrintExactlyOneProgressLine) {
     writeRepeated(dir_.file("valtic.in"), record_, 10000);
     const ProcessResult run = runBatchProgram(dir_.path());

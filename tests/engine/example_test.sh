@@ -14,3 +14,8 @@ grep -q "^37 records grouped$" "$work/example.err"
 # A release that is not there is refused with its reason and status 1.
 if "$example" "$work/missing" "$work/valtic.in" 2>"$work/refused.err"; then exit 1; fi
 grep -q "missing: Tdx.idx: cannot be opened" "$work/refused.err"
+# Output that cannot be written and input that cannot be read fail; neither is a success.
+if "$example" "$work" "$work/valtic.in" >/dev/full 2>"$work/full.err"; then exit 1; fi
+grep -q "^output: No space left on device$" "$work/full.err"
+if "$example" "$work" "$work" >/dev/null 2>"$work/dir.err"; then exit 1; fi
+grep -q "Is a directory" "$work/dir.err"
