@@ -4,7 +4,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace drg::cli {
@@ -12,6 +15,27 @@ namespace drg::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+
+// Digits only, and no more than a 64-bit count holds: the usual reading of
+// "-5" or of too many digits would give a huge number without a word.
+inline CLI::Validator wholeNumber() {
+    return CLI::Validator(
+        [](std::string& text) {
+            uint64_t value = 0;
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            const bool ok = !text.empty() && text[0] != '-' && text[0] != '+' && error == std::errc() &&
+                            end == text.data() + text.size();
+            return ok ? std::string() : "'" + text + "' is not a whole number from 0 to " +
+                                            std::to_string(UINT64_MAX);
+        },
+        "N");
+}
+
+// A folder named by an empty text would be the working folder.
+inline CLI::Validator namedFolder() {
+    return CLI::Validator([](std::string& text) { return text.empty() ? std::string("an empty folder name") : ""; },
+                          "DIR");
+}
 
 // Adds a subcommand's options to `command` and gives back what runs it once
 // the command line is parsed (its exit status).

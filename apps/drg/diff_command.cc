@@ -381,6 +381,20 @@ int runDiff(const DiffOptions& options) {
         std::fprintf(stderr, "drg diff: cannot open %s: %s\n", options.input.c_str(), std::strerror(errno));
         return kExitFailure;
     }
+    // A report that is the input would empty it before it is read; two
+    // reports in one file would be mixed.
+    for (const std::string* report : {&options.changedPath, &options.jsonPath}) {
+        if (report->empty()) continue;
+        if (!namesOpenRegularFile(inputFd, *report)) continue;
+        std::fprintf(stderr, "drg diff: report %s is the input\n", report->c_str());
+        if (!fromStdin) io.close(inputFd);
+        return kExitFailure;
+    }
+    if (!options.changedPath.empty() && namesSameFile(options.changedPath, options.jsonPath)) {
+        std::fprintf(stderr, "drg diff: --changed and --json both name %s\n", options.jsonPath.c_str());
+        if (!fromStdin) io.close(inputFd);
+        return kExitFailure;
+    }
     ReportFile changedFile(options.changedPath), jsonFile(options.jsonPath);
     if (!changedFile.open() || !jsonFile.open()) {
         if (!fromStdin) io.close(inputFd);

@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -151,19 +150,6 @@ std::string errorText(int error) { return error ? std::strerror(error) : "unknow
 long long regularFileSize(int fd) {
     struct stat info {};
     return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : 0;
-}
-
-// Whether two paths name one file, existing or yet to be made.
-bool namesSameFile(const std::string& path, const std::string& otherPath) {
-    struct stat a {}, b {};
-    if (::stat(path.c_str(), &a) == 0 && ::stat(otherPath.c_str(), &b) == 0)
-        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-    std::error_code error, otherError;
-    const auto canonical = [](const std::string& p, std::error_code& e) {
-        return std::filesystem::weakly_canonical(std::filesystem::absolute(p, e), e);
-    };
-    const std::filesystem::path one = canonical(path, error), other = canonical(otherPath, otherError);
-    return !error && !otherError && one == other;
 }
 
 int group(const GroupOptions& options) {

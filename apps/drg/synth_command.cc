@@ -38,9 +38,14 @@ int synthesize(const SynthOptions& options) {
 std::function<int()> attachSynth(CLI::App& command) {
     auto options = std::make_shared<SynthOptions>();
     command.add_option("--seed", options->seed, "Seed: the same seed gives the same files on any machine")
-        ->capture_default_str();
-    command.add_option("--records", options->records, "Number of records to write")->capture_default_str();
-    command.add_option("OUT_DIR", options->outputDir, "Folder to write into (created when missing)")->required();
+        ->capture_default_str()
+        ->check(wholeNumber());
+    command.add_option("--records", options->records, "Number of records to write")
+        ->capture_default_str()
+        ->check(wholeNumber());
+    command.add_option("OUT_DIR", options->outputDir, "Folder to write into (created when missing)")
+        ->required()
+        ->check(namedFolder());
     return [options] { return synthesize(*options); };
 }
 

@@ -136,7 +136,8 @@ std::function<int()> attachTablesBuild(CLI::App& command) {
     command.add_option("OUT_DIR", a->outputDir,
                        "Folder to write the table files into (created when missing); its table files are replaced "
                        "all at once or not at all")
-        ->required();
+        ->required()
+        ->check(namedFolder());
     addLargeFlag(command, a->allowLarge);
     auto* invalid = command.add_flag("--allow-invalid", a->allowInvalid,
                                      "Report values that no author means (a date that is no calendar date, a level "
@@ -150,7 +151,8 @@ std::function<int()> attachTablesDump(CLI::App& command) {
     auto a = std::make_shared<DumpArguments>();
     command.add_option("TABLE_DIR", a->tableDir, "Folder holding the 22 table files")->required();
     command.add_option("SRC_DIR", a->sourceDir, "Folder to write the .tsv sources into: a new or empty one")
-        ->required();
+        ->required()
+        ->check(namedFolder());
     command.add_flag("--force", a->force,
                      "Write into a folder that is not empty: replace the source files there, leave other files alone");
     command.add_option("--labels-from", a->labelsFrom,

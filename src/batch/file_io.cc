@@ -1,6 +1,7 @@
 #include "batch/file_io.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <tuple>
@@ -110,6 +111,18 @@ bool namesOpenRegularFile(int fd, const std::string& path) {
 bool sameOpenRegularFile(int fd, int otherFd) {
     struct stat a {}, b {};
     return fstat(fd, &a) == 0 && fstat(otherFd, &b) == 0 && sameRegularFile(a, b);
+}
+
+bool namesSameFile(const std::string& path, const std::string& otherPath) {
+    struct stat a {}, b {};
+    if (::stat(path.c_str(), &a) == 0 && ::stat(otherPath.c_str(), &b) == 0)
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    std::error_code error, otherError;
+    const auto canonical = [](const std::string& p, std::error_code& e) {
+        return std::filesystem::weakly_canonical(std::filesystem::absolute(p, e), e);
+    };
+    const std::filesystem::path one = canonical(path, error), other = canonical(otherPath, otherError);
+    return !error && !otherError && one == other;
 }
 
 bool isOpenDirectory(int fd) {

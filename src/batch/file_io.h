@@ -51,6 +51,10 @@ bool namesOpenRegularFile(int fd, const std::string& path);
 // back as it writes it.
 bool sameOpenRegularFile(int fd, int otherFd);
 
+// Whether two paths name one file, existing or yet to be made (through
+// links, or spelt otherwise, as "./a" and "a").
+bool namesSameFile(const std::string& path, const std::string& otherPath);
+
 // Whether `fd` is open on a directory: it opens for reading, but every read fails.
 bool isOpenDirectory(int fd);
 

@@ -1,5 +1,7 @@
 #include "tables/table_files.h"
 
+#include <sys/stat.h>
+
 namespace drg {
 
 CountFieldLayout countFieldLayout(int file) {
@@ -95,6 +97,14 @@ void setFileCounts(TableSet& t, int file, const std::array<int64_t, 4>& c) {
         x.exclusionDiagnosisCount = s32(c[0]);
         x.exclusionListCount = s32(c[1]);
     }
+}
+
+const char* nonRegularKind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a regular file";
 }
 
 }  // namespace drg

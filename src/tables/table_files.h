@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+#include <sys/types.h>
 
 #include "tables/table_set.h"
 
@@ -162,5 +163,10 @@ void forEachArray(Tables& t, int file, Visit&& visit) {
     default: break;
     }
 }
+
+// What a path that is not a regular file names ("a FIFO", "a folder", ...),
+// from its stat mode: such a file is refused, not read, since reading a
+// FIFO may wait for ever.
+const char* nonRegularKind(mode_t mode);
 
 }  // namespace drg

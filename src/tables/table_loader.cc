@@ -1,5 +1,9 @@
 #include "tables/table_loader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -31,8 +35,20 @@ std::string fieldName(int field) { return "count field " + std::to_string(field 
 int loadFile(TableSet& tables, const std::string& directory, int file, std::string* problem) {
     const std::string name = kTableFileNames[file];
     const std::string path = directory.empty() ? name : directory + "/" + name;
-    FileHandle handle(std::fopen(path.c_str(), "rb"));
-    if (!handle) return fail(problem, kLoadInitError, name, "cannot be opened");
+    // Opened without waiting, so that a FIFO put in a table's place is
+    // refused instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(problem, kLoadInitError, name, "cannot be opened");
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(problem, kLoadInitError, name, std::string("is ") + nonRegularKind(info.st_mode) + ", not a file");
+    }
+    FileHandle handle(fdopen(fd, "rb"));
+    if (!handle) {
+        ::close(fd);
+        return fail(problem, kLoadInitError, name, "cannot be opened");
+    }
     auto& header = tables.headers[file];
     if (std::fread(header.data(), 1, kHeaderSize, handle.get()) != kHeaderSize)
         return fail(problem, kLoadInitError, name, "header is shorter than 100 bytes");

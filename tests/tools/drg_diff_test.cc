@@ -171,6 +171,8 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
         {{"--from", "from", "--to", "to", "--changed", "no/such/dir", "in"}, 1, "cannot write no/such/dir", -1},
         {{"--from", "from", "in"}, 2, "--to is required", -1},
         {{"--from", "from", "--to", "to", "--jobs", "0", "in"}, 2, "--jobs", -1},
+        {{"--from", "from", "--to", "to", "--changed", "in", "in"}, 1, "report in is the input", -1},
+        {{"--from", "from", "--to", "to", "--changed", "./diff.json", "in"}, 1, "--changed and --json both name", -1},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(releases.dir.file("diff.json"));
@@ -184,6 +186,7 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
         EXPECT_EQ(json["changed"].get<uint64_t>() > 0, c.changed > 0) << c.args[1];
         EXPECT_EQ(json["transitions"].empty(), c.changed == 0) << c.args[1];
     }
+    EXPECT_EQ(readFile(releases.dir.file("in")), joined(diffInput()));  // no report emptied it
 }
 
 }  // namespace

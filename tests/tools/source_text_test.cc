@@ -146,13 +146,18 @@ TEST(SourceText, ReportsFilesWithoutHeaderRepeatedColumnsAndTooMuch) {
     parseSourceText("code\tcode\n", "adrgs.tsv", diagnostics);
     parseSourceText("a" + std::string(64, '\t') + "\n", "refined.tsv", diagnostics);
     EXPECT_EQ(parseSourceText("code\nA\nB\nC\n", "procedures.tsv", diagnostics, 2).rows.size(), 2u);
-    ASSERT_EQ(diagnostics.errorCount(), 4);
+    // Comments, blank lines and rows in error count as lines: six of them are too many for two rows.
+    EXPECT_EQ(parseSourceText("code\n#\n\nA\nB\tx\n#\n#\n", "procedures.tsv", diagnostics, 2).rows.size(), 1u);
+    ASSERT_EQ(diagnostics.errorCount(), 6);
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[0]), "mdcs.tsv: has no header row");
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[1]), "adrgs.tsv:1: column 'code' appears twice");
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[2]),
               "refined.tsv:1: the header names 65 columns, more than the 64 a source file may have");
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[3]),
               "procedures.tsv:4: holds more than 2 rows, the most read without --allow-large");
+    EXPECT_EQ(formatDiagnostic(diagnostics.all()[4]), "procedures.tsv:5: row has 2 fields, the header names 1 columns; fields are separated by one tab");
+    EXPECT_EQ(formatDiagnostic(diagnostics.all()[5]),
+              "procedures.tsv:6: holds more than 5 lines, the most read without --allow-large");
 }
 
 TEST(SourceText, MessagesArePrintableAndCapped) {

@@ -8,22 +8,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tables/table_files.h"
 #include "tablesource/tool_limits.h"
 
 namespace drg::source {
 namespace {
 
-const char* kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) return "a folder";
-    if (S_ISFIFO(mode)) return "a FIFO";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-    if (S_ISSOCK(mode)) return "a socket";
-    return "not a regular file";
-}
-
 bool acceptable(const struct stat& info, uint64_t mostBytes, std::string* problem) {
     if (!S_ISREG(info.st_mode)) {
-        *problem = std::string("is ") + kindOf(info.st_mode) + ", not a file";
+        *problem = std::string("is ") + nonRegularKind(info.st_mode) + ", not a file";
         return false;
     }
     if (static_cast<uint64_t>(info.st_size) > mostBytes) {

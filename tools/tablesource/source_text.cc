@@ -140,6 +140,9 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         }
         wideRows.clear();
     };
+    // Comments, blank lines and rows in error are held too (to be written
+    // back or reported), so a file's lines are bounded as well as its rows.
+    const size_t mostLines = mostRows > kNoRowLimit / 2 ? kNoRowLimit : 2 * mostRows + 1;
     auto keepComment = [&](std::string_view line) {
         file.comments.push_back({haveHeader ? file.rows.size() : SourceComment::kAboveHeader, std::string(line)});
     };
@@ -149,6 +152,13 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         std::string_view line(text.data() + start, end - start);
         start = end + 1;
         ++lineNumber;
+        if (static_cast<size_t>(lineNumber) > mostLines) {
+            reportWideRows();
+            diagnostics.error(fileName, lineNumber,
+                              "holds more than " + std::to_string(mostLines) +
+                                  " lines, the most read without --allow-large");
+            return file;
+        }
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const size_t first = line.find_first_not_of(" \t");
         if (first == std::string_view::npos) {

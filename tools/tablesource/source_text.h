@@ -53,7 +53,8 @@ using Source = std::map<std::string, SourceFile>;
 // with '#' are comments. The first other line names the columns. A row has a
 // field for every column, except that it may leave out the remark columns
 // at its end. Rows beyond `mostRows` are not read: a row takes many times its
-// bytes in memory.
+// bytes in memory; nor are lines beyond twice as many and one (comments,
+// blank lines and rows in error are held too).
 SourceFile parseSourceText(const std::string& text, const std::string& fileName, Diagnostics& diagnostics,
                            size_t mostRows = kNoRowLimit);
 
