@@ -1,6 +1,8 @@
 #include "tables/table_writer.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "tables/table_files.h"
@@ -21,10 +23,16 @@ bool writeTableFile(const TableSet& tables, int file, const std::string& directo
         bytes.insert(bytes.end(), data, data + present * width);
         bytes.insert(bytes.end(), (elements - present) * width, '\0');
     });
+    // The system's reason (a full disk, a file size limit) is kept for the message.
+    int error = 0;
     std::FILE* out = std::fopen(path.c_str(), "wb");
     bool ok = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    if (out && std::fclose(out) != 0) ok = false;
-    if (!ok && problem) *problem = path + ": cannot be written";
+    if (!ok) error = errno;
+    if (out && std::fclose(out) != 0) {
+        if (ok) error = errno;
+        ok = false;
+    }
+    if (!ok && problem) *problem = path + ": cannot be written" + (error ? std::string(": ") + std::strerror(error) : "");
     return ok;
 }
 

@@ -1,5 +1,7 @@
 #include "synth/synth_run.h"
 
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -28,7 +30,7 @@ bool writeSyntheticRun(uint64_t seed, uint64_t records, const std::string& direc
     };
     std::unique_ptr<std::FILE, Closer> out(std::fopen(input.c_str(), "wb"));
     if (!out || !writeRecords(release.catalog, seed, records, out.get()) || std::fclose(out.release()) != 0) {
-        *problem = input + ": cannot be written";
+        *problem = input + ": cannot be written: " + std::strerror(errno);
         return false;
     }
     if (counts) {
