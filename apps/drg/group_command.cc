@@ -230,7 +230,8 @@ int group(const GroupOptions& options) {
 
     report::RunSummary summary;
     for (const auto& tally : tallies) summary.merge(tally.summary);
-    if (options.summary) std::fputs(summary.text(seconds).c_str(), stderr);
+    // A summary asked for and lost is a failure, with no line left to say so.
+    if (options.summary && std::fputs(summary.text(seconds).c_str(), stderr) < 0) return kExitFailure;
     if (summaryJson) {
         const std::string json = summary.json(seconds).dump(2) + "\n";
         const bool written = std::fputs(json.c_str(), summaryJson.get()) >= 0;

@@ -145,6 +145,7 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          "drg group: summary ./new.txt is the output"},
         {"summary not writable", "drg group --tables . in.txt -o out.txt --summary-json no/s.json", 1,
          "drg group: cannot open summary no/s.json"},
+        {"summary to a full standard error", "drg group --tables . in.txt -o out.txt --summary 2>/dev/full", 1, ""},
         {"reader goes away", "drg group --tables . in.txt | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}", 1, ""},
         {"explain: reader goes away", "drg explain --tables . in.txt | head -n 2 >/dev/null; exit ${PIPESTATUS[0]}",
          1, ""},
