@@ -22,6 +22,9 @@ if grep 'drg::prepareRecord\|drg::loadRelease' <<<"$exports"; then
   exit 1
 fi
 ls "$work"/prefix/lib*/libdrg.a >/dev/null
+# Both programs, as the cluster recipes run them from the prefix.
+"$work/prefix/bin/drg" --version >/dev/null
+test -x "$work/prefix/bin/drg-batch"
 # Only the public headers are installed.
 test "$(find "$work/prefix/include" -type f | wc -l)" -eq 4
 cmake -S "$source/examples" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
