@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
+#include <chrono>
 #include <random>
 #include <regex>
 #include <thread>
@@ -211,6 +212,18 @@ TEST_F(ServeApi, BadInputGetsItsStatusAndServingGoesOn) {
     EXPECT_GT(read(sock, reply, sizeof reply - 1), 0);
     EXPECT_EQ(std::string(reply).rfind("HTTP/1.1 400", 0), 0u) << reply;
     close(sock);
+
+    // A wrong method with no body at all is answered at once, not after waiting for a body.
+    const int bodiless = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(bodiless, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string post = "POST /healthz HTTP/1.1\r\nHost: x\r\n\r\n";
+    ASSERT_EQ(write(bodiless, post.data(), post.size()), static_cast<ssize_t>(post.size()));
+    const auto sent = std::chrono::steady_clock::now();
+    char answer[400] = {};
+    EXPECT_GT(read(bodiless, answer, sizeof answer - 1), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+    EXPECT_EQ(std::string(answer).rfind("HTTP/1.1 405", 0), 0u) << answer;
+    close(bodiless);
     const auto health = client_->Get("/healthz");
     ASSERT_TRUE(health);
     EXPECT_EQ(health->status, 200);

@@ -135,6 +135,22 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
         s.Options(route.path, refuse);
     }
 
+    // A wrong method with no body at all is refused before the library looks
+    // for one: it would wait for a body until the connection closes.
+    s.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))
+            return httplib::Server::HandlerResponse::Unhandled;
+        for (const Route& route : kRoutes) {
+            if (req.path != route.path) continue;
+            const bool allowed = req.method == route.allowed || (req.method == "HEAD" && std::string(route.allowed) == "GET");
+            if (allowed) break;
+            res.status = 405;
+            res.set_header("Allow", route.allowed);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
     // The library calls this for every status from 400 on; answers that
     // already carry their own JSON are left as they are.
     s.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
