@@ -65,6 +65,10 @@ TEST(SourceText, ReadsHeaderRowsCommentsAndBlanks) {
     ASSERT_EQ(diagnostics.all().size(), 1u);
     EXPECT_EQ(formatDiagnostic(diagnostics.all()[0], "src"),
               "src/diagnoses.tsv:9: row has 3 fields, the header names 2 columns; fields are separated by one tab");
+    // Only a '#' before any tab starts a comment: after one it is a field, so the row is read (and checked).
+    const SourceFile emptyFirst = parseSourceText("code\tlabel\n\t#x\n", "diagnoses.tsv", diagnostics);
+    ASSERT_EQ(emptyFirst.rows.size(), 1u);
+    EXPECT_EQ(emptyFirst.rows[0].fields, (std::vector<std::string>{"", "#x"}));
 }
 
 // A row with too few fields is refused like one with too many, and the

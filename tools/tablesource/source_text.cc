@@ -165,7 +165,8 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             keepComment("");
             continue;
         }
-        if (line[first] == '#') {
+        // A '#' after a tab starts a field of a row whose first field is empty, not a comment.
+        if (line[first] == '#' && line.find('\t') > first) {
             keepComment(line);
             continue;
         }
