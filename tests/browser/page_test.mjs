@@ -89,6 +89,22 @@ try {
   await page.keyboard.insertText(expectedLine);
   await page.keyboard.press("Control+Enter");
   await page.waitForFunction((want) => document.querySelector("#result-drg").textContent === want, expected.drg);
+
+  // A result stays only as long as it is that of what is typed: marked once the line changes, gone
+  // when the next request is refused or the server does not answer.
+  await page.keyboard.type("Z");
+  assert.match(await page.locator("#result-summary").textContent(), /^Of the stay grouped last, before your changes/);
+  await page.locator("#record").fill("first line\nsecond line");
+  await page.keyboard.press("Control+Enter");
+  await page.waitForFunction(() => document.querySelector("#result-summary").textContent.startsWith("No result"));
+  assert.equal(await drg.textContent(), "–");
+  await page.locator("#record").fill(expectedLine);
+  await page.keyboard.press("Control+Enter");
+  await page.waitForFunction((want) => document.querySelector("#result-drg").textContent === want, expected.drg);
+  await page.route("**/api/group", (route) => route.abort());
+  await page.keyboard.press("Control+Enter");
+  await page.waitForFunction(() => document.querySelector("#result-summary").textContent.includes("did not answer"));
+  assert.equal(await drg.textContent(), "–");
 } finally {
   await context.close();
 }

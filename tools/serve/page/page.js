@@ -16,6 +16,8 @@
   const touched = new Set();
   let lineTimer = 0;
   let lineRequest = 0;
+  let groupRequest = 0;
+  const ANSWER_WAIT_MS = 10000;
 
   // ---- small helpers -------------------------------------------------
   function el(tag, attrs, ...children) {
@@ -58,14 +60,21 @@
     return $(m ? `${m[1]}-${m[2]}-error` : `${field}-error`);
   }
 
+  // A server that stops answering must not leave the page waiting for ever.
   async function postJson(path, body) {
+    const abort = new AbortController();
+    const timer = setTimeout(() => abort.abort(), ANSWER_WAIT_MS);
     try {
       const response = await fetch(path, {
         method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify(body),
+        signal: abort.signal,
       });
       return { status: response.status, body: await response.json() };
     } catch (e) {
-      return { status: 0, body: { error: "The server did not answer (" + e.message + ")." } };
+      const why = abort.signal.aborted ? `no answer within ${ANSWER_WAIT_MS / 1000} seconds` : e.message;
+      return { status: 0, body: { error: `The server did not answer (${why}).` } };
+    } finally {
+      clearTimeout(timer);
     }
   }
 
@@ -247,8 +256,11 @@
     save();
     clearTimeout(lineTimer);
     const stay = readStay();
+    const request = startGrouping();
     const [reply] = await Promise.all([postJson("/api/group", stay), refreshLine(true)]);
+    if (request !== groupRequest) return;  // a newer one is under way
     if (reply.status === 200) { showResult(reply.body); return; }
+    clearResult("No result: " + (reply.status === 0 ? reply.body.error : "the stay has errors, marked above."));
     // The same rules refused the stay as the line: every error by its field, the focus on the first.
     clearErrors($("stay-form"), "stay-form-error");
     const first = showErrors(errorsOf(reply.body), "stay-form-error");
@@ -260,8 +272,11 @@
     save();
     const form = $("line-form");
     clearErrors(form, "line-form-error");
+    const request = startGrouping();
     const reply = await postJson("/api/group", { record: $("record").value });
+    if (request !== groupRequest) return;
     if (reply.status === 200) { showResult(reply.body); return; }
+    clearResult("No result: " + (reply.status === 0 ? reply.body.error : "the line has errors, marked above."));
     const first = showErrors(errorsOf(reply.body), "line-form-error");
     if (first) first.focus();
   }
@@ -300,6 +315,15 @@
     return el("section", null, el("h3", null, title), body);
   }
 
+  // Column 14 is read as its character minus '0', whatever the character.
+  function sexText(sexDigit) {
+    const sex = sexDigit % 2 !== 0 ? "male" : "female";
+    if (sexDigit >= 0 && sexDigit <= 9) return `${sex} (column 14 holds ${sexDigit})`;
+    const byte = 48 + sexDigit;
+    const shown = byte > 32 && byte < 127 ? `"${String.fromCharCode(byte)}"` : byte === 32 ? "a blank" : `byte ${byte}`;
+    return `${sex} (column 14 holds ${shown}, not a digit: read as ${sexDigit}, ${sex === "male" ? "odd" : "even"})`;
+  }
+
   function explanationOf(r) {
     const f = r.fields;
     const sections = [];
@@ -307,7 +331,7 @@
       el("dl", { class: "facts" },
         el("dt", null, "Date of the stay"), el("dd", null, formatDate(f.effectiveDate)),
         el("dt", null, "Age"), el("dd", null, `${f.ageYears} years (${f.ageDays} days)`),
-        el("dt", null, "Sex"), el("dd", null, `${f.sexDigit % 2 !== 0 ? "male" : "female"} (column 14 holds ${f.sexDigit})`),
+        el("dt", null, "Sex"), el("dd", null, sexText(f.sexDigit)),
         el("dt", null, "Days in hospital"), el("dd", null, f.stayDays),
         el("dt", null, "Discharge status"), el("dd", null, f.status),
         el("dt", null, "Birth weight"), el("dd", null, `${f.birthWeight} g`),
@@ -366,6 +390,29 @@
     return sections;
   }
 
+  // A result on screen belongs to the stay grouped last: while a new one is
+  // asked for, and after a request that failed, none is shown.
+  function startGrouping() {
+    clearResult("Grouping…");
+    return ++groupRequest;
+  }
+
+  function clearResult(summary) {
+    $("result").className = "result is-empty";
+    $("result-summary").textContent = summary;
+    for (const id of ["result-drg", "result-mdc", "result-adrg", "result-pccl"]) $(id).textContent = "–";
+    $("explanation").replaceChildren();
+    $("explanation").hidden = true;
+  }
+
+  // Typing after a result leaves it on screen, marked as the last one grouped.
+  function markResultOld() {
+    const result = $("result");
+    if (result.classList.contains("is-empty") || result.classList.contains("is-old")) return;
+    result.classList.add("is-old");
+    $("result-summary").textContent = "Of the stay grouped last, before your changes: " + $("result-summary").textContent;
+  }
+
   function showResult(r) {
     const grouped = r.status === "grouped" && r.drg !== "000000";
     $("result").className = "result " + (grouped ? "is-grouped" : "is-ungrouped");
@@ -414,7 +461,7 @@
     }
     const stayForm = $("stay-form");
     stayForm.addEventListener("submit", groupStay);
-    stayForm.addEventListener("input", () => { save(); scheduleLine(); });
+    stayForm.addEventListener("input", () => { save(); scheduleLine(); markResultOld(); });
     stayForm.addEventListener("change", (event) => {
       const m = /^(diagnoses|procedures)-\d+$/.exec(event.target.id);
       touched.add(m ? m[1] : event.target.name || event.target.id);
@@ -422,7 +469,7 @@
       scheduleLine();
     });
     $("line-form").addEventListener("submit", groupLine);
-    $("record").addEventListener("input", save);
+    $("record").addEventListener("input", () => { save(); markResultOld(); });
     for (const form of [stayForm, $("line-form")]) {
       form.addEventListener("keydown", (event) => {
         if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) { event.preventDefault(); form.requestSubmit(); }
