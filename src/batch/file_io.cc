@@ -38,6 +38,10 @@ public:
     }
 };
 
+bool sameRegularFile(const struct stat& a, const struct stat& b) {
+    return S_ISREG(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace
 
 FileIo& systemFileIo() {
@@ -94,14 +98,6 @@ void WriteBehind::wrote(FileIo& io, int fd, size_t bytes) {
     io.writeBehind(fd, started_, written_ - started_);
     started_ = written_;
 }
-
-namespace {
-
-bool sameRegularFile(const struct stat& a, const struct stat& b) {
-    return S_ISREG(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-}  // namespace
 
 bool namesOpenRegularFile(int fd, const std::string& path) {
     struct stat open {}, named {};

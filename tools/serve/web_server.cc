@@ -24,6 +24,12 @@ constexpr Route kRoutes[] = {
     {"/api/record", "POST"}, {"/api/release", "GET"}, {"/healthz", "GET"},
 };
 
+// 405, naming the one method the path answers.
+void refuseMethod(httplib::Response& res, const char* allowed) {
+    res.status = 405;
+    res.set_header("Allow", allowed);
+}
+
 void answer(httplib::Response& res, const Reply& reply) {
     res.status = reply.status;
     res.set_content(reply.body, kJson);
@@ -123,9 +129,8 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
     // Every other method on a known path: 405 with the one that is allowed.
     for (const Route& route : kRoutes) {
         const std::string allowed = route.allowed;
-        const auto refuse = [allowed](const httplib::Request&, httplib::Response& res) {
-            res.status = 405;
-            res.set_header("Allow", allowed);
+        const auto refuse = [&route](const httplib::Request&, httplib::Response& res) {
+            refuseMethod(res, route.allowed);
         };
         if (allowed != "GET") s.Get(route.path, refuse);
         if (allowed != "POST") s.Post(route.path, refuse);
@@ -144,8 +149,7 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
             if (req.path != route.path) continue;
             const bool allowed = req.method == route.allowed || (req.method == "HEAD" && std::string(route.allowed) == "GET");
             if (allowed) break;
-            res.status = 405;
-            res.set_header("Allow", route.allowed);
+            refuseMethod(res, route.allowed);
             return httplib::Server::HandlerResponse::Handled;
         }
         return httplib::Server::HandlerResponse::Unhandled;
