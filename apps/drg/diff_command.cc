@@ -390,7 +390,8 @@ int runDiff(const DiffOptions& options) {
         if (!fromStdin) io.close(inputFd);
         return kExitFailure;
     }
-    if (!options.changedPath.empty() && namesSameFile(options.changedPath, options.jsonPath)) {
+    if (!options.changedPath.empty() && !options.jsonPath.empty() &&
+        namesSameFile(options.changedPath, options.jsonPath)) {
         std::fprintf(stderr, "drg diff: --changed and --json both name %s\n", options.jsonPath.c_str());
         if (!fromStdin) io.close(inputFd);
         return kExitFailure;
