@@ -81,12 +81,30 @@ try {
   assert.equal(await page.getByLabel("Diagnosis 3", { exact: true }).inputValue(), stay.diagnoses[2]);
   assert.equal(await page.getByLabel("Birth date", { exact: true }).inputValue(), dashed(stay.birthDate));
 
+  // A day the calendar lacks, typed into the date field, is named as such, not as an empty field.
+  const stayDate = page.getByLabel("Date of the stay", { exact: true });
+  await stayDate.focus();
+  await page.keyboard.type("02302013");
+  await page.getByRole("button", { name: "Group this stay" }).click();
+  await page.waitForFunction(() => document.querySelector("#effectiveDate-error").textContent !== "");
+  assert.equal(await page.locator("#effectiveDate-error").textContent(),
+               "Date of the stay is not a day of the calendar; check the day and the month");
+  await stayDate.fill(dashed(stay.effectiveDate));
+
   // The second tab, with the keyboard: a pasted record line groups alike.
   await page.getByRole("tab", { name: "Stay in plain terms" }).focus();
   await page.keyboard.press("ArrowRight");
   assert.equal(await page.getByRole("tab", { name: "Record line" }).getAttribute("aria-selected"), "true");
   await page.keyboard.press("Tab");
   await page.keyboard.insertText(expectedLine);
+  await page.keyboard.press("Control+Enter");
+  await page.waitForFunction((want) => document.querySelector("#result-drg").textContent === want, expected.drg);
+  // A character outside ASCII takes more than one column of the line: the page says so.
+  await page.locator("#record").fill(`${expectedLine.slice(0, 20)}é${expectedLine.slice(21)}`);
+  assert.equal(await page.locator("#record-note").textContent(),
+               'Column 20 holds "é", which is not plain ASCII and takes 2 bytes of the line: the columns after it move 1 to the right.');
+  await page.locator("#record").fill(expectedLine);
+  assert.equal(await page.locator("#record-note").textContent(), "");
   await page.keyboard.press("Control+Enter");
   await page.waitForFunction((want) => document.querySelector("#result-drg").textContent === want, expected.drg);
 

@@ -7,6 +7,7 @@
   const $ = (id) => document.getElementById(id);
   const STORE_KEY = "drg-grouper-page";
   const CODE_LIMITS = { diagnoses: 10, procedures: 36 };
+  const DATE_FIELDS = ["effectiveDate", "birthDate"];
   const NUMBER_FIELDS = ["stayDays", "status", "birthWeight", "ventilationHours"];
   const LABELS = {
     effectiveDate: "Date of the stay", birthDate: "Birth date", sex: "Sex", stayDays: "Days in hospital",
@@ -138,7 +139,9 @@
 
   // ---- reading and keeping what was typed ----------------------------
   function readStay() {
-    const stay = { effectiveDate: dateDigits($("effectiveDate").value), birthDate: dateDigits($("birthDate").value) };
+    const stay = {};
+    // A date the calendar lacks (30 February) reaches the page as no value at all.
+    for (const name of DATE_FIELDS) stay[name] = $(name).validity.badInput ? "?" : dateDigits($(name).value);
     const sex = document.querySelector('input[name="sex"]:checked');
     if (sex) stay.sex = sex.value;
     for (const name of NUMBER_FIELDS) {
@@ -176,6 +179,7 @@
       renderCodeRows(kind, values.length ? values.slice(0, CODE_LIMITS[kind]) : [""]);
     }
     selectTab(kept.tab === "line" ? "tab-line" : "tab-fields", false);
+    noteWideCharacter();
   }
 
   // ---- errors next to their fields -----------------------------------
@@ -193,8 +197,11 @@
     for (const { field, error } of errors) {
       if (only && !only(field)) continue;
       const slot = errorSlotOf(field);
-      if (!slot) { loose.push(plainMessage(field, error)); continue; }
-      slot.textContent = plainMessage(field, error);
+      const message = DATE_FIELDS.includes(field) && $(field).validity.badInput
+        ? `${labelOf(field)} is not a day of the calendar; check the day and the month`
+        : plainMessage(field, error);
+      if (!slot) { loose.push(message); continue; }
+      slot.textContent = message;
       const input = inputOf(field);
       if (input) input.setAttribute("aria-invalid", "true");
       first = first || input || slot;
@@ -247,6 +254,20 @@
       status.textContent = "Selected: press Ctrl+C";
     }
     setTimeout(() => { status.textContent = ""; }, 2500);
+  }
+
+  // A record line is bytes: a character outside ASCII takes two to four of
+  // them, and every field after it moves along.
+  function noteWideCharacter() {
+    const text = $("record").value;
+    const at = text.search(/[^\x00-\x7f]/u);
+    if (at < 0) { $("record-note").textContent = ""; return; }
+    const encoder = new TextEncoder();
+    const character = String.fromCodePoint(text.codePointAt(at));
+    const extra = encoder.encode(character).length - 1;
+    $("record-note").textContent = `Column ${encoder.encode(text.slice(0, at)).length} holds "${character}", `
+      + `which is not plain ASCII and takes ${extra + 1} bytes of the line: the columns after it move `
+      + `${extra} to the right.`;
   }
 
   // ---- grouping ------------------------------------------------------
@@ -469,7 +490,7 @@
       scheduleLine();
     });
     $("line-form").addEventListener("submit", groupLine);
-    $("record").addEventListener("input", () => { save(); markResultOld(); });
+    $("record").addEventListener("input", () => { save(); markResultOld(); noteWideCharacter(); });
     for (const form of [stayForm, $("line-form")]) {
       form.addEventListener("keydown", (event) => {
         if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) { event.preventDefault(); form.requestSubmit(); }
