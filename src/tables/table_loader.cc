@@ -93,10 +93,15 @@ int loadFile(TableSet& tables, const std::string& directory, int file, std::stri
         return fail(problem, kLoadInitError, name, "an array could not be allocated");
     }
     if (!complete) return fail(problem, kLoadInitError, name, "is shorter than its counts need");
+    return kLoadOk;
+}
 
+// The bounds are those of the rows as stored: the fix-up may write a
+// condition count beyond 16 bits into a must-be-clear column.
+int checkBoundsAndFixUp(TableSet& tables, int file, std::string* problem) {
     std::string field;
     if (!tableFileWithinBounds(tables, file, &field))
-        return fail(problem, kLoadInitError, name, field);
+        return fail(problem, kLoadInitError, kTableFileNames[file], field);
     if (file >= kFileAdrg0 && file <= kFileAdrg5)
         decisionRowFixup(tables.decisionTables[file - kFileAdrg0], tables.conditions.conditionCount);
     return kLoadOk;
@@ -136,6 +141,14 @@ int checkFileCounts(const TableSet& tables, int file, const std::array<int64_t, 
 int loadTables(TableSet& tables, const std::string& directory, std::string* problem) {
     for (int file = 0; file < kTableFileCount; ++file) {
         int result = loadFile(tables, directory, file, problem);
+        if (result != kLoadOk) return result;
+    }
+    // Indices that point outside another file's arrays are looked for only
+    // once every file has passed the checks of the format itself: a count
+    // that disagrees with its partner file is then reported as the count
+    // error it is, even when it also leaves some index out of reach.
+    for (int file = 0; file < kTableFileCount; ++file) {
+        int result = checkBoundsAndFixUp(tables, file, problem);
         if (result != kLoadOk) return result;
     }
     return kLoadOk;
