@@ -18,6 +18,7 @@
 #include "batch/file_io.h"
 #include "batch/line_pipeline.h"
 #include "command.h"
+#include "command_io.h"
 #include "drg/grouper.h"
 #include "report/explanation_json.h"
 
@@ -351,9 +352,13 @@ nlohmann::json transitionsJson(const Transitions<Width>& transitions) {
     return list;
 }
 
-void writeJson(std::FILE* file, const DiffTally& tally) {
+void writeJson(std::FILE* file, const DiffTally& tally, const DiffOptions& options) {
     const DiffCounts& c = tally.counts();
     nlohmann::json j;
+    // What was compared, so that a kept report can be traced to its releases.
+    j["from"] = report::textJson(options.from);
+    j["to"] = report::textJson(options.to);
+    j["input"] = isStandardStream(options.input) ? nlohmann::json(nullptr) : report::textJson(options.input);
     j["records"] = c.records;
     j["changed"] = c.changed;
     j["changedMdc"] = c.changedMdc;
@@ -369,6 +374,7 @@ void writeJson(std::FILE* file, const DiffTally& tally) {
 }
 
 int runDiff(const DiffOptions& options) {
+    ignoreBrokenPipe();
     // Both sides are checked, so that one run names every refused release.
     const auto from = openSide(options.from, true);
     const auto to = openSide(options.to, false);
@@ -381,21 +387,29 @@ int runDiff(const DiffOptions& options) {
         std::fprintf(stderr, "drg diff: cannot open %s: %s\n", options.input.c_str(), std::strerror(errno));
         return kExitFailure;
     }
+    const auto refuse = [&](const std::string& line) {
+        std::fprintf(stderr, "drg diff: %s\n", line.c_str());
+        if (!fromStdin) io.close(inputFd);
+        return kExitFailure;
+    };
+    // Every read of a folder fails: said before any report is emptied.
+    if (isOpenDirectory(inputFd)) return refuse("cannot open " + options.input + ": " + std::strerror(EISDIR));
     // A report that is the input would empty it before it is read; two
     // reports in one file would be mixed.
+    // A report over a table file would spoil that release.
     for (const std::string* report : {&options.changedPath, &options.jsonPath}) {
         if (report->empty()) continue;
-        if (!namesOpenRegularFile(inputFd, *report)) continue;
-        std::fprintf(stderr, "drg diff: report %s is the input\n", report->c_str());
-        if (!fromStdin) io.close(inputFd);
-        return kExitFailure;
+        if (namesOpenRegularFile(inputFd, *report)) return refuse("report " + *report + " is the input");
+        for (const bool side : {true, false}) {
+            const std::string& folder = side ? options.from : options.to;
+            if (const char* table = tableFileNamedBy(*report, folder))
+                return refuse("report " + *report + " is table file " + table + " of " + sideName(side) + " " +
+                              folder);
+        }
     }
     if (!options.changedPath.empty() && !options.jsonPath.empty() &&
-        namesSameFile(options.changedPath, options.jsonPath)) {
-        std::fprintf(stderr, "drg diff: --changed and --json both name %s\n", options.jsonPath.c_str());
-        if (!fromStdin) io.close(inputFd);
-        return kExitFailure;
-    }
+        namesSameFile(options.changedPath, options.jsonPath))
+        return refuse("--changed and --json both name " + options.jsonPath);
     ReportFile changedFile(options.changedPath), jsonFile(options.jsonPath);
     if (!changedFile.open() || !jsonFile.open()) {
         if (!fromStdin) io.close(inputFd);
@@ -431,10 +445,11 @@ int runDiff(const DiffOptions& options) {
         return kExitFailure;
     }
 
-    if (jsonFile.get()) writeJson(jsonFile.get(), tally);
+    if (jsonFile.get()) writeJson(jsonFile.get(), tally, options);
     if (!changedFile.close() || !jsonFile.close()) return kExitFailure;
     printReport(tally, static_cast<size_t>(options.top));
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        if (errno == EPIPE) return kExitFailure;  // the reader downstream went away
         std::fprintf(stderr, "drg diff: cannot write the report to standard output\n");
         return kExitFailure;
     }
@@ -452,10 +467,16 @@ std::function<int()> attachDiff(CLI::App& command) {
         ->check(CLI::Range(1, 256));
     command.add_option("--top", options->top, "Transitions listed per table, largest first (default 30)")
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
+    // Standard output holds the report itself.
+    const CLI::Validator aFile(
+        [](std::string& path) { return path == "-" ? std::string("standard output holds the report: name a file") : ""; },
+        "FILE");
     command.add_option("--changed", options->changedPath,
                        "Write each changed record to FILE: line number, MDC, ADRG, PCCL and DRG under "
-                       "--from, the same under --to, and the input line, tab-separated");
-    command.add_option("--json", options->jsonPath, "Write the whole report to FILE as one JSON object");
+                       "--from, the same under --to, and the input line, tab-separated")
+        ->check(aFile);
+    command.add_option("--json", options->jsonPath, "Write the whole report to FILE as one JSON object")
+        ->check(aFile);
     command.add_flag("--fail-on-change", options->failOnChange, "Exit with status 3 when any result changed");
     return [options] { return runDiff(*options); };
 }

@@ -169,6 +169,10 @@ int group(const GroupOptions& options) {
     if (isOpenDirectory(in)) return fail("cannot open input " + options.input + ": " + errorText(EISDIR));
     if (stdoutOutput ? sameOpenRegularFile(in, STDOUT_FILENO) : namesOpenRegularFile(in, options.output))
         return fail("output " + outputName(options.output) + " is the input");
+    for (const std::string* written : {&options.output, &options.summaryJson})
+        if (!isStandardStream(*written))
+            if (const char* table = tableFileNamedBy(*written, options.tables))
+                return fail(*written + " is table file " + table + " of the tables in " + options.tables);
     if (!options.summaryJson.empty()) {
         if (namesOpenRegularFile(in, options.summaryJson)) return fail("summary " + options.summaryJson + " is the input");
         if (stdoutOutput ? namesOpenRegularFile(STDOUT_FILENO, options.summaryJson)

@@ -7,6 +7,8 @@
 #include <tuple>
 #include <unistd.h>
 
+#include "tables/table_files.h"
+
 namespace drg {
 namespace {
 
@@ -124,6 +126,12 @@ bool namesSameFile(const std::string& path, const std::string& otherPath) {
 bool isOpenDirectory(int fd) {
     struct stat info {};
     return fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+const char* tableFileNamedBy(const std::string& path, const std::string& tablesDirectory) {
+    for (const char* name : kTableFileNames)
+        if (namesSameFile(path, (std::filesystem::path(tablesDirectory) / name).string())) return name;
+    return nullptr;
 }
 
 }  // namespace drg

@@ -58,6 +58,10 @@ bool namesSameFile(const std::string& path, const std::string& otherPath);
 // Whether `fd` is open on a directory: it opens for reading, but every read fails.
 bool isOpenDirectory(int fd);
 
+// The name of the table file of the release in `tablesDirectory` that `path`
+// names, or null: writing a report or an output there would spoil the release.
+const char* tableFileNamedBy(const std::string& path, const std::string& tablesDirectory);
+
 // Follows what a writer has written to one output and starts writing it out
 // (FileIo::writeBehind) every few megabytes.
 class WriteBehind {

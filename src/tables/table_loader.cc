@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -38,7 +40,7 @@ int loadFile(TableSet& tables, const std::string& directory, int file, std::stri
     // Opened without waiting, so that a FIFO put in a table's place is
     // refused instead of waiting for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail(problem, kLoadInitError, name, "cannot be opened");
+    if (fd < 0) return fail(problem, kLoadInitError, name, std::string("cannot be opened: ") + std::strerror(errno));
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -139,6 +141,12 @@ int checkFileCounts(const TableSet& tables, int file, const std::array<int64_t, 
 }
 
 int loadTables(TableSet& tables, const std::string& directory, std::string* problem) {
+    // A folder that is not there is named as such, not as its first table file.
+    struct stat folder {};
+    if (!directory.empty() && stat(directory.c_str(), &folder) != 0)
+        return fail(problem, kLoadInitError, std::string("the folder cannot be opened: ") + std::strerror(errno));
+    if (!directory.empty() && !S_ISDIR(folder.st_mode))
+        return fail(problem, kLoadInitError, "it is not a folder");
     for (int file = 0; file < kTableFileCount; ++file) {
         int result = loadFile(tables, directory, file, problem);
         if (result != kLoadOk) return result;

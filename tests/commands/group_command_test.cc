@@ -141,6 +141,8 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          1, "drg group: output standard output is the input"},
         {"summary is the input", "cp in.txt copy3.txt && drg group --tables . copy3.txt -o out.txt --summary-json copy3.txt",
          1, "drg group: summary copy3.txt is the input"},
+        {"output is a table file", "drg group --tables . in.txt -o ./Tpccl", 1,
+         "drg group: ./Tpccl is table file Tpccl of the tables in ."},
         {"summary is the output", "drg group --tables . in.txt -o new.txt --summary-json ./new.txt", 1,
          "drg group: summary ./new.txt is the output"},
         {"summary not writable", "drg group --tables . in.txt -o out.txt --summary-json no/s.json", 1,

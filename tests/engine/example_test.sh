@@ -13,7 +13,7 @@ cmp "$work/valtic.out" "$work/example.out"
 grep -q "^37 records grouped$" "$work/example.err"
 # A release that is not there is refused with its reason and status 1.
 if "$example" "$work/missing" "$work/valtic.in" 2>"$work/refused.err"; then exit 1; fi
-grep -q "missing: Tdx.idx: cannot be opened" "$work/refused.err"
+grep -q "/missing: the folder cannot be opened: No such file or directory" "$work/refused.err"
 # Output that cannot be written and input that cannot be read fail; neither is a success.
 if "$example" "$work" "$work/valtic.in" >/dev/full 2>"$work/full.err"; then exit 1; fi
 grep -q "^output: No space left on device$" "$work/full.err"

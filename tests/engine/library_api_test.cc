@@ -16,7 +16,7 @@ const std::string kGrouping =
 TEST(LibraryApi, RefusedReleasesSayWhichFileAndField) {
     TempDir dir;
     EXPECT_EQ(openRelease(dir.path()).status, LoadStatus::InitError);
-    EXPECT_EQ(openRelease(dir.path()).reason, "Tdx.idx: cannot be opened");
+    EXPECT_EQ(openRelease(dir.path()).reason, "Tdx.idx: cannot be opened: No such file or directory");
     groupingRelease().write(dir.path());
     setCountField(dir.path(), "Tcode", 1, "99");
     const OpenedRelease opened = openRelease(dir.path());
@@ -65,7 +65,7 @@ TEST(LibraryApi, CInterface) {
     drg_release* release = nullptr;
     EXPECT_EQ(drg_release_open(dir.path().c_str(), &release), DRG_INIT_ERROR);
     EXPECT_EQ(release, nullptr);
-    EXPECT_STREQ(drg_last_error(), "Tdx.idx: cannot be opened");
+    EXPECT_STREQ(drg_last_error(), "Tdx.idx: cannot be opened: No such file or directory");
     EXPECT_EQ(drg_release_open(nullptr, &release), DRG_INVALID_ARGUMENT);
 
     groupingRelease().write(dir.path());

@@ -26,7 +26,7 @@ def raise_first_count(path):
 
 # A missing folder: check says so before any file is opened.
 DAMAGES = {
-    "missing folder": (lambda folder: shutil.rmtree(folder), "Tdx.idx"),
+    "missing folder": (lambda folder: shutil.rmtree(folder), "the folder cannot be opened"),
     "short file": (lambda folder: os.truncate(folder / "Tccl", 150), "Tccl"),
     "count beyond the file": (lambda folder: raise_first_count(folder / "Tmdc.idx"), "Tmdc.idx"),
     "count of another file": (lambda folder: raise_first_count(folder / "Tcode"), "Tcode"),

@@ -167,12 +167,14 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
         {{"--from", "from", "--to", "missing", "in"}, 1, "--to missing: release refused (file init error)", -1},
         {{"--from", "disagreeing", "--to", "to", "in"}, 1, "--from disagreeing: the release refuses", -1},
         {{"--from", "from", "--to", "disagreeing", "in"}, 1, "--to disagreeing: the release refuses", -1},
-        {{"--from", "from", "--to", "to", "from"}, 1, "cannot read from", -1},
+        {{"--from", "from", "--to", "to", "from"}, 1, "cannot open from: Is a directory", -1},
         {{"--from", "from", "--to", "to", "--changed", "no/such/dir", "in"}, 1, "cannot write no/such/dir", -1},
         {{"--from", "from", "in"}, 2, "--to is required", -1},
         {{"--from", "from", "--to", "to", "--jobs", "0", "in"}, 2, "--jobs", -1},
         {{"--from", "from", "--to", "to", "--changed", "in", "in"}, 1, "report in is the input", -1},
         {{"--from", "from", "--to", "to", "--changed", "./diff.json", "in"}, 1, "--changed and --json both name", -1},
+        {{"--from", "from", "--to", "to", "--changed", "to/Tpccl", "in"}, 1, "report to/Tpccl is table file Tpccl of --to to", -1},
+        {{"--from", "from", "--to", "to", "--changed", "-", "in"}, 2, "standard output holds the report", -1},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(releases.dir.file("diff.json"));
@@ -181,8 +183,13 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
         const ProcessResult r = runProgram(DRG_TOOL_PATH, releases.dir.path(), args);
         EXPECT_EQ(r.exitStatus, c.exitStatus) << c.args[1] << " " << c.says << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        // A run that fails writes no report, and empties none it would have replaced.
+        EXPECT_EQ(std::filesystem::exists(releases.dir.file("diff.json")), c.changed >= 0) << c.says;
         if (c.changed < 0) continue;
         const auto json = nlohmann::json::parse(readFile(releases.dir.file("diff.json")));
+        EXPECT_EQ(json["from"], c.args[1]);
+        EXPECT_EQ(json["to"], c.args[3]);
+        EXPECT_EQ(json["input"], "in");
         EXPECT_EQ(json["changed"].get<uint64_t>() > 0, c.changed > 0) << c.args[1];
         EXPECT_EQ(json["transitions"].empty(), c.changed == 0) << c.args[1];
     }
