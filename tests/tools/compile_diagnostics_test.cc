@@ -93,6 +93,9 @@ const DiagnosticCase kCases[] = {
      kInvalid},
     {{{"refinements.tsv", kRefinements + "B010\t50\t10\tA\n"}},
      "refinements.tsv:2: min_age: 50 is above max_age 10: the row fits no age", kInvalid},
+    {{{"refined.tsv", "code\nB010A\nB010\n"}},
+     "refined.tsv:3: code: refined code 'B010' has 4 characters, not the four of an ADRG and a refinement character",
+     kInvalid},
     {{{"refined.tsv", "code\nB010A\nC010A\n"}},
      "refined.tsv:3: code: refined code 'C010A' names ADRG 'C010', which is not listed in adrgs.tsv", kInvalid},
     {{{"splits.tsv", kSplits + "B010A\tABCDE\t20131301\t-\n"}},
@@ -109,7 +112,8 @@ const DiagnosticCase kCases[] = {
      kInvalid},
 
     // Legal, but most likely not what the author means.
-    {{{"decisions.tsv", kGrouped + "01\t1\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A}},
+    {{{"decisions.tsv", kGrouped + "01\t1\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A},
+      {"diagnosis-conditions.tsv", "code\tcondition\nA01\t1\n"}},
      "decisions.tsv:3: warning: must_hold: never used: the row at line 2 of range 01 comes first and holds whenever "
      "this one does (its conditions and dates cover this row's)",
      kWarning},
@@ -125,6 +129,21 @@ const DiagnosticCase kCases[] = {
      kWarning},
     {{{"decisions.tsv", kGrouped}, {"adrgs.tsv", "code\nB010\nC010\n"}, {"splits.tsv", kSplitB010A}},
      "adrgs.tsv:3: warning: code: no decision row gives ADRG 'C010'", kWarning},
+    {{{"decisions.tsv", kDecisions + "01\t5\t5\t01\tB010\n01\t-\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A},
+      {"diagnosis-conditions.tsv", "code\tcondition\nA01\t5\n"}},
+     "decisions.tsv:2: warning: must_not_hold: condition 5 must hold and must not: the row never holds", kWarning},
+    {{{"decisions.tsv", kDecisions + "01\t82\t-\t01\tB010\n01\t-\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A}},
+     "decisions.tsv:2: warning: must_hold: condition 82 is raised by no code row and derived by no rule: rows that "
+     "ask for it never hold",
+     kWarning},
+    {{{"diagnosis-conditions.tsv", "code\tcondition\nA01\t820\n"}},
+     "diagnosis-conditions.tsv:2: warning: condition: condition 820 is derived from the record; raised by a code as "
+     "well, it holds whatever its rule says",
+     kWarning},
+    {{{"diagnosis-conditions.tsv", "code\tcondition\tfrom\tto\nA01\t7\t-\t-\nB02\t7\t-\t-\nA01\t7\t20100101\t-\n"}},
+     "diagnosis-conditions.tsv:4: warning: condition: the code raises condition 7 at line 2 too, on days both rows "
+     "cover: it would count twice",
+     kWarning},
     {{{"conditions.tsv", "condition\tlabel\n12\tspare\n"}},
      "conditions.tsv:2: warning: condition: condition 12 is raised by no code row and tested by no decision row or "
      "derived rule",

@@ -113,6 +113,15 @@ TEST(SourceText, AHeaderNarrowerThanEveryRowIsOneMessage) {
     Diagnostics mixed;  // a row that fits: the wide ones are the rows' own fault
     parseSourceText("code\tlabel\nA01\tfever\tx\nB02\tcough\nC03\ta\tb\n", "diagnoses.tsv", mixed);
     EXPECT_EQ(mixed.all().size(), 2u);
+    // A column too many in the header makes every row too short: one message, and the file is not read.
+    Diagnostics narrow;
+    EXPECT_FALSE(parseSourceText("code\tlabel\tcomment\nA01\tfever\nB02\tcough\n", "diagnoses.tsv", narrow).usable);
+    ASSERT_EQ(narrow.all().size(), 1u);
+    EXPECT_EQ(formatDiagnostic(narrow.all()[0]),
+              "diagnoses.tsv:1: the header names 3 columns, but every row has 2 fields: a column too many in the header?");
+    Diagnostics someShort;
+    parseSourceText("code\tlabel\tcomment\nA01\tfever\nB02\tcough\tc\nC03\n", "diagnoses.tsv", someShort);
+    EXPECT_EQ(someShort.all().size(), 2u);
 }
 
 TEST(SourceText, SkipsAByteOrderMarkAndKeepsComments) {

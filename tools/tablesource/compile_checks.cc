@@ -70,6 +70,13 @@ void reportUnusedEntries(CompileContext& c) {
                                   "no decision row gives ADRG '" +
                                       escapeToken(text.substr(0, text.find_last_not_of(' ') + 1)) + "'");
         }
+    // A row that asks for a condition nothing can raise never holds: most
+    // likely a mistyped number.
+    for (const auto& [n, where] : c.conditionUse.firstRequired)
+        if (n != c.conditionCount && !isDerivedCondition(n) && !c.conditionUse.raised.count(n))
+            c.diagnostics.warning(where.first, where.second, "must_hold",
+                                  "condition " + std::to_string(n) +
+                                      " is raised by no code row and derived by no rule: rows that ask for it never hold");
     const std::string& conditionFile = c.fileName(SourceTable::Conditions);
     for (const auto& [n, line] : c.conditionLines) {
         const bool raised = isDerivedCondition(n) || c.conditionUse.raised.count(n);

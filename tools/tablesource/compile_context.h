@@ -28,6 +28,8 @@ inline constexpr int64_t kMostSigned16 = 32767;
 struct UseOfConditions {
     std::set<int> raised;  // by a code row
     std::set<int> tested;  // by a decision row
+    // The first decision row that asks each condition to hold: file and line.
+    std::map<int, std::pair<std::string, int>> firstRequired;
 };
 
 struct CompileContext {

@@ -275,7 +275,10 @@ void compileGroupLists(CompileContext& c, const Settings& settings) {
                 row.warning("code", "'" + shown(*token) + "' is also listed at line " + std::to_string(it->second) +
                                         "; refer to this entry as @" + std::to_string(texts.size()));
             // A refined code is an ADRG and its refinement character.
-            if (kind == GroupKind::Refined && !c.unusable.count(SourceTable::Adrgs) &&
+            if (kind == GroupKind::Refined && raw.size() != static_cast<size_t>(groupWidth(kind)))
+                row.invalid("code", "refined code '" + shown(*token) + "' has " + std::to_string(raw.size()) +
+                                        " characters, not the four of an ADRG and a refinement character");
+            else if (kind == GroupKind::Refined && !c.unusable.count(SourceTable::Adrgs) &&
                 !c.firstEntries[GroupKind::Adrg].count(padded->substr(0, groupWidth(GroupKind::Adrg))))
                 row.invalid("code", "refined code '" + shown(*token) + "' names ADRG '" +
                                         shown(escapeToken(raw.substr(0, groupWidth(GroupKind::Adrg)))) +

@@ -2,7 +2,9 @@
 // conditions of codes, the decision rows and the refinement rows.
 #include <algorithm>
 #include <array>
+#include <tuple>
 
+#include "conditions/derived_conditions.h"
 #include "tablesource/compile_row_helpers.h"
 
 namespace drg::source {
@@ -41,6 +43,7 @@ void compileCodeConditions(CompileContext& c) {
         char tag;
         Dates dates;
         int16_t condition;
+        int line;
     };
     // Both files fill one entry list.
     RowLimit entries(kMostCount32, "code condition entries (the entry count is a 32-bit number)");
@@ -53,9 +56,31 @@ void compileCodeConditions(CompileContext& c) {
             const auto dates = readDates(row);
             if (!id || !condition || !tag || !dates || !entries.admit(row)) return;
             if (*id == 0) row.warning("code", "'" + shown(row.raw("code")) + "' has id 0, so this row is never read");
-            byCode[keyOf(*id)].push_back({*tag, *dates, static_cast<int16_t>(*condition)});
+            if (isDerivedCondition(*condition))
+                row.warning("condition", "condition " + std::to_string(*condition) +
+                                             " is derived from the record; raised by a code as well, it holds "
+                                             "whatever its rule says");
+            byCode[keyOf(*id)].push_back({*tag, *dates, static_cast<int16_t>(*condition), row.line()});
             c.conditionUse.raised.insert(*condition);
         });
+        // A code raises a condition once a day: a second entry on the same
+        // day would count as a second code that raises it.
+        for (auto sorted : byCode) {
+            std::sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) {
+                return std::tie(a.condition, a.dates.from) < std::tie(b.condition, b.dates.from);
+            });
+            const Entry* reaching = nullptr;  // of the rows so far, the one whose dates reach furthest
+            for (const Entry& e : sorted) {
+                if (e.dates.empty()) continue;
+                if (reaching && reaching->condition == e.condition && e.dates.from <= reaching->dates.to) {
+                    c.diagnostics.warning(c.fileName(table), std::max(e.line, reaching->line), "condition",
+                              "the code raises condition " + std::to_string(e.condition) + " at line " +
+                                  std::to_string(std::min(e.line, reaching->line)) +
+                                  " too, on days both rows cover: it would count twice");
+                }
+                if (!reaching || reaching->condition != e.condition || e.dates.to > reaching->dates.to) reaching = &e;
+            }
+        }
         return layOut(byCode);
     };
     auto& t = c.tables.codeConditions;
@@ -138,6 +163,14 @@ void compileDecisionTables(CompileContext& c) {
                     else row.conditions[static_cast<size_t>(half * kMustBeSetColumns) + k] = static_cast<int16_t>(*n);
                 }
             }
+            for (int k = 0; k < kMustBeSetColumns; ++k) {
+                const int16_t n = row.conditions[static_cast<size_t>(k)];
+                if (n == 0 || n == c.conditionCount) continue;
+                const auto notHeld = row.conditions.begin() + kMustBeSetColumns;
+                if (std::find(notHeld, notHeld + kMustBeSetColumns, n) != notHeld + kMustBeSetColumns)
+                    reader.warning("must_not_hold", "condition " + std::to_string(n) +
+                                                        " must hold and must not: the row never holds");
+            }
             const auto mdc = reader.groupToken("mdc", reader.raw("mdc"), GroupKind::Mdc, true);
             const auto adrg = reader.groupToken("adrg", reader.raw("adrg"), GroupKind::Adrg, true);
             const auto dates = readDates(reader);
@@ -153,6 +186,9 @@ void compileDecisionTables(CompileContext& c) {
             c.firstDecisionDay = std::min(c.firstDecisionDay.value_or(row.dates.from), row.dates.from);
             for (int16_t n : row.conditions)
                 if (n != 0) c.conditionUse.tested.insert(n);
+            for (int k = 0; k < kMustBeSetColumns; ++k)
+                if (const int16_t n = row.conditions[static_cast<size_t>(k)]; n != 0)
+                    c.conditionUse.firstRequired.try_emplace(n, c.fileName(SourceTable::Decisions, version), row.line);
     });
     if (rows.exceeded()) return;
     HiddenRows hidden(c, c.fileName(SourceTable::Decisions, version), "must_hold", "conditions and dates");

@@ -116,14 +116,22 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
     int lineNumber = 0;
     // A byte-order mark is no part of the first column's name.
     size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
-    // Rows with more fields than the header, held back: when every row is
-    // wider, the header is what is wrong, and one message at the header says
-    // so instead of one per row.
+    // Rows with more fields than the header, or fewer, held back: when every
+    // row misfits the same way, the header is what is wrong, and one message
+    // at the header says so instead of one per row; the file is then not
+    // read, so rows that refer to it are not reported again.
+    struct ShortRow {
+        int line;
+        std::string column, message;
+    };
     std::vector<std::pair<int, std::string>> wideRows;
-    size_t wideFields = 0;  // the fewest fields of a row that is too wide
-    bool allWideAlike = true;
-    auto reportWideRows = [&] {
-        if (wideRows.size() >= 2 && file.rows.empty()) {
+    std::vector<ShortRow> shortRows;
+    size_t wideFields = 0;   // the fewest fields of a row that is too wide
+    size_t shortFields = 0;  // the most fields of a row that is too short
+    bool allWideAlike = true, allShortAlike = true;
+    auto reportMisfitRows = [&] {
+        const bool everyRow = file.rows.empty() && (wideRows.empty() || shortRows.empty());
+        if (everyRow && wideRows.size() >= 2) {
             std::string hint = "; fields are separated by one tab";
             for (size_t i = 0; i < file.columns.size(); ++i)
                 if (file.columns[i].find(' ') != std::string::npos) {
@@ -135,10 +143,20 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
                               "the header names " + std::to_string(file.columns.size()) +
                                   " columns, but every row has " + std::to_string(wideFields) +
                                   (allWideAlike ? " fields" : " fields or more") + hint);
+            file.usable = false;
+        } else if (everyRow && shortRows.size() >= 2) {
+            diagnostics.error(fileName, file.headerLine,
+                              "the header names " + std::to_string(file.columns.size()) +
+                                  " columns, but every row has " + std::to_string(shortFields) +
+                                  (allShortAlike ? " fields" : " fields or fewer") +
+                                  ": a column too many in the header?");
+            file.usable = false;
         } else {
             for (const auto& [line, message] : wideRows) diagnostics.error(fileName, line, message);
+            for (const auto& row : shortRows) diagnostics.error(fileName, row.line, row.column, row.message);
         }
         wideRows.clear();
+        shortRows.clear();
     };
     // Comments, blank lines and rows in error are held too (to be written
     // back or reported), so a file's lines are bounded as well as its rows.
@@ -153,7 +171,7 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         start = end + 1;
         ++lineNumber;
         if (static_cast<size_t>(lineNumber) > mostLines) {
-            reportWideRows();
+            reportMisfitRows();
             diagnostics.error(fileName, lineNumber,
                               "holds more than " + std::to_string(mostLines) +
                                   " lines, the most read without --allow-large");
@@ -187,7 +205,7 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             continue;
         }
         if (haveHeader && file.rows.size() == mostRows) {
-            reportWideRows();
+            reportMisfitRows();
             diagnostics.error(fileName, lineNumber,
                               "holds more than " + std::to_string(mostRows) + " rows, the most read without --allow-large");
             return file;
@@ -205,16 +223,18 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             continue;
         }
         if (fields.size() < fewest) {
-            diagnostics.error(fileName, lineNumber, file.columns[fields.size()],
-                              "no field: the row has " + std::to_string(fields.size()) + " fields, the header names " +
-                                  std::to_string(file.columns.size()) + " columns" +
-                                  separatorHint(line, fields, file.columns));
+            allShortAlike = allShortAlike && (shortRows.empty() || fields.size() == shortFields);
+            shortFields = shortRows.empty() ? fields.size() : std::max(shortFields, fields.size());
+            shortRows.push_back({lineNumber, file.columns[fields.size()],
+                                 "no field: the row has " + std::to_string(fields.size()) + " fields, the header names " +
+                                     std::to_string(file.columns.size()) + " columns" +
+                                     separatorHint(line, fields, file.columns)});
             continue;
         }
         fields.resize(file.columns.size());
         file.rows.push_back({lineNumber, std::move(fields)});
     }
-    reportWideRows();
+    reportMisfitRows();
     if (!haveHeader) {
         diagnostics.error(fileName, 0, "has no header row");
         file.usable = false;
