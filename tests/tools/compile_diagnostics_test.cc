@@ -24,6 +24,7 @@ const std::string kRefinements = "adrg\tmin_age\tmax_age\tsuffix\n";
 const std::string kSplits = "refined\tprofile\tfrom\tto\n";
 const std::string kSplitB010A = kSplits + "B010A\tABCDE\t-\t-\n";
 const std::string kGrouped = kDecisions + "01\t-\t-\t01\tB010\n";  // a release that groups
+const std::string kRefinedB010 = kRefinements + "B010\t0\t999\tA\n";
 
 const DiagnosticCase kCases[] = {
     {{{"diagnoses.tsv", "code\tid\nA01\t5\n"}}, "diagnoses.tsv:2: id: 5 is not below the index size 2", kError},
@@ -112,7 +113,8 @@ const DiagnosticCase kCases[] = {
      kInvalid},
 
     // Legal, but most likely not what the author means.
-    {{{"decisions.tsv", kGrouped + "01\t1\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A},
+    {{{"refinements.tsv", kRefinedB010},
+      {"decisions.tsv", kGrouped + "01\t1\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A},
       {"diagnosis-conditions.tsv", "code\tcondition\nA01\t1\n"}},
      "decisions.tsv:3: warning: must_hold: never used: the row at line 2 of range 01 comes first and holds whenever "
      "this one does (its conditions and dates cover this row's)",
@@ -123,16 +125,20 @@ const DiagnosticCase kCases[] = {
     {{{"splits.tsv", kSplitB010A + "B010A\tABCDD\t-\t-\n"}},
      "splits.tsv:3: warning: refined: never used: the row at line 2 of B010A comes first and has the same dates",
      kWarning},
-    {{{"decisions.tsv", kGrouped}, {"splits.tsv", kSplits + "B010A\tABCDE\t20120101\t-\n"}},
+    {{{"refinements.tsv", kRefinedB010},
+      {"decisions.tsv", kGrouped}, {"splits.tsv", kSplits + "B010A\tABCDE\t20120101\t-\n"}},
      "refined.tsv:2: warning: code: refined code 'B010A' has no split row in force up to 20111231, when its DRG ends "
      "in '0'",
      kWarning},
-    {{{"decisions.tsv", kGrouped}, {"adrgs.tsv", "code\nB010\nC010\n"}, {"splits.tsv", kSplitB010A}},
+    {{{"refinements.tsv", kRefinedB010},
+      {"decisions.tsv", kGrouped}, {"adrgs.tsv", "code\nB010\nC010\n"}, {"splits.tsv", kSplitB010A}},
      "adrgs.tsv:3: warning: code: no decision row gives ADRG 'C010'", kWarning},
-    {{{"decisions.tsv", kDecisions + "01\t5\t5\t01\tB010\n01\t-\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A},
+    {{{"refinements.tsv", kRefinedB010},
+      {"decisions.tsv", kDecisions + "01\t5\t5\t01\tB010\n01\t-\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A},
       {"diagnosis-conditions.tsv", "code\tcondition\nA01\t5\n"}},
      "decisions.tsv:2: warning: must_not_hold: condition 5 must hold and must not: the row never holds", kWarning},
-    {{{"decisions.tsv", kDecisions + "01\t82\t-\t01\tB010\n01\t-\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A}},
+    {{{"refinements.tsv", kRefinedB010},
+      {"decisions.tsv", kDecisions + "01\t82\t-\t01\tB010\n01\t-\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A}},
      "decisions.tsv:2: warning: must_hold: condition 82 is raised by no code row and derived by no rule: rows that "
      "ask for it never hold",
      kWarning},
@@ -143,6 +149,17 @@ const DiagnosticCase kCases[] = {
     {{{"diagnosis-conditions.tsv", "code\tcondition\tfrom\tto\nA01\t7\t-\t-\nB02\t7\t-\t-\nA01\t7\t20100101\t-\n"}},
      "diagnosis-conditions.tsv:4: warning: condition: the code raises condition 7 at line 2 too, on days both rows "
      "cover: it would count twice",
+     kWarning},
+    {{{"decisions.tsv", kGrouped}, {"splits.tsv", kSplitB010A}},
+     "adrgs.tsv:2: warning: code: ADRG 'B010' has no refinement row, so its stays get DRG 000000", kWarning},
+    {{{"refinements.tsv", kRefinements + "B010\t0\t60\tA\nB010\t65\t999\tA\n"}, {"decisions.tsv", kGrouped},
+      {"splits.tsv", kSplitB010A}},
+     "adrgs.tsv:2: warning: code: ADRG 'B010' has no refinement row for ages 61 to 64, so its stays get DRG 000000",
+     kWarning},
+    {{{"refinements.tsv", "adrg\tmin_age\tmax_age\tsuffix\tfrom\tto\nB010\t0\t999\tA\t20120101\t-\n"},
+      {"decisions.tsv", kGrouped}, {"splits.tsv", kSplitB010A}},
+     "adrgs.tsv:2: warning: code: ADRG 'B010' has no refinement row in force up to 20111231, so its stays get DRG "
+     "000000",
      kWarning},
     {{{"conditions.tsv", "condition\tlabel\n12\tspare\n"}},
      "conditions.tsv:2: warning: condition: condition 12 is raised by no code row and tested by no decision row or "

@@ -231,13 +231,62 @@ bool refinedCodeListed(const CompileContext& c, int adrg, char suffix, std::stri
 
 }  // namespace
 
+namespace {
+
+struct RefinementRow {
+    int16_t minAge, maxAge;
+    Dates dates;
+    char suffix;
+    int line;
+};
+
+// The stays of an ADRG that a decision row gives but no refinement row fits
+// get DRG 000000: on days without a row in force, or at ages between the
+// rows' ages (ages below or above every row may be meant, as for an ADRG of
+// adults).
+void reportUnrefinedStays(CompileContext& c, const std::vector<std::vector<RefinementRow>>& byAdrg) {
+    if (!c.firstDecisionDay || c.diagnostics.hasErrors() || c.unusable.count(SourceTable::Refinements)) return;
+    const auto& lines = c.groupLines[GroupKind::Adrg];
+    const auto& texts = c.groupTexts[GroupKind::Adrg];
+    for (const int a : c.adrgsGiven) {
+        if (static_cast<size_t>(a) >= byAdrg.size() || static_cast<size_t>(a) >= lines.size()) continue;
+        const std::string adrg = "ADRG '" + escapeToken(texts[static_cast<size_t>(a)].substr(
+                                                0, texts[static_cast<size_t>(a)].find_last_not_of(' ') + 1)) + "'";
+        const auto warn = [&](const std::string& what) {
+            c.diagnostics.warning(c.fileName(SourceTable::Adrgs), lines[static_cast<size_t>(a)], "code",
+                                  adrg + " " + what + ", so its stays get DRG 000000");
+        };
+        std::vector<Dates> spans;
+        std::vector<std::pair<int, int>> ages;
+        for (const auto& row : byAdrg[static_cast<size_t>(a)]) {
+            spans.push_back(row.dates);
+            if (row.minAge <= row.maxAge) ages.emplace_back(row.minAge, row.maxAge);
+        }
+        if (spans.empty()) {
+            warn("has no refinement row");
+            continue;
+        }
+        if (const auto gaps = uncoveredPeriods(spans, *c.firstDecisionDay); !gaps.empty()) {
+            warn("has no refinement row in force " + periodText(gaps[0].from, gaps[0].to));
+            continue;
+        }
+        std::sort(ages.begin(), ages.end());
+        int reach = ages.empty() ? 0 : ages[0].second;  // the highest age fitted so far
+        for (size_t k = 1; k < ages.size(); ++k) {
+            if (ages[k].first > reach + 1) {
+                warn("has no refinement row for ages " + std::to_string(reach + 1) + " to " +
+                     std::to_string(ages[k].first - 1));
+                break;
+            }
+            reach = std::max(reach, ages[k].second);
+        }
+    }
+}
+
+}  // namespace
+
 void compileRefinements(CompileContext& c) {
-    struct Row {
-        int16_t minAge, maxAge;
-        Dates dates;
-        char suffix;
-        int line;
-    };
+    using Row = RefinementRow;
     const size_t adrgs = c.tables.adrgCodes.count;
     std::vector<std::vector<Row>> byAdrg(adrgs);
     std::vector<std::string> adrgTexts(adrgs);
@@ -271,6 +320,7 @@ void compileRefinements(CompileContext& c) {
                    later.maxAge <= earlier.maxAge && !earlier.dates.empty() && earlier.dates.covers(later.dates);
         });
     }
+    reportUnrefinedStays(c, byAdrg);
     const auto laid = layOut(byAdrg);
     auto& t = c.tables.refinement;
     t.adrgCount = static_cast<uint16_t>(adrgs);
