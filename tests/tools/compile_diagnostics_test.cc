@@ -92,6 +92,11 @@ const DiagnosticCase kCases[] = {
      "refinements.tsv:2: suffix: gives refined code 'B010C', which is not listed in refined.tsv (the DRG would be "
      "000000)",
      kInvalid},
+    {{{"release.tsv", "setting\tvalue\nplaceholder.Taadrg.idx\tB010A\n"},
+      {"refinements.tsv", kRefinements + "B010\t0\t150\tA\n"}},
+     "refinements.tsv:2: suffix: gives refined code 'B010A', which the placeholder entry (placeholder.Taadrg.idx in "
+     "release.tsv) holds too, so the grouper never finds it (the DRG would be 000000)",
+     kInvalid},
     {{{"refinements.tsv", kRefinements + "B010\t50\t10\tA\n"}},
      "refinements.tsv:2: min_age: 50 is above max_age 10: the row fits no age", kInvalid},
     {{{"refined.tsv", "code\nB010A\nB010\n"}},

@@ -229,10 +229,6 @@ bool refinedCodeListed(const CompileContext& c, int adrg, char suffix, std::stri
     return c.firstEntries.at(GroupKind::Refined).count(key) > 0;
 }
 
-}  // namespace
-
-namespace {
-
 struct RefinementRow {
     int16_t minAge, maxAge;
     Dates dates;
@@ -304,8 +300,12 @@ void compileRefinements(CompileContext& c) {
                                           ": the row fits no age");
         std::string code;
         if (!c.unusable.count(SourceTable::Refined) && !refinedCodeListed(c, *adrg, *suffix, &code))
-            reader.invalid("suffix", "gives refined code '" + shown(escapeToken(code)) + "', which is not listed in " +
-                                         c.fileName(SourceTable::Refined) + " (the DRG would be 000000)");
+            reader.invalid("suffix", "gives refined code '" + shown(escapeToken(code)) + "', which " +
+                                         (code == c.groupTexts.at(GroupKind::Refined)[0]
+                                              ? std::string("the placeholder entry (placeholder.Taadrg.idx in "
+                                                            "release.tsv) holds too, so the grouper never finds it")
+                                              : "is not listed in " + c.fileName(SourceTable::Refined)) +
+                                         " (the DRG would be 000000)");
         byAdrg[static_cast<size_t>(*adrg)].push_back(
             {static_cast<int16_t>(*minAge), static_cast<int16_t>(*maxAge), *dates, *suffix, reader.line()});
         if (adrgTexts[static_cast<size_t>(*adrg)].empty()) adrgTexts[static_cast<size_t>(*adrg)] = reader.raw("adrg");
