@@ -157,6 +157,10 @@ const DiagnosticCase kCases[] = {
      kWarning},
     {{{"decisions.tsv", kGrouped}, {"splits.tsv", kSplitB010A}},
      "adrgs.tsv:2: warning: code: ADRG 'B010' has no refinement row, so its stays get DRG 000000", kWarning},
+    {{{"refinements.tsv", kRefinedB010}, {"decisions-20110101.tsv", kGrouped}, {"splits.tsv", kSplitB010A}},
+     "decisions-20110101.tsv: warning: decisions.tsv (the first version) is missing: stays before 20110101 find no "
+     "decision row and get no MDC",
+     kWarning},
     {{{"refinements.tsv", kRefinements + "B010\t0\t60\tA\nB010\t65\t999\tA\n"}, {"decisions.tsv", kGrouped},
       {"splits.tsv", kSplitB010A}},
      "adrgs.tsv:2: warning: code: ADRG 'B010' has no refinement row for ages 61 to 64, so its stays get DRG 000000",

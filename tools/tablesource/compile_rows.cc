@@ -136,6 +136,16 @@ bool decisionWins(const DecisionRow& earlier, const DecisionRow& later, int cond
 }  // namespace
 
 void compileDecisionTables(CompileContext& c) {
+    // Without the first version, stays before the first dated one meet an
+    // empty decision table: the source then most likely lost a file.
+    const auto& versionDates = layoutOf(SourceTable::Decisions).versionDates;
+    for (size_t v = 1; !c.present(SourceTable::Decisions, 0) && v < versionDates.size(); ++v)
+        if (c.present(SourceTable::Decisions, static_cast<int>(v))) {
+            c.diagnostics.warning(c.fileName(SourceTable::Decisions, static_cast<int>(v)), 0,
+                                  c.fileName(SourceTable::Decisions) + " (the first version) is missing: stays before " +
+                                      versionDates[v] + " find no decision row and get no MDC");
+            break;
+        }
     const size_t ranges = c.tables.mdcCodes.count;
     compileEachVersion(c, SourceTable::Decisions, c.tables.decisionTables, [&](DecisionTable& table, int version) {
         std::vector<std::vector<DecisionRow>> byRange(ranges);
