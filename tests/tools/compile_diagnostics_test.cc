@@ -64,6 +64,9 @@ const DiagnosticCase kCases[] = {
      "diagnoses.tsv:1: unknown column 'labl' (the columns: code, id, spare, label, note)", kError},
     {{{"diagnoses.tsv", "cdoe\nA01\n"}, {"levels.tsv", kLevels + "A01\t1\t-\n"}},
      "diagnoses.tsv:1: unknown column 'cdoe'; missing: code (the columns: code, id, spare, label, note)", kError},
+    // A refused id is one message: the rows of that code are not also said to be never read.
+    {{{"diagnoses.tsv", "code\tid\nA01\t9\nB02\t2\n"}, {"diagnosis-conditions.tsv", "code\tcondition\nA01\t5\n"}},
+     "diagnoses.tsv:2: id: 9 is not below the index size 3", kError},
     // One wording for the conditions there are, wherever a condition is named.
     {{{"decisions.tsv", kDecisions + "01\t855\t-\t01\tB010\n"}},
      "decisions.tsv:2: must_hold: condition '855' is not a condition number from 0 to 853", kError},
@@ -118,6 +121,8 @@ const DiagnosticCase kCases[] = {
      kInvalid},
 
     // Legal, but most likely not what the author means.
+    {{{"diagnoses.tsv", "code\tid\nA01\t0\nB02\t2\n"}, {"diagnosis-conditions.tsv", "code\tcondition\nA01\t5\n"}},
+     "diagnosis-conditions.tsv:2: warning: code: 'A01' has id 0, so this row is never read", kWarning},
     {{{"refinements.tsv", kRefinedB010},
       {"decisions.tsv", kGrouped + "01\t1\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A},
       {"diagnosis-conditions.tsv", "code\tcondition\nA01\t1\n"}},

@@ -55,7 +55,9 @@ void compileCodeConditions(CompileContext& c) {
             const auto tag = row.byte("tag", kDefaultTag);
             const auto dates = readDates(row);
             if (!id || !condition || !tag || !dates || !entries.admit(row)) return;
-            if (*id == 0) row.warning("code", "'" + shown(row.raw("code")) + "' has id 0, so this row is never read");
+            // A code whose id was refused also reads as id 0: only the refusal is news.
+            if (*id == 0 && !c.diagnostics.hasErrors())
+                row.warning("code", "'" + shown(row.raw("code")) + "' has id 0, so this row is never read");
             if (isDerivedCondition(*condition))
                 row.warning("condition", "condition " + std::to_string(*condition) +
                                              " is derived from the record; raised by a code as well, it holds "
