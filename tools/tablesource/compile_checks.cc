@@ -42,6 +42,10 @@ void HiddenRows::check(const std::vector<int>& lines, const std::string& key,
     }
 }
 
+std::string entryText(const std::string& padded) {
+    return escapeToken(padded.substr(0, padded.find_last_not_of(' ') + 1));
+}
+
 std::vector<Dates> uncoveredPeriods(std::vector<Dates> spans, int32_t first) {
     std::erase_if(spans, [](const Dates& d) { return d.empty(); });
     std::sort(spans.begin(), spans.end(), [](const Dates& a, const Dates& b) { return a.from < b.from; });
@@ -64,12 +68,8 @@ void reportUnusedEntries(CompileContext& c) {
     const std::string& adrgFile = c.fileName(SourceTable::Adrgs);
     // Without any decision row the release is not yet one to group with.
     for (size_t a = 1; c.firstDecisionDay && a < adrgLines.size(); ++a)
-        if (!c.adrgsGiven.count(static_cast<int>(a))) {
-            const std::string& text = adrgTexts[a];
-            c.diagnostics.warning(adrgFile, adrgLines[a], "code",
-                                  "no decision row gives ADRG '" +
-                                      escapeToken(text.substr(0, text.find_last_not_of(' ') + 1)) + "'");
-        }
+        if (!c.adrgsGiven.count(static_cast<int>(a)))
+            c.diagnostics.warning(adrgFile, adrgLines[a], "code", "no decision row gives ADRG '" + entryText(adrgTexts[a]) + "'");
     // A row that asks for a condition nothing can raise never holds: most
     // likely a mistyped number.
     for (const auto& [n, where] : c.conditionUse.firstRequired)

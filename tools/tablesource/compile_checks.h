@@ -22,6 +22,10 @@ struct Dates {
 // "from 20050101 to 20101231", "up to 20101231", "from 20110101 on", "on any date".
 std::string periodText(int64_t from, int64_t to);
 
+// A group list entry as its source writes it: without the blanks that pad
+// it to its width, escaped where it holds bytes a source cannot show.
+std::string entryText(const std::string& padded);
+
 // The rows of one key of a first-match table (a range, an ADRG, a
 // diagnosis, a refined code), in file order, by their lines. `wins(i, j)`
 // says whether row i holds on every record on which row j does; each row

@@ -233,7 +233,7 @@ void compileSplits(CompileContext& c) {
         for (const auto& row : byCode[k]) spans.push_back(row.dates);
         const auto gaps = uncoveredPeriods(spans, *c.firstDecisionDay);
         if (gaps.empty()) continue;
-        const std::string code = escapeToken(texts[k].substr(0, texts[k].find_last_not_of(' ') + 1));
+        const std::string code = entryText(texts[k]);
         c.diagnostics.warning(c.fileName(SourceTable::Refined), lines[k], "code",
                               spans.empty() ? "refined code '" + code + "' has no split row, so its DRG always ends in '0'"
                                             : "refined code '" + code + "' has no split row in force " +

@@ -175,14 +175,6 @@ void compileDecisionTables(CompileContext& c) {
                     else row.conditions[static_cast<size_t>(half * kMustBeSetColumns) + k] = static_cast<int16_t>(*n);
                 }
             }
-            for (int k = 0; k < kMustBeSetColumns; ++k) {
-                const int16_t n = row.conditions[static_cast<size_t>(k)];
-                if (n == 0 || n == c.conditionCount) continue;
-                const auto notHeld = row.conditions.begin() + kMustBeSetColumns;
-                if (std::find(notHeld, notHeld + kMustBeSetColumns, n) != notHeld + kMustBeSetColumns)
-                    reader.warning("must_not_hold", "condition " + std::to_string(n) +
-                                                        " must hold and must not: the row never holds");
-            }
             const auto mdc = reader.groupToken("mdc", reader.raw("mdc"), GroupKind::Mdc, true);
             const auto adrg = reader.groupToken("adrg", reader.raw("adrg"), GroupKind::Adrg, true);
             const auto dates = readDates(reader);
@@ -198,9 +190,14 @@ void compileDecisionTables(CompileContext& c) {
             c.firstDecisionDay = std::min(c.firstDecisionDay.value_or(row.dates.from), row.dates.from);
             for (int16_t n : row.conditions)
                 if (n != 0) c.conditionUse.tested.insert(n);
-            for (int k = 0; k < kMustBeSetColumns; ++k)
-                if (const int16_t n = row.conditions[static_cast<size_t>(k)]; n != 0)
-                    c.conditionUse.firstRequired.try_emplace(n, c.fileName(SourceTable::Decisions, version), row.line);
+            const auto notHeld = row.conditions.begin() + kMustBeSetColumns;
+            for (auto held = row.conditions.begin(); held != notHeld; ++held) {
+                if (*held == 0) continue;
+                c.conditionUse.firstRequired.try_emplace(*held, c.fileName(SourceTable::Decisions, version), row.line);
+                if (*held != c.conditionCount && std::find(notHeld, row.conditions.end(), *held) != row.conditions.end())
+                    reader.warning("must_not_hold", "condition " + std::to_string(*held) +
+                                                        " must hold and must not: the row never holds");
+            }
     });
     if (rows.exceeded()) return;
     HiddenRows hidden(c, c.fileName(SourceTable::Decisions, version), "must_hold", "conditions and dates");
@@ -258,8 +255,7 @@ void reportUnrefinedStays(CompileContext& c, const std::vector<std::vector<Refin
     const auto& texts = c.groupTexts[GroupKind::Adrg];
     for (const int a : c.adrgsGiven) {
         if (static_cast<size_t>(a) >= byAdrg.size() || static_cast<size_t>(a) >= lines.size()) continue;
-        const std::string adrg = "ADRG '" + escapeToken(texts[static_cast<size_t>(a)].substr(
-                                                0, texts[static_cast<size_t>(a)].find_last_not_of(' ') + 1)) + "'";
+        const std::string adrg = "ADRG '" + entryText(texts[static_cast<size_t>(a)]) + "'";
         const auto warn = [&](const std::string& what) {
             c.diagnostics.warning(c.fileName(SourceTable::Adrgs), lines[static_cast<size_t>(a)], "code",
                                   adrg + " " + what + ", so its stays get DRG 000000");
