@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "conditions/prepare_record.h"
+#include "engine/release.h"
 #include "support/loaded_release.h"
 #include "support/record_builder.h"
 #include "support/table_builder.h"
@@ -224,6 +225,35 @@ TEST(PrepareRecord, ExchangesPrincipalWithItsDatedPartner) {
         std::string upper = before;
         upperCase(upper.data(), upper.size());
         EXPECT_EQ(line.substr(33, 12), upper) << c.name;
+    }
+}
+
+// A release may give pairs to id 0, the id of a blank principal: its partner
+// in slot 2 then moves to slot 1 and raises what a principal raises there.
+TEST(PrepareRecord, BlankPrincipalWithPairsOfIdZeroTakesItsPartner) {
+    TableBuilder b;
+    b.daggerPair("A17.0", "G01");
+    const int16_t partner = b.diagnosis("G01");
+    constexpr int kPrincipalOnly = 40;
+    b.conditionSlots(kPrincipalOnly, 1, 1);
+    b.diagnosisCondition("G01", kPrincipalOnly);
+    LoadedRelease release{b};
+    DaggerAsteriskTable& pairs = release.tables.daggerAsterisk;
+    const size_t a17 = static_cast<size_t>(b.diagnosis("A17.0"));
+    pairs.pairBegin[0] = pairs.pairBegin[a17];
+    pairs.pairEnd[0] = pairs.pairEnd[a17];
+    prepareRelease(release.release);
+
+    for (const bool paired : {true, false}) {
+        if (!paired) {
+            pairs.pairEnd[0] = pairs.pairBegin[0];
+            prepareRelease(release.release);
+        }
+        std::string line = datedRecord("20120315").diagnoses({"", "G01"}).text();
+        ASSERT_EQ(release.prepare(line), kPrepareOk);
+        EXPECT_EQ(release.state.codeIds[1], paired ? partner : 0) << paired;
+        EXPECT_EQ(release.state.codeIds[2], paired ? 0 : partner) << paired;
+        EXPECT_EQ(release.state.conditions.flag[kPrincipalOnly], paired ? 1 : 0) << paired;
     }
 }
 
