@@ -18,6 +18,9 @@ TEST(LibraryApi, RefusedReleasesSayWhichFileAndField) {
     EXPECT_EQ(openRelease(dir.path()).status, LoadStatus::InitError);
     EXPECT_EQ(openRelease(dir.path()).reason, "Tdx.idx: cannot be opened: No such file or directory");
     groupingRelease().write(dir.path());
+    const OpenedRelease file = openRelease(dir.path() + "/Tdx.idx");
+    EXPECT_EQ(file.status, LoadStatus::InitError);
+    EXPECT_EQ(file.reason, "it is not a folder");
     setCountField(dir.path(), "Tcode", 1, "99");
     const OpenedRelease opened = openRelease(dir.path());
     EXPECT_EQ(opened.status, LoadStatus::CountError);
