@@ -94,6 +94,20 @@ TEST(ExplainCommand, RowsOfTheGoldenGroupingCases) {
     });
 }
 
+// The text says so when no refinement row or no split row applies.
+TEST(ExplainCommand, TextNamesAMissingRefinementOrSplitRow) {
+    TempDir dir;
+    goldenGroupingRelease().write(dir.path());
+    writeFile(dir.file("in.txt"), stay({"I21.0"}).line() + stay({"S72.0"}).line());
+    const ProcessResult r = runShell(dir.path(), "drg explain --tables . in.txt");
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const std::vector<std::string> blocks = {r.out.substr(0, r.out.find("\n\nline 2:")),
+                                             r.out.substr(r.out.find("\n\nline 2:"))};
+    EXPECT_NE(blocks[0].find("split: no split row valid on the date"), std::string::npos) << blocks[0];
+    EXPECT_NE(blocks[1].find("refinement: no row of Taadrg fits the age and date: suffix '0'"), std::string::npos)
+        << blocks[1];
+}
+
 // One decision row, refinement row and split row (all row 0); levels after
 // each exclusion rule as worked out by hand.
 TEST(ExplainCommand, LevelsOfTheGoldenComplexityCases) {
