@@ -1,6 +1,7 @@
 // Cost per record of each step of the pipeline on the national-scale
 // synthetic release (the one `make bench` times end to end). The stages are
 // cumulative, so the difference of two neighbours is the cost of one step:
+//   look up codes               upper-case the code slots, look up every code
 //   select + prepare            table versions, fields, code lookup, conditions
 //   ... + MDC and ADRG          the two decision passes
 //   whole record                ... + refinement, levels, exclusions, PCCL, columns
@@ -10,6 +11,7 @@
 // time a record spends waiting on table reads from memory.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -23,10 +25,12 @@
 #include "engine/release.h"
 #include "grouping/decision_tables.h"
 #include "record/record_layout.h"
+#include "record/upper_case.h"
 #include "support/test_files.h"
 #include "synth/synthetic_records.h"
 #include "synth/synthetic_release.h"
 #include "tables/table_loader.h"
+#include "tables/table_lookups.h"
 #include "tables/table_writer.h"
 
 namespace drg {
@@ -89,6 +93,33 @@ void groupUpTo(benchmark::State& run, Stage stage) {
     run.SetItemsProcessed(run.iterations());
 }
 
+// Only what every way of grouping must do first: the code slots upper-cased
+// and every code that stands in one looked up with its entries.
+void BM_LookUpCodes(benchmark::State& run) {
+    const Release& release = bench().release;
+    char buffer[synth::kLineLength];
+    std::array<uint8_t, kSlotCount> slots;
+    std::array<int16_t, kSlotCount> ids;
+    std::array<CodeEntryRange, kSlotCount> ranges;
+    const auto ring = static_cast<size_t>(run.range(0));
+    size_t next = 0;
+    for (auto _ : run) {
+        std::memcpy(buffer, bench().record(next++, ring), sizeof buffer);
+        upperCase(buffer + kDiagnosisSlotsField.offset, kDiagnosisSlotsField.width + kProcedureSlotsField.width);
+        int count = 0;
+        for (int s = 1; s <= kDiagnosisSlots; ++s)
+            if (std::memcmp(buffer + codeSlotField(s).offset, "      ", kDiagnosisCodeWidth) != 0)
+                slots[static_cast<size_t>(count++)] = static_cast<uint8_t>(s);
+        for (int s = kFirstProcedureSlot; s <= kLastSlot; ++s)
+            if (std::memcmp(buffer + codeSlotField(s).offset, "     ", kProcedureCodeWidth) != 0)
+                slots[static_cast<size_t>(count++)] = static_cast<uint8_t>(s);
+        lookupSlotCodes(release.lookups, release.tables, buffer, slots.data(), count, ids.data(), ranges.data());
+        benchmark::DoNotOptimize(ids.data());
+        benchmark::DoNotOptimize(ranges.data());
+    }
+    run.SetItemsProcessed(run.iterations());
+}
+
 void BM_SelectAndPrepare(benchmark::State& run) { groupUpTo(run, Stage::Prepare); }
 void BM_PrepareAndDecisionPasses(benchmark::State& run) { groupUpTo(run, Stage::Decisions); }
 void BM_WholeRecord(benchmark::State& run) { groupUpTo(run, Stage::Whole); }
@@ -129,6 +160,7 @@ void BM_PrepareRelease(benchmark::State& run) {
     }
 }
 
+BENCHMARK(BM_LookUpCodes)->Arg(kRingRecords)->Arg(100)->MinTime(0.5);
 BENCHMARK(BM_SelectAndPrepare)->Arg(kRingRecords)->Arg(100)->MinTime(0.5);
 BENCHMARK(BM_PrepareAndDecisionPasses)->Arg(kRingRecords)->Arg(100)->MinTime(0.5);
 BENCHMARK(BM_WholeRecord)->Arg(kRingRecords)->Arg(100)->MinTime(0.5);
