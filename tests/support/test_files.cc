@@ -1,5 +1,6 @@
 #include "support/test_files.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,9 +78,11 @@ ProcessResult runProgram(const std::string& program, const std::string& director
         _exit(127);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    struct rusage usage {};
+    wait4(pid, &status, 0, &usage);
     ProcessResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.peakKib = usage.ru_maxrss;
     result.out = readFile(outPath);
     result.err = readFile(errPath);
     std::filesystem::remove(outPath);

@@ -35,6 +35,9 @@ struct ProcessResult {
     int exitStatus = -1;
     std::string out;  // standard output
     std::string err;  // standard error
+    // The child's peak resident memory in KiB, as the kernel reports it; it
+    // counts this process's own as it stood at the fork.
+    long peakKib = 0;
 };
 
 // Runs `program` with `args` in `directory`, capturing both output streams.
