@@ -5,6 +5,8 @@ import io
 import json
 import os
 import subprocess
+import threading
+import time
 from concurrent.futures import ThreadPoolExecutor
 
 import pytest
@@ -61,6 +63,38 @@ def test_threads_share_one_release(release, lines, expected):
         many = list(pool.map(lambda chunk: b"".join(release.group_lines(chunk, jobs=2)), chunks))
     assert b"".join(single) == expected
     assert b"".join(many) == expected
+
+
+def longest_stop_while(call):
+    """The longest time this thread could not run Python while `call` ran on
+    another, as a share of the call's time."""
+    span = []
+
+    def run():
+        start = time.perf_counter()
+        call()
+        span.extend([start, time.perf_counter()])
+
+    worker = threading.Thread(target=run)
+    ticks = []
+    worker.start()
+    while worker.is_alive():
+        ticks.append(time.perf_counter())
+    worker.join()
+    start, end = span
+    inside = [start] + [t for t in ticks if start < t < end] + [end]
+    return max(b - a for a, b in zip(inside, inside[1:])) / (end - start)
+
+
+def test_grouping_lets_other_threads_run_python(release, lines, tmp_path):
+    many = lines * 60
+    source = tmp_path / "in"
+    source.write_bytes(b"".join(many))
+    # Holding the interpreter's lock, a call would stop this thread for all of
+    # its time; only turning lines into objects and back needs the lock.
+    assert longest_stop_while(lambda: release.group_lines(many, jobs=1)) < 0.6
+    assert longest_stop_while(lambda: release.group_columns(many, jobs=1)) < 0.6
+    assert longest_stop_while(lambda: release.group_file(source, tmp_path / "out", jobs=1)) < 0.6
 
 
 def test_explain_gives_the_report_librarys_json(release, tables, lines, tmp_path):
