@@ -152,6 +152,26 @@ long long regularFileSize(int fd) {
     return fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<long long>(info.st_size) : 0;
 }
 
+// Why the input (open as `in`) and the files to be written cannot go
+// together, or "" when they can: each such run would lose records or mix
+// outputs before a byte is read.
+std::string pathConflict(const GroupOptions& options, int in) {
+    if (isOpenDirectory(in)) return "cannot open input " + options.input + ": " + errorText(EISDIR);
+    const bool stdoutOutput = isStandardStream(options.output);
+    if (stdoutOutput ? sameOpenRegularFile(in, STDOUT_FILENO) : namesOpenRegularFile(in, options.output))
+        return "output " + outputName(options.output) + " is the input";
+    for (const std::string* written : {&options.output, &options.summaryJson})
+        if (!isStandardStream(*written))
+            if (const char* table = tableFileNamedBy(*written, options.tables))
+                return *written + " is table file " + table + " of the tables in " + options.tables;
+    if (options.summaryJson.empty()) return "";
+    if (namesOpenRegularFile(in, options.summaryJson)) return "summary " + options.summaryJson + " is the input";
+    if (stdoutOutput ? namesOpenRegularFile(STDOUT_FILENO, options.summaryJson)
+                     : namesSameFile(options.summaryJson, options.output))
+        return "summary " + options.summaryJson + " is the output";
+    return "";
+}
+
 int group(const GroupOptions& options) {
     ignoreBrokenPipe();
     const OpenedRelease opened = openRelease(options.tables);
@@ -164,21 +184,8 @@ int group(const GroupOptions& options) {
     const bool stdinInput = isStandardStream(options.input), stdoutOutput = isStandardStream(options.output);
     const int in = stdinInput ? STDIN_FILENO : io.open(options.input, OpenMode::Read);
     if (in < 0) return fail("cannot open input " + options.input + ": " + errorText(errno));
-    // Each of these would lose records or mix outputs before a byte is read,
-    // so none of them opens anything for writing.
-    if (isOpenDirectory(in)) return fail("cannot open input " + options.input + ": " + errorText(EISDIR));
-    if (stdoutOutput ? sameOpenRegularFile(in, STDOUT_FILENO) : namesOpenRegularFile(in, options.output))
-        return fail("output " + outputName(options.output) + " is the input");
-    for (const std::string* written : {&options.output, &options.summaryJson})
-        if (!isStandardStream(*written))
-            if (const char* table = tableFileNamedBy(*written, options.tables))
-                return fail(*written + " is table file " + table + " of the tables in " + options.tables);
-    if (!options.summaryJson.empty()) {
-        if (namesOpenRegularFile(in, options.summaryJson)) return fail("summary " + options.summaryJson + " is the input");
-        if (stdoutOutput ? namesOpenRegularFile(STDOUT_FILENO, options.summaryJson)
-                         : namesSameFile(options.summaryJson, options.output))
-            return fail("summary " + options.summaryJson + " is the output");
-    }
+    // Nothing is opened for writing before these are ruled out.
+    if (const std::string conflict = pathConflict(options, in); !conflict.empty()) return fail(conflict);
     // The output opens while the first records are grouped (truncating a
     // large old output takes a while), but only once the tables have been
     // accepted: tables that are refused leave the old output as it was.
