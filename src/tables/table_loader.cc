@@ -57,15 +57,19 @@ int loadFile(TableSet& tables, const std::string& directory, int file, std::stri
 
     const CountFieldLayout layout = countFieldLayout(file);
     std::array<int64_t, 4> counts{};
+    std::string readings;  // of the fields that do not read plainly
     for (int f = 0; f < layout.used; ++f) {
-        int64_t value = parseCountField(header.data() + f * kCountFieldWidth);
+        const char* field = header.data() + f * kCountFieldWidth;
+        int64_t value = parseCountField(field);
         counts[f] = layout.wide[f] ? static_cast<int32_t>(static_cast<uint32_t>(value))
                                    : static_cast<int64_t>(static_cast<uint16_t>(value));
+        if (const std::string reading = countFieldReading(field, counts[f]); !reading.empty())
+            readings += "; " + fieldName(f) + " holds " + reading;
     }
 
     std::string countProblem;
     if (const int checked = checkFileCounts(tables, file, counts, &countProblem); checked != kLoadOk)
-        return fail(problem, checked, name, countProblem);
+        return fail(problem, checked, name, countProblem + readings);
 
     setFileCounts(tables, file, counts);
 
@@ -79,7 +83,7 @@ int loadFile(TableSet& tables, const std::string& directory, int file, std::stri
     long size = std::ftell(handle.get());
     if (size < 0 || static_cast<uint64_t>(size) < needed)
         return fail(problem, kLoadInitError, name,
-                    "holds " + std::to_string(size) + " bytes, its counts need " + std::to_string(needed));
+                    "holds " + std::to_string(size) + " bytes, its counts need " + std::to_string(needed) + readings);
     if (std::fseek(handle.get(), kHeaderSize, SEEK_SET) != 0)
         return fail(problem, kLoadInitError, name, "cannot be read");
 

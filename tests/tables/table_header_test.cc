@@ -37,6 +37,30 @@ INSTANTIATE_TEST_SUITE_P(
                       CountCase{"+-3       ", 0}, CountCase{"- 3       ", 0}, CountCase{"+         ", 0},
                       CountCase{"3.5       ", 3}, CountCase{"0x10      ", 0}));
 
+TEST(CountFieldReading, IsEmptyOnlyForBlanksAroundOneNumberHeldAsWritten) {
+    struct Case {
+        std::string field;  // exactly 10 bytes
+        int64_t held;
+        std::string reading;
+    };
+    const Case cases[] = {
+        {"          ", 0, ""},
+        {"        12", 12, ""},
+        {"+12       ", 12, ""},
+        {"0000000042", 42, ""},
+        {"-1        ", 65535, "'-1' read as 65535"},
+        {"9999999999", 58367, "'9999999999' read as 58367"},
+        {"abc       ", 0, "'abc' read as 0"},
+        {"1 2       ", 1, "'1 2' read as 1"},
+        {"\t7        ", 7, "'\\x097' read as 7"},
+        {std::string("5\0" "        ", 10), 5, "'5\\x00' read as 5"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(c.field.size(), 10u) << c.reading;
+        EXPECT_EQ(countFieldReading(c.field.data(), c.held), c.reading) << "field \"" << c.field << "\"";
+    }
+}
+
 TEST(FormatCountField, WritesLeftAlignedAndBlankPadded) {
     char field[12];
     std::fill(field, field + 12, '#');

@@ -178,6 +178,14 @@ TEST_F(TableLoader, CrossChecksCompareSixteenBitValues) {
     EXPECT_EQ(loadFrom(dir_.path()).result, kLoadOk);
 }
 
+TEST_F(TableLoader, ACountErrorShowsAFieldThatDoesNotReadAsWritten) {
+    setCountField(dir_.path(), "Tcode", 2, "9999999999");  // 58367 once cut to 16 bits
+    const LoadOutcome o = loadFrom(dir_.path());
+    EXPECT_EQ(o.result, kLoadCountError);
+    EXPECT_NE(o.problem.find("count field 2 is 58367 but Tsg.idx holds"), std::string::npos) << o.problem;
+    EXPECT_NE(o.problem.find("; count field 2 holds '9999999999' read as 58367"), std::string::npos) << o.problem;
+}
+
 TEST_F(TableLoader, CrossChecksComeInTheListedOrder) {
     setCountField(dir_.path(), "Tcode", 1, "1");
     setCountField(dir_.path(), "Tcode", 2, "1");
