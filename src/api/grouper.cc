@@ -1,12 +1,14 @@
 #include "drg/grouper.h"
 
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 #include "engine/record_grouping.h"
 #include "engine/release.h"
 #include "record/record_layout.h"
 #include "tables/condition_kinds.h"
+#include "tables/table_files.h"
 #include "tables/table_loader.h"
 
 namespace drg {
@@ -27,6 +29,18 @@ void readResult(const char* record, GroupResult* result) {
 
 GroupStatus statusOf(int grouped) { return grouped == kGroupOk ? GroupStatus::Ok : GroupStatus::Refused; }
 
+// Whether a folder without table files holds the readable source of a
+// release instead, a likely mix-up of the two folders.
+bool holdsTableSource(const std::string& directory) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path folder = directory.empty() ? "." : directory;
+    if (fs::exists(folder / kTableFileNames[0], error)) return false;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        if (it->path().extension() == ".tsv") return true;
+    return false;
+}
+
 }  // namespace
 
 OpenedRelease openRelease(const std::string& directory) {
@@ -35,6 +49,8 @@ OpenedRelease openRelease(const std::string& directory) {
     const int loaded = loadRelease(*release, directory, &opened.reason);
     opened.status = static_cast<LoadStatus>(loaded);
     if (loaded == kLoadOk) opened.release = std::move(release);
+    else if (holdsTableSource(directory))
+        opened.reason += "; the folder holds a table source (.tsv files), which drg tables build makes table files of";
     return opened;
 }
 

@@ -17,6 +17,11 @@ TEST(LibraryApi, RefusedReleasesSayWhichFileAndField) {
     TempDir dir;
     EXPECT_EQ(openRelease(dir.path()).status, LoadStatus::InitError);
     EXPECT_EQ(openRelease(dir.path()).reason, "Tdx.idx: cannot be opened: No such file or directory");
+    // The folder of a release's readable source, named in its place.
+    writeFile(dir.file("diagnoses.tsv"), "code\n");
+    EXPECT_EQ(openRelease(dir.path()).reason,
+              "Tdx.idx: cannot be opened: No such file or directory; the folder holds a table source (.tsv "
+              "files), which drg tables build makes table files of");
     groupingRelease().write(dir.path());
     const OpenedRelease file = openRelease(dir.path() + "/Tdx.idx");
     EXPECT_EQ(file.status, LoadStatus::InitError);
