@@ -63,8 +63,10 @@ FileGroupingOutcome ended(FileGroupingEnd end, int error, uint64_t records = 0) 
 
 }  // namespace
 
-FileGroupingOutcome groupFile(const Release& release, const std::string& input, const std::string& output,
-                              int jobs) {
+FileGroupingOutcome groupFile(const Release& release, const std::string& tablesDirectory, const std::string& input,
+                              const std::string& output, int jobs) {
+    // As drg group: a release that refuses every record leaves an old output as it was.
+    if (!releaseGroupsRecords(release)) return ended(FileGroupingEnd::Refused, 0);
     std::vector<std::unique_ptr<GroupingWorker>> workers;
     std::vector<JobWorker*> workerList;
     for (int i = 0; i < jobs; ++i) {
@@ -82,6 +84,12 @@ FileGroupingOutcome groupFile(const Release& release, const std::string& input, 
     if (namesOpenRegularFile(in, output)) {
         io.close(in);
         return ended(FileGroupingEnd::OutputIsInput, 0);
+    }
+    if (const char* table = tableFileNamedBy(output, tablesDirectory)) {
+        io.close(in);
+        FileGroupingOutcome outcome = ended(FileGroupingEnd::OutputIsTableFile, 0);
+        outcome.tableFile = table;
+        return outcome;
     }
     const int out = io.open(output, OpenMode::Write);
     if (out < 0) {

@@ -13,21 +13,24 @@ namespace drg::python {
 enum class FileGroupingEnd {
     Complete,
     InputNotOpened,
-    OutputIsInput,  // nothing was opened for writing
+    OutputIsInput,      // nothing was opened for writing
+    OutputIsTableFile,  // of the release: nothing was opened for writing
     OutputNotOpened,
     ReadFailed,
     WriteFailed,
-    Refused
+    Refused  // every record: found before anything was opened
 };
 
 struct FileGroupingOutcome {
     FileGroupingEnd end = FileGroupingEnd::Complete;
     int error = 0;         // the system's error number of the failed operation
     uint64_t records = 0;  // grouped and written
+    const char* tableFile = nullptr;  // the table file that the output names
 };
 
-// Needs no interpreter lock: call it with the lock released.
-FileGroupingOutcome groupFile(const Release& release, const std::string& input, const std::string& output,
-                              int jobs);
+// `tablesDirectory` is the folder the release was opened from. Needs no
+// interpreter lock: call it with the lock released.
+FileGroupingOutcome groupFile(const Release& release, const std::string& tablesDirectory, const std::string& input,
+                              const std::string& output, int jobs);
 
 }  // namespace drg::python

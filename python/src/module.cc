@@ -80,7 +80,9 @@ PYBIND11_MODULE(_drg, m) {
              "one per core, at most 16), streaming, and returns the number of records grouped.\n\n"
              "The output is byte for byte what drg-batch writes for the same input. Raises OSError naming the "
              "file when a file cannot be opened, read or written, ValueError when `output` is `input` (also "
-             "through another link: it would be emptied before it is read), and drg.ReleaseError when the "
-             "release refuses records (the output then holds what came before).")
+             "through another link: it would be emptied before it is read) or a table file of this release "
+             "(also through another link: it would spoil the release), and drg.ReleaseError when the release "
+             "refuses every record. Neither ValueError nor drg.ReleaseError opens anything for writing, so an "
+             "old output is left as it was.")
         .def("__repr__", [](const PythonRelease& r) { return "drg.Release(" + repr(r.path()) + ")"; });
 }

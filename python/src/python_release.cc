@@ -15,14 +15,16 @@ namespace {
 
 PyObject* releaseErrorType = nullptr;  // lives as long as the interpreter
 
-[[noreturn]] void raiseReleaseError(const std::string& message) {
-    // A reason may quote a path with bytes that are not UTF-8.
+[[noreturn]] void raiseWithMessage(PyObject* type, const std::string& message) {
+    // A message may quote a path with bytes that are not UTF-8.
     PyObject* text = PyUnicode_DecodeUTF8(message.data(), static_cast<Py_ssize_t>(message.size()), "replace");
     if (!text) throw py::error_already_set();
-    PyErr_SetObject(releaseErrorType, text);
+    PyErr_SetObject(type, text);
     Py_DECREF(text);
     throw py::error_already_set();
 }
+
+[[noreturn]] void raiseReleaseError(const std::string& message) { raiseWithMessage(releaseErrorType, message); }
 
 [[noreturn]] void raiseRefused(const Release& release) {
     std::string reason;
@@ -196,14 +198,18 @@ uint64_t PythonRelease::groupFile(const py::object& input, const py::object& out
     FileGroupingOutcome outcome;
     {
         py::gil_scoped_release unlocked;
-        outcome = python::groupFile(*pool_.release(), inputPath, outputPath, threads);
+        outcome = python::groupFile(*pool_.release(), path_, inputPath, outputPath, threads);
     }
     switch (outcome.end) {
     case FileGroupingEnd::Complete: return outcome.records;
     case FileGroupingEnd::InputNotOpened:
     case FileGroupingEnd::ReadFailed: raiseFileError(outcome.error, input);
     case FileGroupingEnd::OutputIsInput:
-        throw py::value_error("output " + outputPath + " is the input: writing it would empty it before it is read");
+        raiseWithMessage(PyExc_ValueError,
+                         "output " + outputPath + " is the input: writing it would empty it before it is read");
+    case FileGroupingEnd::OutputIsTableFile:
+        raiseWithMessage(PyExc_ValueError, "output " + outputPath + " is table file " + outcome.tableFile +
+                                               " of the release in " + path_ + ": writing it would spoil the release");
     case FileGroupingEnd::OutputNotOpened:
     case FileGroupingEnd::WriteFailed: raiseFileError(outcome.error, output);
     case FileGroupingEnd::Refused: raiseRefused(*pool_.release());

@@ -54,14 +54,14 @@ def test_a_release_that_refuses_records_raises_on_grouping(tables, lines, tmp_pa
     (folder / "Tcond.idx").write_bytes(conditions)
     release = drg.Release(folder)
     reason = "the release refuses every record: " + check_reason(folder)
+    (tmp_path / "in").write_bytes(b"".join(lines))
+    (tmp_path / "out").write_bytes(b"an old output\n")
     for call in (lambda: release.group(lines[0]), lambda: release.group_lines(lines, jobs=3),
-                 lambda: release.group_columns(lines)):
+                 lambda: release.group_columns(lines), lambda: release.group_file(tmp_path / "in", tmp_path / "out")):
         with pytest.raises(drg.ReleaseError, match="^" + re.escape(reason)):
             call()
-    (tmp_path / "in").write_bytes(b"".join(lines))
-    with pytest.raises(drg.ReleaseError):
-        release.group_file(tmp_path / "in", tmp_path / "out")
-    assert (tmp_path / "out").read_bytes() == b""
+    # As drg group: refused before the output is opened, so an old one is kept.
+    assert (tmp_path / "out").read_bytes() == b"an old output\n"
     assert release.explain(lines[0])["status"] == "refused"
 
 
@@ -102,14 +102,33 @@ WRONG_VALUES = {
 }
 
 
-@pytest.mark.parametrize("output", ["same path", "link"])
-def test_an_output_that_is_the_input_is_refused_and_the_input_kept(release, tmp_path, output):
-    data = b"not a record\n" * 3
-    (tmp_path / "in").write_bytes(data)
-    (tmp_path / "link").symlink_to(tmp_path / "in")
-    with pytest.raises(ValueError, match="is the input"):
-        release.group_file(tmp_path / "in", tmp_path / ("in" if output == "same path" else "link"))
-    assert (tmp_path / "in").read_bytes() == data
+# Outputs that name a file the run needs (also through a link): the output
+# named, the file it is, and the start of the message. The release's folder
+# name is not UTF-8, which the message gives with replacement characters.
+FOLDER = os.fsdecode(b"release\xff")
+SPOILING_OUTPUTS = {
+    "same path": ("in", "in", "output {output} is the input"),
+    "link": ("link to in", "in", "output {output} is the input"),
+    "table file": (f"{FOLDER}/Tccl", f"{FOLDER}/Tccl",
+                   "output {output} is table file Tccl of the release in {release}:"),
+    "link to a table file": ("link to Tdx.idx", f"{FOLDER}/Tdx.idx",
+                             "output {output} is table file Tdx.idx of the release in {release}:"),
+}
+
+
+@pytest.mark.parametrize("output", SPOILING_OUTPUTS, ids=list(SPOILING_OUTPUTS))
+def test_an_output_that_is_the_input_or_a_table_file_is_refused_and_the_file_kept(tables, tmp_path, output):
+    named, kept, message = SPOILING_OUTPUTS[output]
+    shutil.copytree(tables, tmp_path / FOLDER)
+    (tmp_path / "in").write_bytes(b"not a record\n" * 3)
+    (tmp_path / "link to in").symlink_to(tmp_path / "in")
+    (tmp_path / "link to Tdx.idx").symlink_to(tmp_path / FOLDER / "Tdx.idx")
+    data = (tmp_path / kept).read_bytes()
+    release = drg.Release(tmp_path / FOLDER)
+    message = os.fsencode(message.format(output=tmp_path / named, release=tmp_path / FOLDER)).decode(errors="replace")
+    with pytest.raises(ValueError, match="^" + re.escape(message)):
+        release.group_file(tmp_path / "in", tmp_path / named)
+    assert (tmp_path / kept).read_bytes() == data
 
 
 @pytest.mark.parametrize("case", WRONG_VALUES, ids=list(WRONG_VALUES))
