@@ -12,7 +12,8 @@ cores=$(nproc)
 
 if [ ! -f "$data/valtic.in" ]; then
   echo "writing the synthetic release and $records records to $data (once)"
-  "$build/drg" synth --seed 1 --records "$records" "$data" >/dev/null
+  # --force: a run stopped while writing leaves the folder not empty.
+  "$build/drg" synth --seed 1 --records "$records" --force "$data" >/dev/null
 fi
 bytes=$(stat -c %s "$data/valtic.in")
 

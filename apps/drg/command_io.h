@@ -18,8 +18,8 @@ inline std::string outputName(const std::string& path) {
     return isStandardStream(path) ? "standard output" : path;
 }
 
-// Writes to a closed pipe then fail with EPIPE, which the command treats as
-// a quiet stop.
+// Writes to a closed pipe then fail with EPIPE, which a command treats as
+// a quiet stop. Set once, in main, for every command.
 inline void ignoreBrokenPipe() { std::signal(SIGPIPE, SIG_IGN); }
 
 }  // namespace drg::cli

@@ -139,11 +139,76 @@ struct DiffCounts {
 
 constexpr char kNoGroup[] = "000000";
 
+// A file of the report, closed on every way out of the run. Keeps the
+// reason of the first write that failed: stdio reports a failure only later,
+// by which time errno may say something else.
+class ReportFile {
+public:
+    explicit ReportFile(std::string path) : path_(std::move(path)) {}
+    ~ReportFile() {
+        if (file_) std::fclose(file_);
+    }
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    // False, after saying why, when the file was asked for and cannot be created.
+    bool open() {
+        if (path_.empty()) return true;
+        file_ = std::fopen(path_.c_str(), "wb");
+        if (!file_) std::fprintf(stderr, "drg diff: cannot write %s: %s\n", path_.c_str(), std::strerror(errno));
+        return file_ != nullptr;
+    }
+
+    std::FILE* get() const { return file_; }
+
+    // Whether everything so far reached the file; the reason is kept from
+    // the call that saw the failure.
+    bool good() {
+        if (!std::ferror(file_)) return true;
+        keep(errno);
+        return false;
+    }
+
+    void write(const std::string& text) {
+        if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) keep(errno);
+    }
+
+    // "drg diff: cannot write FILE: reason" for a failure seen before the end.
+    void sayWriteFailed() const {
+        std::fprintf(stderr, "drg diff: cannot write %s: %s\n", path_.c_str(),
+                     error_ ? std::strerror(error_) : "unknown error");
+    }
+
+    // False, after saying so, when not all of it reached the file.
+    bool close() {
+        if (!file_) return true;
+        const bool flushed = std::fflush(file_) == 0;
+        if (!flushed) keep(errno);
+        const bool written = flushed && good();
+        const bool closed = std::fclose(file_) == 0;
+        if (!closed) keep(errno);
+        file_ = nullptr;
+        if (written && closed) return true;
+        sayWriteFailed();
+        return false;
+    }
+
+private:
+    void keep(int error) {
+        if (!error_) error_ = error;
+    }
+
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    int error_ = 0;
+};
+
 // Tallies the records in input order and writes the changed ones, each
 // with its whole input line, to the --changed file when there is one.
 class DiffTally final : public JobSink {
 public:
-    explicit DiffTally(std::FILE* changedFile) : changedFile_(changedFile) {}
+    // `changed` holds no file when --changed was not given.
+    explicit DiffTally(ReportFile& changed) : changed_(changed), changedFile_(changed.get()) {}
 
     bool consume(const Job& job) override {
         const char* outcomes = job.side.data();
@@ -171,7 +236,7 @@ public:
                 copyLinePart(bytes, piece.length);
             }
         }
-        return !changedFile_ || !std::ferror(changedFile_);
+        return !changedFile_ || changed_.good();
     }
 
     // Ends the last changed line when the input ended inside it.
@@ -240,6 +305,7 @@ private:
         copyingLine_ = false;
     }
 
+    ReportFile& changed_;
     std::FILE* changedFile_;
     DiffCounts counts_;
     Transitions<6> drgs_;
@@ -280,42 +346,6 @@ std::shared_ptr<const Release> openSide(const std::string& directory, bool from)
     return opened.release;
 }
 
-// A file of the report, closed on every way out of the run.
-class ReportFile {
-public:
-    explicit ReportFile(std::string path) : path_(std::move(path)) {}
-    ~ReportFile() {
-        if (file_) std::fclose(file_);
-    }
-    ReportFile(const ReportFile&) = delete;
-    ReportFile& operator=(const ReportFile&) = delete;
-
-    // False, after saying why, when the file was asked for and cannot be created.
-    bool open() {
-        if (path_.empty()) return true;
-        file_ = std::fopen(path_.c_str(), "wb");
-        if (!file_) std::fprintf(stderr, "drg diff: cannot write %s: %s\n", path_.c_str(), std::strerror(errno));
-        return file_ != nullptr;
-    }
-
-    std::FILE* get() const { return file_; }
-
-    // False, after saying so, when not all of it reached the file.
-    bool close() {
-        if (!file_) return true;
-        const bool written = !std::ferror(file_);
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (written && closed) return true;
-        std::fprintf(stderr, "drg diff: cannot write %s\n", path_.c_str());
-        return false;
-    }
-
-private:
-    std::string path_;
-    std::FILE* file_ = nullptr;
-};
-
 template <size_t Width>
 void printTransitions(const char* title, const Transitions<Width>& transitions, size_t top) {
     const auto all = transitions.sorted();
@@ -352,7 +382,7 @@ nlohmann::json transitionsJson(const Transitions<Width>& transitions) {
     return list;
 }
 
-void writeJson(std::FILE* file, const DiffTally& tally, const DiffOptions& options) {
+void writeJson(ReportFile& file, const DiffTally& tally, const DiffOptions& options) {
     const DiffCounts& c = tally.counts();
     nlohmann::json j;
     // What was compared, so that a kept report can be traced to its releases.
@@ -369,12 +399,10 @@ void writeJson(std::FILE* file, const DiffTally& tally, const DiffOptions& optio
     j["gainedGroup"] = c.gainedGroup;
     j["transitions"] = transitionsJson(tally.drgTransitions());
     j["mdcTransitions"] = transitionsJson(tally.mdcTransitions());
-    const std::string line = report::dumpLine(j) + "\n";
-    std::fwrite(line.data(), 1, line.size(), file);
+    file.write(report::dumpLine(j) + "\n");
 }
 
 int runDiff(const DiffOptions& options) {
-    ignoreBrokenPipe();
     // Both sides are checked, so that one run names every refused release.
     const auto from = openSide(options.from, true);
     const auto to = openSide(options.to, false);
@@ -422,7 +450,7 @@ int runDiff(const DiffOptions& options) {
         workers.push_back(std::make_unique<DiffWorker>(from, to));
         workerList.push_back(workers.back().get());
     }
-    DiffTally tally(changedFile.get());
+    DiffTally tally(changedFile);
     const PipelineEnd end = runLinePipeline(io, inputFd, workerList, tally);
     tally.finish();
     if (!fromStdin) io.close(inputFd);
@@ -441,11 +469,11 @@ int runDiff(const DiffOptions& options) {
     }
     // The tally stops the run only when the changed records cannot be written.
     if (end == PipelineEnd::Stopped) {
-        std::fprintf(stderr, "drg diff: cannot write %s\n", options.changedPath.c_str());
+        changedFile.sayWriteFailed();
         return kExitFailure;
     }
 
-    if (jsonFile.get()) writeJson(jsonFile.get(), tally, options);
+    if (jsonFile.get()) writeJson(jsonFile, tally, options);
     if (!changedFile.close() || !jsonFile.close()) return kExitFailure;
     printReport(tally, static_cast<size_t>(options.top));
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -51,7 +51,6 @@ std::string_view recordOf(const char* line, size_t length) {
 }
 
 int explain(const ExplainOptions& options) {
-    ignoreBrokenPipe();
     const OpenedRelease opened = openRelease(options.tables);
     if (!opened.release) return fail("tables in " + options.tables + " refused: " + opened.reason);
     std::string reason;

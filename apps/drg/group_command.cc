@@ -165,15 +165,29 @@ std::string pathConflict(const GroupOptions& options, int in) {
             if (const char* table = tableFileNamedBy(*written, options.tables))
                 return *written + " is table file " + table + " of the tables in " + options.tables;
     if (options.summaryJson.empty()) return "";
-    if (namesOpenRegularFile(in, options.summaryJson)) return "summary " + options.summaryJson + " is the input";
+    const std::string summary = "summary " + outputName(options.summaryJson);
+    if (isStandardStream(options.summaryJson)) {
+        // The output is a file here: standard output on it (or on the
+        // input) would write the summary over the records.
+        if (sameOpenRegularFile(in, STDOUT_FILENO)) return summary + " is the input";
+        if (namesOpenRegularFile(STDOUT_FILENO, options.output)) return summary + " is the output";
+        return "";
+    }
+    if (namesOpenRegularFile(in, options.summaryJson)) return summary + " is the input";
     if (stdoutOutput ? namesOpenRegularFile(STDOUT_FILENO, options.summaryJson)
                      : namesSameFile(options.summaryJson, options.output))
-        return "summary " + options.summaryJson + " is the output";
+        return summary + " is the output";
     return "";
 }
 
 int group(const GroupOptions& options) {
-    ignoreBrokenPipe();
+    const bool summaryToStdout = options.summaryJson == "-";
+    if (summaryToStdout && isStandardStream(options.output)) {
+        std::fprintf(stderr,
+                     "drg group: --summary-json - and the grouped records would both go to standard output; "
+                     "write one of them to a file\n");
+        return kExitUsage;
+    }
     const OpenedRelease opened = openRelease(options.tables);
     if (!opened.release) return fail("tables in " + options.tables + " refused: " + opened.reason);
     std::string reason;
@@ -194,9 +208,11 @@ int group(const GroupOptions& options) {
         return fail("cannot open output " + options.output + ": " + errorText(output.error()));
     };
     // Opened before the run, so that a summary that cannot be written fails at once.
-    std::unique_ptr<std::FILE, FileCloser> summaryJson;
-    if (!options.summaryJson.empty()) {
-        summaryJson.reset(std::fopen(options.summaryJson.c_str(), "w"));
+    std::unique_ptr<std::FILE, FileCloser> summaryFile;
+    std::FILE* summaryJson = summaryToStdout ? stdout : nullptr;
+    if (!options.summaryJson.empty() && !summaryToStdout) {
+        summaryFile.reset(std::fopen(options.summaryJson.c_str(), "w"));
+        summaryJson = summaryFile.get();
         if (!summaryJson) {
             const int summaryError = errno;
             if (output.descriptor() < 0) return outputRefused();
@@ -245,9 +261,13 @@ int group(const GroupOptions& options) {
     if (options.summary && std::fputs(summary.text(seconds).c_str(), stderr) < 0) return kExitFailure;
     if (summaryJson) {
         const std::string json = summary.json(seconds).dump(2) + "\n";
-        const bool written = std::fputs(json.c_str(), summaryJson.get()) >= 0;
-        if (std::fclose(summaryJson.release()) != 0 || !written)
-            return fail("cannot write summary " + options.summaryJson + ": " + errorText(errno));
+        const bool written = std::fputs(json.c_str(), summaryJson) >= 0;
+        const bool ended = summaryToStdout ? std::fflush(stdout) == 0 : std::fclose(summaryFile.release()) == 0;
+        if (!written || !ended) {
+            if (summaryToStdout && errno == EPIPE) return kExitFailure;  // the reader downstream went away
+            return fail("cannot write summary " + (summaryToStdout ? "to standard output" : options.summaryJson) +
+                        ": " + errorText(errno));
+        }
     }
     return kExitOk;
 }
@@ -263,7 +283,8 @@ std::function<int()> attachGroup(CLI::App& command) {
         ->check(CLI::Range(1, 256));
     command.add_flag("--quiet", options->quiet, "No progress line on a terminal");
     command.add_flag("--summary", options->summary, "Print a summary of the results on standard error at the end");
-    command.add_option("--summary-json", options->summaryJson, "Write the summary as one JSON object to FILE");
+    command.add_option("--summary-json", options->summaryJson,
+                       "Write the summary as one JSON object to FILE (- for standard output when -o names a file)");
     return [options] { return group(*options); };
 }
 

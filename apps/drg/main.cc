@@ -1,21 +1,79 @@
 // The companion tool of the grouper. Exit status 0 ok, 1 failure, 2 wrong usage.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "command.h"
+#include "command_io.h"
+
+namespace {
+
+using namespace drg::cli;
+
+using CommandRuns = std::vector<std::pair<CLI::App*, std::function<int()>>>;
+
+int parseAndRun(CLI::App& app, int argc, char** argv, const CommandRuns& runs) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {  // --help or --version
+        // Through stdio like every other output: std::endl would flush it
+        // at once and lose the reason of a write that fails.
+        std::ostringstream text;
+        const int status = app.exit(e, text);
+        std::fputs(text.str().c_str(), stdout);
+        return status;
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
+    }
+    for (const auto& [command, run] : runs)
+        if (command->parsed()) return run();
+    return kExitUsage;
+}
+
+// "drg tables check": the words of the subcommand that was given, as far as
+// they were read.
+std::string commandName(const CLI::App& app) {
+    std::string name = "drg";
+    for (const CLI::App* command = &app; !command->get_subcommands().empty();) {
+        command = command->get_subcommands().front();
+        name += " " + command->get_name();
+    }
+    return name;
+}
+
+// Whatever a subcommand printed through stdio (reports, help text, the line
+// that says what was done) is only known to have arrived once it is
+// flushed: a full disk or a closed pipe must not end the run with 0. A
+// command that failed already said why and keeps its own status. The reason
+// is known when the last write fails here, as it does for every short output.
+int finishStandardOutput(const CLI::App& app, int status) {
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = flushed ? 0 : errno;  // unknown when an earlier write failed
+    if (flushed && !std::ferror(stdout)) return status;
+    if (status != kExitOk) return status;
+    if (error == EPIPE) return kExitFailure;  // the reader downstream went away
+    std::fprintf(stderr, "%s: cannot write to standard output%s%s\n", commandName(app).c_str(), error ? ": " : "",
+                 error ? std::strerror(error) : "");
+    return kExitFailure;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    using namespace drg::cli;
     CLI::App app{"The DRG grouper's tool: group records, explain results, and work with table releases"};
     app.set_version_flag("--version", "drg 1.0 (table source format 1)");
     app.require_subcommand(1);
 
     std::map<std::string, CLI::App*> groups;
-    std::vector<std::pair<CLI::App*, std::function<int()>>> runs;
+    CommandRuns runs;
     for (const CommandEntry& entry : commandTable()) {
         CLI::App* parent = &app;
         for (size_t i = 0; i + 1 < entry.path.size(); ++i) {
@@ -30,19 +88,8 @@ int main(int argc, char** argv) {
         runs.emplace_back(command, entry.attach(*command));
     }
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        app.exit(e);
-        return kExitUsage;
-    }
-    for (auto& [command, run] : runs)
-        if (command->parsed()) return run();
-    return kExitUsage;
+    // Every command, help text included, sees a closed pipe as a failed
+    // write (EPIPE) instead of being killed by the signal.
+    ignoreBrokenPipe();
+    return finishStandardOutput(app, parseAndRun(app, argc, argv, runs));
 }

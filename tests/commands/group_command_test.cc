@@ -87,6 +87,17 @@ TEST(GroupCommand, SummaryCountsAddUpAndMatchTheOutput) {
     EXPECT_TRUE(shows("without MDC", byMdc["000"])) << r.err;
     EXPECT_TRUE(shows("without DRG", byDrg["000000"])) << r.err;
     EXPECT_NE(r.err.find("\"B010BW\""), std::string::npos) << r.err;
+
+    // "-" puts the same summary on standard output when the records go to a file.
+    const ProcessResult piped =
+        runShell(run.dir.path(), "drg group --tables . in.txt -o out2.txt --summary-json - > s2.json");
+    ASSERT_EQ(piped.exitStatus, 0) << piped.err;
+    nlohmann::json onStdout = nlohmann::json::parse(readFile(run.dir.file("s2.json"))), inFile = summary;
+    for (nlohmann::json* timed : {&onStdout, &inFile}) {
+        timed->erase("seconds");
+        timed->erase("recordsPerSecond");
+    }
+    EXPECT_EQ(onStdout, inFile);
 }
 
 struct FailureCase {
@@ -147,6 +158,18 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          "drg group: summary ./new.txt is the output"},
         {"summary not writable", "drg group --tables . in.txt -o out.txt --summary-json no/s.json", 1,
          "drg group: cannot open summary no/s.json"},
+        {"summary and records on standard output", "drg group --tables . in.txt --summary-json - > out.txt", 2,
+         "drg group: --summary-json - and the grouped records would both go to standard output"},
+        {"summary and records on -o -", "drg group --tables . no-such.txt -o - --summary-json -", 2,
+         "drg group: --summary-json - and the grouped records would both go to standard output"},
+        {"summary on standard output appended to the input",
+         "cp in.txt copy4.txt && drg group --tables . copy4.txt -o out.txt --summary-json - >> copy4.txt", 1,
+         "drg group: summary standard output is the input"},
+        {"summary on standard output over the output",
+         "drg group --tables . in.txt -o new2.txt --summary-json - > new2.txt", 1,
+         "drg group: summary standard output is the output"},
+        {"summary to a full standard output", "drg group --tables . in.txt -o out.txt --summary-json - > /dev/full", 1,
+         "drg group: cannot write summary to standard output: No space left on device"},
         {"summary to a full standard error", "drg group --tables . in.txt -o out.txt --summary 2>/dev/full", 1, ""},
         {"reader goes away", "drg group --tables . in.txt | head -c 10 >/dev/null; exit ${PIPESTATUS[0]}", 1, ""},
         {"explain: reader goes away", "drg explain --tables . in.txt | head -n 2 >/dev/null; exit ${PIPESTATUS[0]}",
@@ -170,9 +193,10 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << ": " << r.err;
         }
     }
-    for (const char* copy : {"copy.txt", "copy2.txt", "copy3.txt"})
+    for (const char* copy : {"copy.txt", "copy2.txt", "copy3.txt", "copy4.txt"})
         EXPECT_EQ(readFile(dir.file(copy)), readFile(dir.file("in.txt"))) << copy << " emptied or grown";
     EXPECT_EQ(readFile(dir.file("old.txt")), "old\n");  // refused tables and input leave it as it was
+    EXPECT_FALSE(fileExists(dir.file("-"))) << "a summary written to a file named -";
 
     // Wrong usage: status 2.
     for (const char* command : {"drg group in.txt", "drg group --tables . --jobs 0 in.txt",

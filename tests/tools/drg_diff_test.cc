@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -175,10 +176,17 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
         {{"--from", "from", "--to", "to", "--changed", "./diff.json", "in"}, 1, "--changed and --json both name", -1},
         {{"--from", "from", "--to", "to", "--changed", "to/Tpccl", "in"}, 1, "report to/Tpccl is table file Tpccl of --to to", -1},
         {{"--from", "from", "--to", "to", "--changed", "-", "in"}, 2, "standard output holds the report", -1},
+        // A report that cannot be written says why (with the JSON report of its own).
+        {{"--from", "from", "--to", "to", "--json", "/dev/full", "in"}, 1,
+         "drg diff: cannot write /dev/full: No space left on device\n", -1},
+        {{"--from", "from", "--to", "to", "--changed", "/dev/full", "--json", "/dev/null", "in"}, 1,
+         "drg diff: cannot write /dev/full: No space left on device\n", -1},
     };
     for (const auto& c : cases) {
         std::filesystem::remove(releases.dir.file("diff.json"));
-        std::vector<std::string> args = {"diff", "--json", "diff.json"};
+        std::vector<std::string> args = {"diff"};
+        if (std::find(c.args.begin(), c.args.end(), "--json") == c.args.end())
+            args.insert(args.end(), {"--json", "diff.json"});
         args.insert(args.end(), c.args.begin(), c.args.end());
         const ProcessResult r = runProgram(DRG_TOOL_PATH, releases.dir.path(), args);
         EXPECT_EQ(r.exitStatus, c.exitStatus) << c.args[1] << " " << c.says << r.err;

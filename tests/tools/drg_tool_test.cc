@@ -56,6 +56,43 @@ TEST(DrgTool, ExitCodesAndHelp) {
     }
 }
 
+// Standard output that cannot be written fails every command with status 1
+// and one line, or quietly when the reader downstream is gone; a command
+// that failed on its own keeps its one line.
+TEST(DrgTool, StandardOutputThatCannotBeWrittenFails) {
+    TempDir dir;
+    generatedRelease().write(dir.path());
+    writeFiles(dir.file("src"), kSmallSource);
+    std::filesystem::create_directories(dir.file("broken"));
+    generatedRelease().write(dir.file("broken"));
+    removeTableFile(dir.file("broken"), "Tpccl");
+    const std::string tool = DRG_TOOL_PATH;
+    const auto full = [&](const std::string& args) { return tool + " " + args + " > /dev/full"; };
+    // The reader closes its end and only then lets the command start.
+    const auto closedPipe = [&](const std::string& args) {
+        return "mkfifo go && { read -r _ < go; exec " + tool + " " + args +
+               "; } | { exec 0<&-; echo > go; }; status=${PIPESTATUS[0]}; rm go; exit $status";
+    };
+    const std::string noSpace = ": cannot write to standard output: No space left on device\n";
+    const std::pair<std::string, std::string> cases[] = {  // command, all of standard error
+        {full("tables check ."), "drg tables check" + noSpace},
+        {full("tables build src built"), "drg tables build" + noSpace},
+        {full("tables dump . dumped"), "drg tables dump" + noSpace},
+        {full("synth --records 2 synthetic"), "drg synth" + noSpace},
+        {full("--help"), "drg" + noSpace},
+        {full("tables check --help"), "drg tables check" + noSpace},
+        {full("--version"), "drg" + noSpace},
+        {closedPipe("tables check ."), ""},
+        {closedPipe("--help"), ""},
+        {closedPipe("tables check broken"), "broken/Tpccl: cannot be opened: No such file or directory\n"},
+    };
+    for (const auto& [command, err] : cases) {
+        const ProcessResult r = runProgram("/bin/bash", dir.path(), {"-c", command});
+        EXPECT_EQ(r.exitStatus, 1) << command << "\n" << r.err;
+        EXPECT_EQ(r.err, err) << command;
+    }
+}
+
 // A source with one mistake per line; each must be reported at its line.
 const std::map<std::string, std::string> kBrokenSource = {
     {"release.tsv", "setting\tvalue\ncolour\tred\n"},

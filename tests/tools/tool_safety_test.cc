@@ -1,7 +1,7 @@
 // The drg tool against awkward folders: a build or dump that fails leaves
-// the folder exactly as it was, a dump never overwrites a hand-written
-// source without --force, files that are not regular files are refused at
-// once, and messages name paths as typed and stay readable and few.
+// the folder exactly as it was, a dump or synth never overwrites a folder
+// someone filled without --force, files that are not regular files are
+// refused at once, and messages name paths as typed and stay readable and few.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -65,6 +65,8 @@ TEST(ToolSafety, FailedBuildOrDumpLeavesTheFolderAsItWas) {
          "hand: is not empty; a dump writes only into a new or empty folder"},
         {"a folder where a source file goes", [](const TempDir& d) { fs::create_directories(d.file("hand/levels.tsv/x")); },
          {tool, "tables", "dump", "out", "hand", "--force"}, "hand/levels.tsv: is not a file, so it is not replaced"},
+        {"a release synth would replace", [](const TempDir&) {}, {tool, "synth", "--records", "3", "out"},
+         "drg synth: out: is not empty; synth writes only into a new or empty folder"},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -96,6 +98,19 @@ TEST(ToolSafety, ForcedDumpReplacesOnlySourceFilesAndKeepsTheMeaning) {
     std::string difference;
     EXPECT_TRUE(sameSource(source::decompileTables(original), source::decompileTables(rebuilt), &difference))
         << difference;
+}
+
+TEST(ToolSafety, ForcedSynthReplacesItsFilesAndLeavesOthersAlone) {
+    TempDir dir;
+    fs::create_directories(dir.file("run"));
+    writeFile(dir.file("run/notes.txt"), "kept\n");
+    writeFile(dir.file("run/valtic.in"), "old records\n");
+    const ProcessResult r = runTool(dir.path(), {"synth", "--records", "5", "--force", "run"});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(readFile(dir.file("run/notes.txt")), "kept\n");
+    const std::string records = readFile(dir.file("run/valtic.in"));
+    EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 5) << records;
+    EXPECT_EQ(runTool(dir.path(), {"tables", "check", "run"}).exitStatus, 0);
 }
 
 TEST(ToolSafety, FilesThatAreNotRegularFilesAreRefusedAtOnce) {
