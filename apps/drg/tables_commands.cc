@@ -114,6 +114,9 @@ int checkTables(const std::string& tableDir) {
         return kExitFailure;
     }
     std::printf("tables in %s load\n%s", printable(tableDir).c_str(), source::summarizeTables(tables).c_str());
+    // The loader reads such a field as the batch program does; say what it made of it.
+    for (const auto& [file, reading] : source::oddCountFields(tables))
+        printError(source::inFolder(tableDir, file + ": warning: " + reading));
     const int mismatch = firstConditionKindMismatch(tables.conditions);
     if (mismatch >= 0) {
         std::fputs("logic setting missing or error\n", stdout);

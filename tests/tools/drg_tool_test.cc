@@ -201,6 +201,8 @@ TEST(DrgTool, CheckAgreesWithTheBatchProgram) {
         {"short Tadrg3", [](const std::string& d) { cutFile(d, "Tadrg3", 1); }},
         {"too few conditions", [](const std::string& d) { setCountField(d, "Tcond.idx", 1, "800"); }},
         {"range beyond the rows", [](const std::string& d) { setCountField(d, "Tadrg5", 2, "1"); }},
+        // Loads as an empty first level version: check says what it read.
+        {"count not a number", [](const std::string& d) { setCountField(d, "Tccl", 1, "abc"); }},
         {"wrong condition kind",
          [](const std::string& d) {
              std::string bytes = readFile(d + "/Tcond.idx");
@@ -221,6 +223,10 @@ TEST(DrgTool, CheckAgreesWithTheBatchProgram) {
             // Counted without entry 0, and said so: the five MDCs.
             EXPECT_NE(check.out.find("Tadrg5       ranges 5  rows"), std::string::npos) << check.out;
             EXPECT_NE(check.out.find("counted without entry 0"), std::string::npos) << check.out;
+            EXPECT_EQ(check.err, damage.name == std::string("count not a number")
+                                     ? "./Tccl: warning: count field 1 holds 'abc' read as 0\n"
+                                     : "")
+                << damage.name;
         } else {
             EXPECT_EQ(check.out.substr(check.out.size() - batch.out.size()), batch.out) << damage.name;
             EXPECT_FALSE(check.err.empty()) << damage.name;

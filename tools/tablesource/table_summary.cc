@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "tables/table_files.h"
+#include "tables/table_header.h"
 #include "tables/table_versions.h"
 
 namespace drg::source {
@@ -72,6 +73,20 @@ std::string summarizeTables(const TableSet& tables) {
         out += "\n";
     }
     return out;
+}
+
+std::vector<std::pair<std::string, std::string>> oddCountFields(const TableSet& tables) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    for (int file = 0; file < kTableFileCount; ++file) {
+        const std::array<int64_t, 4> counts = fileCounts(tables, file);
+        for (int f = 0; f < countFieldLayout(file).used; ++f) {
+            const char* field = tables.headers[static_cast<size_t>(file)].data() + f * kCountFieldWidth;
+            if (const std::string reading = countFieldReading(field, counts[static_cast<size_t>(f)]); !reading.empty())
+                lines.emplace_back(kTableFileNames[static_cast<size_t>(file)],
+                                   "count field " + std::to_string(f + 1) + " holds " + reading);
+        }
+    }
+    return lines;
 }
 
 }  // namespace drg::source

@@ -26,4 +26,9 @@ std::vector<TableFileSummary> summarizeTableFiles(const TableSet& tables);
 // is in force.
 std::string summarizeTables(const TableSet& tables);
 
+// Each count field that does not read as written: its file, and what it
+// holds ("count field 1 holds 'abc' read as 0"). The loader takes such a
+// field as it reads it, which may not be what whoever wrote the file meant.
+std::vector<std::pair<std::string, std::string>> oddCountFields(const TableSet& tables);
+
 }  // namespace drg::source
