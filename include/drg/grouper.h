@@ -68,6 +68,8 @@ public:
     // A record is at least this many bytes; shorter lines are padded with blanks.
     static constexpr size_t kRecordLength = 305;
 
+    // Throws std::invalid_argument for a null release (one that did not
+    // open). A worker that was moved from may only be assigned or destroyed.
     explicit Worker(std::shared_ptr<const Release> release);
     ~Worker();
     Worker(Worker&&) noexcept;
@@ -86,7 +88,8 @@ public:
     // Writes the output line of one input line (any length, with or without
     // its line end "\n" or "\r\n") into `out`, which has room for
     // groupedLength(line, length) bytes: exactly the bytes the batch program
-    // writes for that line.
+    // writes for that line. `out` may overlap `line`, as when a line is
+    // grouped in its own buffer; `line` may be null when `length` is 0.
     GroupStatus groupLine(const char* line, size_t length, char* out, GroupResult* result = nullptr) noexcept;
 
     // The same into a string (which may allocate).

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <stdexcept>
 
 #include "engine/record_grouping.h"
 #include "engine/release.h"
@@ -60,8 +61,9 @@ bool releaseGroupsRecords(const Release& release, std::string* reason) {
     return false;
 }
 
-Worker::Worker(std::shared_ptr<const Release> release)
-    : release_(std::move(release)), state_(std::make_unique<ClaimState>()) {
+Worker::Worker(std::shared_ptr<const Release> release) : release_(std::move(release)) {
+    if (!release_) throw std::invalid_argument("drg::Worker needs an opened release, not a null one");
+    state_ = std::make_unique<ClaimState>();
     initClaimState(*state_, *release_);
 }
 

@@ -76,9 +76,14 @@ int groupLine(ClaimState& state, const Release& release, const char* line, size_
     const size_t endLength = lineEndLength(line, length);
     const size_t textLength = length - endLength;
     const size_t recordLength = textLength < kRecordLength ? kRecordLength : textLength;
-    std::memcpy(out, line, textLength);
+    // The output may be the line's own buffer (grouping in place): the line
+    // end is kept before the padding covers it, and the text moves as over
+    // itself. An empty line may come without any buffer at all.
+    char end[2];
+    if (endLength > 0) std::memcpy(end, line + textLength, endLength);
+    if (textLength > 0) std::memmove(out, line, textLength);
     std::memset(out + textLength, ' ', recordLength - textLength);
-    std::memcpy(out + recordLength, line + textLength, endLength);
+    if (endLength > 0) std::memcpy(out + recordLength, end, endLength);
     return groupRecord(state, release, out, recordLength);
 }
 

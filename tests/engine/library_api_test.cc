@@ -54,6 +54,28 @@ TEST(LibraryApi, GroupsALineExactlyAsTheBatchWritesIt) {
     EXPECT_EQ(worker.groupRecord(tooShort.data(), tooShort.size()), GroupStatus::TooShort);
 }
 
+TEST(LibraryApi, ALineGroupsAlikeInItsOwnBufferOrOneOverlappingIt) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    Worker worker(openRelease(dir.path()).release);
+    for (const std::string& line : {std::string(), std::string("short\n"), std::string("short\r\n"),
+                                    kGrouping + "tail\r\n", kGrouping}) {
+        std::string expected;
+        ASSERT_EQ(worker.groupLine(line, expected), GroupStatus::Ok);
+        for (const int shift : {0, -1, 1}) {  // where the output starts against the line
+            std::string buffer(line.size() + Worker::kRecordLength + 4, '#');
+            char* text = buffer.data() + 1;
+            line.copy(text, line.size());
+            ASSERT_EQ(worker.groupLine(text, line.size(), text + shift), GroupStatus::Ok);
+            EXPECT_EQ(std::string(text + shift, expected.size()), expected) << "line '" << line << "' shift " << shift;
+        }
+    }
+    std::string empty;
+    EXPECT_EQ(worker.groupLine(std::string_view{}, empty), GroupStatus::Ok);  // no buffer behind it at all
+    EXPECT_EQ(empty.size(), Worker::kRecordLength);
+    EXPECT_THROW(Worker(openRelease(dir.file("no-such-folder")).release), std::invalid_argument);
+}
+
 TEST(LibraryApi, ARefusingReleaseRefusesEveryRecordAndSaysWhy) {
     TempDir dir;
     TableBuilder release = groupingRelease();
@@ -74,7 +96,11 @@ TEST(LibraryApi, CInterface) {
     EXPECT_EQ(drg_release_open(dir.path().c_str(), &release), DRG_INIT_ERROR);
     EXPECT_EQ(release, nullptr);
     EXPECT_STREQ(drg_last_error(), "Tdx.idx: cannot be opened: No such file or directory");
+    release = reinterpret_cast<drg_release*>(&dir);  // whatever the caller left there
     EXPECT_EQ(drg_release_open(nullptr, &release), DRG_INVALID_ARGUMENT);
+    EXPECT_EQ(release, nullptr);
+    EXPECT_EQ(drg_grouped_length(nullptr, 0), 305u);
+    EXPECT_EQ(drg_grouped_length(nullptr, 10), 0u);  // refused by drg_group_line
 
     groupingRelease().write(dir.path());
     ASSERT_EQ(drg_release_open(dir.path().c_str(), &release), DRG_OK);
