@@ -37,19 +37,24 @@ typedef struct drg_result {
 #define DRG_BUFFER_TOO_SMALL (-5) /* the output buffer cannot hold the grouped line */
 #define DRG_OUT_OF_MEMORY (-6)
 
-/* Opens the release in `directory`; on success *release is set. */
+/* Opens the release in `directory`; *release is set on success and NULL
+ * on any failure. */
 DRG_API int drg_release_open(const char* directory, drg_release** release);
 DRG_API void drg_release_close(drg_release* release);
 
+/* *worker is set on success and NULL on any failure. */
 DRG_API int drg_worker_new(const drg_release* release, drg_worker** worker);
 DRG_API void drg_worker_free(drg_worker* worker);
 
-/* The bytes drg_group_line writes for an input line of `length` bytes. */
+/* The bytes drg_group_line writes for an input line of `length` bytes; 0
+ * for a null line of non-zero length, which drg_group_line refuses. */
 DRG_API size_t drg_grouped_length(const char* line, size_t length);
 
 /* Groups one input line (any length, with or without its line end) into
  * `out` exactly as the batch program writes it; *written receives its length.
- * `result` may be null. */
+ * `out` may overlap `line` (grouping in place); `line` may be null when
+ * `length` is 0; `result` may be null. Grouping, and failing to, allocates
+ * nothing. */
 DRG_API int drg_group_line(drg_worker* worker, const char* line, size_t length, char* out, size_t capacity,
                            size_t* written, drg_result* result);
 

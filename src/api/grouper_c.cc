@@ -1,7 +1,9 @@
 #include "drg/grouper_c.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "drg/grouper.h"
@@ -12,16 +14,23 @@ struct drg_release {
 
 struct drg_worker {
     drg::Worker worker;
+    // Why the release refuses every record, found once so that a refusal
+    // needs no allocation; "" when it groups them.
+    std::string refusal;
 };
 
 namespace {
 
-thread_local std::string lastError;
+// A fixed buffer, so that a failure allocates nothing and no exception can
+// leave a C function; a longer text is cut.
+thread_local char lastError[4096];
 
-int fail(int status, std::string text) {
-    lastError = std::move(text);
+int fail(int status, const char* text) {
+    std::snprintf(lastError, sizeof lastError, "%s", text);
     return status;
 }
+
+int fail(int status, const std::string& text) { return fail(status, text.c_str()); }
 
 void copyResult(const drg::GroupResult& from, drg_result* to) {
     if (!to) return;
@@ -37,9 +46,7 @@ int groupStatus(drg::GroupStatus status, drg_worker* worker) {
     case drg::GroupStatus::TooShort: return fail(DRG_INVALID_ARGUMENT, "a record holds at least 305 bytes");
     case drg::GroupStatus::Refused: break;
     }
-    std::string reason;
-    drg::releaseGroupsRecords(*worker->worker.release(), &reason);
-    return fail(DRG_REFUSED, reason);
+    return fail(DRG_REFUSED, worker->refusal);
 }
 
 }  // namespace
@@ -47,8 +54,8 @@ int groupStatus(drg::GroupStatus status, drg_worker* worker) {
 extern "C" {
 
 int drg_release_open(const char* directory, drg_release** release) {
+    if (release) *release = nullptr;
     if (!directory || !release) return fail(DRG_INVALID_ARGUMENT, "drg_release_open: a null argument");
-    *release = nullptr;
     try {
         drg::OpenedRelease opened = drg::openRelease(directory);
         if (opened.status != drg::LoadStatus::Ok)
@@ -64,10 +71,12 @@ int drg_release_open(const char* directory, drg_release** release) {
 void drg_release_close(drg_release* release) { delete release; }
 
 int drg_worker_new(const drg_release* release, drg_worker** worker) {
+    if (worker) *worker = nullptr;
     if (!release || !worker) return fail(DRG_INVALID_ARGUMENT, "drg_worker_new: a null argument");
-    *worker = nullptr;
     try {
-        *worker = new drg_worker{drg::Worker(release->release)};
+        std::string refusal;
+        drg::releaseGroupsRecords(*release->release, &refusal);
+        *worker = new drg_worker{drg::Worker(release->release), std::move(refusal)};
     } catch (const std::bad_alloc&) {
         return fail(DRG_OUT_OF_MEMORY, "out of memory while creating a worker");
     }
@@ -77,7 +86,8 @@ int drg_worker_new(const drg_release* release, drg_worker** worker) {
 void drg_worker_free(drg_worker* worker) { delete worker; }
 
 size_t drg_grouped_length(const char* line, size_t length) {
-    return line ? drg::Worker::groupedLength(line, length) : drg::Worker::kRecordLength;
+    if (!line) return length == 0 ? drg::Worker::kRecordLength : 0;  // as drg_group_line takes them
+    return drg::Worker::groupedLength(line, length);
 }
 
 int drg_group_line(drg_worker* worker, const char* line, size_t length, char* out, size_t capacity,
@@ -86,8 +96,10 @@ int drg_group_line(drg_worker* worker, const char* line, size_t length, char* ou
         return fail(DRG_INVALID_ARGUMENT, "drg_group_line: a null argument");
     const char* text = line ? line : "";
     const size_t needed = drg::Worker::groupedLength(text, length);
-    if (capacity < needed)
-        return fail(DRG_BUFFER_TOO_SMALL, "the output needs " + std::to_string(needed) + " bytes");
+    if (capacity < needed) {
+        std::snprintf(lastError, sizeof lastError, "the output needs %zu bytes", needed);
+        return DRG_BUFFER_TOO_SMALL;
+    }
     drg::GroupResult grouped;
     const int status = groupStatus(worker->worker.groupLine(text, length, out, &grouped), worker);
     if (status != DRG_OK) return status;
@@ -105,7 +117,7 @@ int drg_group_record(drg_worker* worker, char* record, size_t length, drg_result
     return DRG_OK;
 }
 
-const char* drg_last_error(void) { return lastError.c_str(); }
+const char* drg_last_error(void) { return lastError; }
 
 const char* drg_library_version(void) { return "1.0"; }
 

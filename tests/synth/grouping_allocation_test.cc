@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "drg/grouper.h"
+#include "drg/grouper_c.h"
 #include "support/test_files.h"
 #include "synth/synthetic_records.h"
 #include "synth/synthetic_release.h"
@@ -60,6 +61,20 @@ TEST(GroupingAllocation, GroupingSyntheticRecordsAllocatesNothing) {
     const long during = allocationsMade.load() - before;
     EXPECT_EQ(grouped, static_cast<int>(kRecords));
     EXPECT_EQ(during, 0);
+
+    // Nor do the C interface's refusals, whose texts are kept for drg_last_error.
+    drg_release* release = nullptr;
+    drg_worker* cWorker = nullptr;
+    ASSERT_EQ(drg_release_open(folder.path().c_str(), &release), DRG_OK);
+    ASSERT_EQ(drg_worker_new(release, &cWorker), DRG_OK);
+    const long beforeRefusals = allocationsMade.load();
+    size_t written = 0;
+    EXPECT_EQ(drg_group_line(cWorker, lines.data(), synth::kLineLength, out.data(), 10, &written, nullptr),
+              DRG_BUFFER_TOO_SMALL);
+    EXPECT_EQ(drg_group_record(cWorker, out.data(), 3, nullptr), DRG_INVALID_ARGUMENT);
+    EXPECT_EQ(allocationsMade.load() - beforeRefusals, 0) << drg_last_error();
+    drg_worker_free(cWorker);
+    drg_release_close(release);
 
     // The counter does count: a string conveniences call allocates.
     std::string line(lines.data(), synth::kLineLength), copy;
