@@ -1,5 +1,7 @@
 #include "file_grouping.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cerrno>
 #include <memory>
@@ -8,6 +10,7 @@
 #include "batch/file_io.h"
 #include "batch/grouping_worker.h"
 #include "batch/line_pipeline.h"
+#include "tables/table_files.h"
 
 namespace drg::python {
 namespace {
@@ -61,10 +64,28 @@ private:
 
 FileGroupingOutcome ended(FileGroupingEnd end, int error, uint64_t records = 0) { return {end, error, records}; }
 
+// The table file that the existing file `path` is (stat follows links), or null.
+const char* tableFileAt(const std::string& path, const std::vector<TableFileIdentity>& tableFiles) {
+    struct stat named {};
+    if (::stat(path.c_str(), &named) != 0) return nullptr;
+    for (const TableFileIdentity& file : tableFiles)
+        if (file.device == named.st_dev && file.inode == named.st_ino) return file.name;
+    return nullptr;
+}
+
 }  // namespace
 
-FileGroupingOutcome groupFile(const Release& release, const std::string& tablesDirectory, const std::string& input,
-                              const std::string& output, int jobs) {
+std::vector<TableFileIdentity> tableFileIdentities(const std::string& tablesDirectory) {
+    std::vector<TableFileIdentity> files;
+    for (const char* name : kTableFileNames) {
+        struct stat info {};
+        if (::stat((tablesDirectory + "/" + name).c_str(), &info) == 0) files.push_back({name, info.st_dev, info.st_ino});
+    }
+    return files;
+}
+
+FileGroupingOutcome groupFile(const Release& release, const std::vector<TableFileIdentity>& tableFiles,
+                              const std::string& input, const std::string& output, int jobs) {
     // As drg group: a release that refuses every record leaves an old output as it was.
     if (!releaseGroupsRecords(release)) return ended(FileGroupingEnd::Refused, 0);
     std::vector<std::unique_ptr<GroupingWorker>> workers;
@@ -85,7 +106,7 @@ FileGroupingOutcome groupFile(const Release& release, const std::string& tablesD
         io.close(in);
         return ended(FileGroupingEnd::OutputIsInput, 0);
     }
-    if (const char* table = tableFileNamedBy(output, tablesDirectory)) {
+    if (const char* table = tableFileAt(output, tableFiles)) {
         io.close(in);
         FileGroupingOutcome outcome = ended(FileGroupingEnd::OutputIsTableFile, 0);
         outcome.tableFile = table;

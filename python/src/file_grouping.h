@@ -3,8 +3,11 @@
 // ordered pipeline and grouping workers, so the output is byte for byte what
 // the batch program writes for the same input.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "drg/grouper.h"
 
@@ -28,9 +31,22 @@ struct FileGroupingOutcome {
     const char* tableFile = nullptr;  // the table file that the output names
 };
 
-// `tablesDirectory` is the folder the release was opened from. Needs no
-// interpreter lock: call it with the lock released.
-FileGroupingOutcome groupFile(const Release& release, const std::string& tablesDirectory, const std::string& input,
-                              const std::string& output, int jobs);
+// A table file of the release as the system knows it (device and inode), so
+// that an output is matched to it whatever the working directory, however the
+// folder has been renamed since, and through any link.
+struct TableFileIdentity {
+    const char* name;
+    dev_t device;
+    ino_t inode;
+};
+
+// The table files in the folder `tablesDirectory`, taken when the release is
+// opened from it; a file that cannot be looked at is left out.
+std::vector<TableFileIdentity> tableFileIdentities(const std::string& tablesDirectory);
+
+// `tableFiles` are those of the release. Needs no interpreter lock: call it
+// with the lock released.
+FileGroupingOutcome groupFile(const Release& release, const std::vector<TableFileIdentity>& tableFiles,
+                              const std::string& input, const std::string& output, int jobs);
 
 }  // namespace drg::python

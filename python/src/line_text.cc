@@ -1,6 +1,7 @@
 #include "line_text.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace drg::python {
@@ -12,12 +13,25 @@ bool allAscii(const char* bytes, size_t size) {
     return std::all_of(bytes, bytes + size, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
+// A line break before the end would make the rest records of their own,
+// which the grouper would pass through ungrouped. "\r" alone is no line
+// break: the batch program does not split on it either.
+LineText oneLine(LineText text, long index) {
+    const std::string_view bytes = text.bytes;
+    if (bytes.size() > 1 && std::memchr(bytes.data(), '\n', bytes.size() - 1))
+        throw py::value_error(lineName(index) +
+                              " holds more than one line: a line break (\"\\n\") before its end; give each "
+                              "record as a line of its own");
+    return text;
+}
+
 }  // namespace
 
 LineText lineText(py::handle line, long index) {
     PyObject* object = line.ptr();
     if (PyBytes_Check(object))
-        return {std::string_view(PyBytes_AS_STRING(object), static_cast<size_t>(PyBytes_GET_SIZE(object)))};
+        return oneLine({std::string_view(PyBytes_AS_STRING(object), static_cast<size_t>(PyBytes_GET_SIZE(object)))},
+                       index);
     if (PyUnicode_Check(object)) {
         if (PyUnicode_READY(object) != 0) throw py::error_already_set();
         // A str whose characters all fit one byte is stored as exactly those
@@ -27,8 +41,9 @@ LineText lineText(py::handle line, long index) {
                                   " has a character beyond U+00FF: a str line is taken as Latin-1, one byte "
                                   "per character; pass bytes for other encodings");
         const auto* data = static_cast<const char*>(PyUnicode_DATA(object));
-        return {std::string_view(data, static_cast<size_t>(PyUnicode_GET_LENGTH(object))), true,
-                PyUnicode_IS_ASCII(object) != 0};
+        return oneLine({std::string_view(data, static_cast<size_t>(PyUnicode_GET_LENGTH(object))), true,
+                        PyUnicode_IS_ASCII(object) != 0},
+                       index);
     }
     throw py::type_error(lineName(index) + " must be str or bytes, not " + Py_TYPE(object)->tp_name);
 }

@@ -24,7 +24,8 @@ struct LineText {
 };
 
 // Raises TypeError when `line` is neither str nor bytes, ValueError when a
-// str has a character beyond U+00FF. The message names the line "line", or
+// str has a character beyond U+00FF or the line holds a line break ("\n")
+// anywhere but at its end. The message names the line "line", or
 // "lines[index]" when an index is given.
 LineText lineText(py::handle line, long index = -1);
 

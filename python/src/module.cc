@@ -16,7 +16,8 @@ constexpr const char* kLinesNote =
     "A line is str or bytes. bytes are taken as they are; a str is taken as Latin-1, one byte per "
     "character U+0000 to U+00FF (ValueError for any other character), so that every byte of a record "
     "survives the round trip. An output line has the type of its input line and keeps its line end "
-    "(\"\\n\" or \"\\r\\n\") if it had one.";
+    "(\"\\n\" or \"\\r\\n\") if it had one. A line with a line break anywhere but at its end "
+    "holds more than one record: ValueError.";
 
 std::string withLinesNote(const char* text) { return std::string(text) + "\n\n" + kLinesNote; }
 
@@ -81,7 +82,8 @@ PYBIND11_MODULE(_drg, m) {
              "The output is byte for byte what drg-batch writes for the same input. Raises OSError naming the "
              "file when a file cannot be opened, read or written, ValueError when `output` is `input` (also "
              "through another link: it would be emptied before it is read) or a table file of this release "
-             "(also through another link: it would spoil the release), and drg.ReleaseError when the release "
+             "(also through another link, and whatever the working directory or the folder's name now: it "
+             "would spoil the release), and drg.ReleaseError when the release "
              "refuses every record. Neither ValueError nor drg.ReleaseError opens anything for writing, so an "
              "old output is left as it was.")
         .def("__repr__", [](const PythonRelease& r) { return "drg.Release(" + repr(r.path()) + ")"; });

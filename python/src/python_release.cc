@@ -124,7 +124,8 @@ void registerReleaseError(py::module_& module) {
     module.add_object("ReleaseError", py::handle(releaseErrorType));
 }
 
-PythonRelease::PythonRelease(const py::object& path) : path_(pathBytes(path)), pool_(openedRelease(path_)) {}
+PythonRelease::PythonRelease(const py::object& path)
+    : path_(pathBytes(path)), pool_(openedRelease(path_)), tableFiles_(tableFileIdentities(path_)) {}
 
 py::object PythonRelease::path() const { return py::module_::import("os").attr("fsdecode")(py::bytes(path_)); }
 
@@ -198,7 +199,7 @@ uint64_t PythonRelease::groupFile(const py::object& input, const py::object& out
     FileGroupingOutcome outcome;
     {
         py::gil_scoped_release unlocked;
-        outcome = python::groupFile(*pool_.release(), path_, inputPath, outputPath, threads);
+        outcome = python::groupFile(*pool_.release(), tableFiles_, inputPath, outputPath, threads);
     }
     switch (outcome.end) {
     case FileGroupingEnd::Complete: return outcome.records;

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "file_grouping.h"
 #include "worker_pool.h"
 
 namespace drg::python {
@@ -38,6 +40,7 @@ public:
 private:
     std::string path_;  // as the system takes it
     WorkerPool pool_;
+    std::vector<TableFileIdentity> tableFiles_;  // taken when opened: an output must never be one
 };
 
 // Registers drg.ReleaseError, raised for a release that cannot be opened and

@@ -6,6 +6,7 @@ import os
 import re
 import shutil
 import subprocess
+import sys
 import pytest
 
 import drg
@@ -99,36 +100,57 @@ WRONG_VALUES = {
                           IsADirectoryError, "python"),
     "an output that cannot be made": (lambda release: release.group_file(__file__, "/nonexistent/out"),
                                       FileNotFoundError, "/nonexistent/out"),
+    # Two records in one item would group the first and pass the second through.
+    "a line break inside a line": (lambda release: release.group(b"R1\nR2\n"), ValueError,
+                                   "^line holds more than one line"),
+    "a line break inside lines[1]": (lambda release: release.group_lines([b"R1\n", "R2\nR3"]), ValueError,
+                                     "^lines\\[1\\] holds more than one line"),
+    "a blank line after lines[0]": (lambda release: release.group_columns([b"R1\r\n\n"]), ValueError,
+                                    "^lines\\[0\\] holds more than one line"),
 }
 
 
 # Outputs that name a file the run needs (also through a link): the output
-# named, the file it is, and the start of the message. The release's folder
-# name is not UTF-8, which the message gives with replacement characters.
+# named, the file it is, the start of the message, and what happens after the
+# release is opened from a relative path: "chdir" changes the working
+# directory, "rename" renames the folder; neither may hide a table file. The
+# release's folder name is not UTF-8, which the message gives with
+# replacement characters.
 FOLDER = os.fsdecode(b"release\xff")
 SPOILING_OUTPUTS = {
-    "same path": ("in", "in", "output {output} is the input"),
-    "link": ("link to in", "in", "output {output} is the input"),
+    "same path": ("in", "in", "output {output} is the input", None),
+    "link": ("link to in", "in", "output {output} is the input", None),
     "table file": (f"{FOLDER}/Tccl", f"{FOLDER}/Tccl",
-                   "output {output} is table file Tccl of the release in {release}:"),
+                   "output {output} is table file Tccl of the release in {release}:", None),
     "link to a table file": ("link to Tdx.idx", f"{FOLDER}/Tdx.idx",
-                             "output {output} is table file Tdx.idx of the release in {release}:"),
+                             "output {output} is table file Tdx.idx of the release in {release}:", None),
+    "table file after a chdir": (f"{FOLDER}/Tccl", f"{FOLDER}/Tccl",
+                                 "output {output} is table file Tccl of the release in {release}:", "chdir"),
+    "table file of a renamed folder": ("renamed/Tccl", f"{FOLDER}/Tccl",
+                                       "output {output} is table file Tccl of the release in {release}:", "rename"),
 }
 
 
 @pytest.mark.parametrize("output", SPOILING_OUTPUTS, ids=list(SPOILING_OUTPUTS))
-def test_an_output_that_is_the_input_or_a_table_file_is_refused_and_the_file_kept(tables, tmp_path, output):
-    named, kept, message = SPOILING_OUTPUTS[output]
+def test_an_output_that_is_the_input_or_a_table_file_is_refused_and_the_file_kept(tables, tmp_path, monkeypatch,
+                                                                                   output):
+    named, kept, message, change = SPOILING_OUTPUTS[output]
     shutil.copytree(tables, tmp_path / FOLDER)
     (tmp_path / "in").write_bytes(b"not a record\n" * 3)
     (tmp_path / "link to in").symlink_to(tmp_path / "in")
     (tmp_path / "link to Tdx.idx").symlink_to(tmp_path / FOLDER / "Tdx.idx")
     data = (tmp_path / kept).read_bytes()
-    release = drg.Release(tmp_path / FOLDER)
-    message = os.fsencode(message.format(output=tmp_path / named, release=tmp_path / FOLDER)).decode(errors="replace")
+    monkeypatch.chdir(tmp_path)
+    given = FOLDER if change else tmp_path / FOLDER
+    release = drg.Release(given)
+    if change == "chdir":
+        monkeypatch.chdir(tmp_path.parent)
+    elif change == "rename":
+        os.rename(tmp_path / FOLDER, tmp_path / "renamed")
+    message = os.fsencode(message.format(output=tmp_path / named, release=given)).decode(errors="replace")
     with pytest.raises(ValueError, match="^" + re.escape(message)):
         release.group_file(tmp_path / "in", tmp_path / named)
-    assert (tmp_path / kept).read_bytes() == data
+    assert (tmp_path / named).read_bytes() == data
 
 
 @pytest.mark.parametrize("case", WRONG_VALUES, ids=list(WRONG_VALUES))
@@ -136,3 +158,18 @@ def test_a_wrong_value_raises_with_what_is_wrong(release, case):
     call, error, text = WRONG_VALUES[case]
     with pytest.raises(error, match=text):
         call(release)
+
+
+def test_the_type_hints_pass_mypy_and_refuse_to_make_a_result(tmp_path):
+    pytest.importorskip("mypy")
+    (tmp_path / "use.py").write_text("import drg\nresult = drg.GroupResult()\n")
+    # A copy found through MYPYPATH only: on this interpreter's path mypy
+    # would take it for an installed package and keep quiet about its errors.
+    shutil.copytree(os.path.dirname(drg.__file__), tmp_path / "stubs" / "drg",
+                    ignore=shutil.ignore_patterns("*.py", "*.so"))
+    env = {**os.environ, "MYPYPATH": str(tmp_path / "stubs")}
+    env.pop("PYTHONPATH", None)
+    run = subprocess.run([sys.executable, "-m", "mypy", "--cache-dir", "cache", "use.py"], cwd=tmp_path, env=env,
+                         capture_output=True, text=True)
+    errors = [line.split(": error: ")[0] for line in run.stdout.splitlines() if ": error: " in line]
+    assert errors == ["use.py:2"], run.stdout
