@@ -76,6 +76,11 @@ try {
   await page.screenshot({ path: screenshotPath, fullPage: true });
   console.log(`page shows DRG ${expected.drg}; "${mdcLine}"; screenshot ${screenshotPath}`);
 
+  // Removing a row changes the stay as typing does: the result is marked.
+  await page.getByRole("button", { name: "Remove procedure 1" }).click();
+  assert.match(await page.locator("#result-summary").textContent(), /^Of the stay grouped last, before your changes/);
+  await page.getByLabel("Procedure 1", { exact: true }).fill(stay.procedures[0]);
+
   // What was typed is still there after a reload.
   await page.reload();
   assert.equal(await page.getByLabel("Diagnosis 3", { exact: true }).inputValue(), stay.diagnoses[2]);
@@ -85,11 +90,18 @@ try {
   const stayDate = page.getByLabel("Date of the stay", { exact: true });
   await stayDate.focus();
   await page.keyboard.type("02302013");
+  // A number the browser cannot read reaches the page as no value: no text is quoted back.
+  await page.getByLabel("Days in hospital", { exact: true }).focus();
+  await page.keyboard.press("Control+A");
+  await page.keyboard.type("1-2");
   await page.getByRole("button", { name: "Group this stay" }).click();
   await page.waitForFunction(() => document.querySelector("#effectiveDate-error").textContent !== "");
   assert.equal(await page.locator("#effectiveDate-error").textContent(),
                "Date of the stay is not a day of the calendar; check the day and the month");
+  assert.equal(await page.locator("#stayDays-error").textContent(),
+               "Days in hospital must be a whole number from 0 to 999; what is typed is not one");
   await stayDate.fill(dashed(stay.effectiveDate));
+  await page.getByLabel("Days in hospital", { exact: true }).fill(String(stay.stayDays));
 
   // The second tab, with the keyboard: a pasted record line groups alike.
   await page.getByRole("tab", { name: "Stay in plain terms" }).focus();

@@ -84,7 +84,10 @@ TEST(GroupRequest, BadBodiesAreRefusedNamingTheField) {
     const struct { std::string body, field, message; } cases[] = {
         {"{\"record\": ", "body", "not JSON"},
         {"\"just a text\"", "body", "must be a JSON object"},
-        {"{\"record\":\"\xff\"}", "body", "not JSON"},
+        {"{\"record\":\"\xff\"}", "body", "not UTF-8 (at byte 12)"},
+        {"{\"record\":\"ab\xe9\"}", "body", "not UTF-8 (at byte 14)"},  // Latin-1: the é ends the text
+        {"{\"record\":\"\xc0\xaf\"}", "body", "not UTF-8 (at byte 12)"},  // "/" written in two bytes
+        {"{\"record\":\"\xed\xa0\x80\"}", "body", "not UTF-8 (at byte 12)"},  // a surrogate half
         {R"({"stayDays":9991e3999})", "body", "a number too large to read"},
         {stayWith("colour", "red"), "colour", "unknown field \"colour\""},
         {R"({"record":"x","sex":"M"})", "sex", "record cannot be sent with another field"},

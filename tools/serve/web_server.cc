@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -21,8 +23,26 @@ struct Route {
 
 constexpr Route kRoutes[] = {
     {"/", "GET"},         {"/page.css", "GET"},   {"/page.js", "GET"}, {"/api/group", "POST"},
-    {"/api/record", "POST"}, {"/api/release", "GET"}, {"/healthz", "GET"},
+    {"/api/record", "POST"}, {"/api/release", "GET"}, {"/healthz", "GET"}, {"/favicon.ico", "GET"},
 };
+
+// The library matches a route as a regular expression over the whole path;
+// each path is meant literally, so "/page.css" must not also answer "/pagexcss".
+std::string exactly(std::string_view path) {
+    std::string pattern;
+    for (const char c : path) {
+        if (std::string_view(R"(\^$.|?*+()[]{})").find(c) != std::string_view::npos) pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
+// Media types are case-insensitive: "Multipart/Form-Data" is a multipart form too.
+bool isMultipartForm(const httplib::Request& req) {
+    std::string type = req.get_header_value("Content-Type");
+    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::tolower(c); });
+    return type.rfind("multipart/form-data", 0) == 0;
+}
 
 // 405, naming the one method the path answers.
 void refuseMethod(httplib::Response& res, const char* allowed) {
@@ -58,7 +78,7 @@ httplib::Server::HandlerWithContentReader withBody(std::function<Reply(const std
     return [handle = std::move(handle)](const httplib::Request& req, httplib::Response& res,
                                         const httplib::ContentReader& readContent) {
         // The library would take such a body apart into its form fields.
-        if (req.is_multipart_form_data()) {
+        if (isMultipartForm(req)) {
             res.status = 415;
             res.set_content(errorBody(defaultErrorText(req, res.status)), kJson);
             return;
@@ -114,17 +134,20 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
             res.set_header("X-Content-Type-Options", "nosniff");
         };
     };
-    s.Get("/", asset("text/html; charset=utf-8", kPageHtml));
-    s.Get("/page.css", asset("text/css; charset=utf-8", kPageCss));
-    s.Get("/page.js", asset("text/javascript; charset=utf-8", kPageJs));
-    s.Post("/api/group", withBody([&service](const std::string& body) { return service.group(body); }));
-    s.Post("/api/record", withBody([&service](const std::string& body) { return service.recordLine(body); }));
-    s.Get("/api/release", [&service](const httplib::Request&, httplib::Response& res) {
+    s.Get(exactly("/"), asset("text/html; charset=utf-8", kPageHtml));
+    s.Get(exactly("/page.css"), asset("text/css; charset=utf-8", kPageCss));
+    s.Get(exactly("/page.js"), asset("text/javascript; charset=utf-8", kPageJs));
+    s.Post(exactly("/api/group"), withBody([&service](const std::string& body) { return service.group(body); }));
+    s.Post(exactly("/api/record"), withBody([&service](const std::string& body) { return service.recordLine(body); }));
+    s.Get(exactly("/api/release"), [&service](const httplib::Request&, httplib::Response& res) {
         res.set_content(service.releaseDescription(), kJson);
     });
-    s.Get("/healthz", [](const httplib::Request&, httplib::Response& res) {
+    s.Get(exactly("/healthz"), [](const httplib::Request&, httplib::Response& res) {
         res.set_content("{\"status\":\"ok\"}", kJson);
     });
+    // Browsers ask for an icon with every page; the page has none, and "no
+    // content" keeps a 404 out of their consoles.
+    s.Get(exactly("/favicon.ico"), [](const httplib::Request&, httplib::Response& res) { res.status = 204; });
 
     // Every other method on a known path: 405 with the one that is allowed.
     for (const Route& route : kRoutes) {
@@ -132,12 +155,13 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
         const auto refuse = [&route](const httplib::Request&, httplib::Response& res) {
             refuseMethod(res, route.allowed);
         };
-        if (allowed != "GET") s.Get(route.path, refuse);
-        if (allowed != "POST") s.Post(route.path, refuse);
-        s.Put(route.path, refuse);
-        s.Patch(route.path, refuse);
-        s.Delete(route.path, refuse);
-        s.Options(route.path, refuse);
+        const std::string pattern = exactly(route.path);
+        if (allowed != "GET") s.Get(pattern, refuse);
+        if (allowed != "POST") s.Post(pattern, refuse);
+        s.Put(pattern, refuse);
+        s.Patch(pattern, refuse);
+        s.Delete(pattern, refuse);
+        s.Options(pattern, refuse);
     }
 
     // A wrong method with no body at all is refused before the library looks

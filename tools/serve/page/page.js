@@ -125,6 +125,7 @@
     values.push("");
     renderCodeRows(kind, values, values.length - 1);
     save();
+    markResultOld();
   }
 
   function removeCodeRow(kind, index) {
@@ -135,6 +136,7 @@
     touched.add(kind);
     save();
     scheduleLine();
+    markResultOld();
   }
 
   // ---- reading and keeping what was typed ----------------------------
@@ -197,9 +199,11 @@
     for (const { field, error } of errors) {
       if (only && !only(field)) continue;
       const slot = errorSlotOf(field);
-      const message = DATE_FIELDS.includes(field) && $(field).validity.badInput
-        ? `${labelOf(field)} is not a day of the calendar; check the day and the month`
-        : plainMessage(field, error);
+      // A field the browser could not read reaches the server as "?", which the user never typed.
+      const unreadable = (DATE_FIELDS.includes(field) || NUMBER_FIELDS.includes(field)) && $(field).validity.badInput;
+      const message = !unreadable ? plainMessage(field, error)
+        : DATE_FIELDS.includes(field) ? `${labelOf(field)} is not a day of the calendar; check the day and the month`
+        : plainMessage(field, error).replace(/, not the text "\?"$/, "; what is typed is not one");
       if (!slot) { loose.push(message); continue; }
       slot.textContent = message;
       const input = inputOf(field);
@@ -426,7 +430,8 @@
     $("explanation").hidden = true;
   }
 
-  // Typing after a result leaves it on screen, marked as the last one grouped.
+  // Changing the stay after a result (typing, adding or removing a row) leaves it on screen,
+  // marked as the last one grouped.
   function markResultOld() {
     const result = $("result");
     if (result.classList.contains("is-empty") || result.classList.contains("is-old")) return;
