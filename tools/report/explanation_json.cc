@@ -1,22 +1,11 @@
 #include "report/explanation_json.h"
 
+#include "report/utf8.h"
+
 namespace drg::report {
 namespace {
 
 using nlohmann::json;
-
-bool isUtf8(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        const size_t follow = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 9;
-        if (follow == 9 || (follow > 0 && i + follow >= s.size())) return false;
-        for (size_t k = 1; k <= follow; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return false;
-        i += follow + 1;
-    }
-    return true;
-}
 
 json rowOrNull(int row) { return row < 0 ? json(nullptr) : json(row); }
 
@@ -41,7 +30,7 @@ json passJson(const DecisionPassTrace& pass) {
 }  // namespace
 
 json textJson(const std::string& bytes) {
-    if (isUtf8(bytes)) return bytes;
+    if (firstNonUtf8Byte(bytes) == std::string_view::npos) return bytes;
     std::string utf8;
     for (const char ch : bytes) {
         const unsigned char c = static_cast<unsigned char>(ch);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "record/record_layout.h"
+#include "report/utf8.h"
 
 namespace drg::serve {
 namespace {
@@ -205,30 +206,6 @@ void readRecords(const json& body, GroupRequest& request) {
     }
 }
 
-// Where the first byte that is not part of a well-formed UTF-8 character
-// sits (overlong forms, surrogates and code points beyond U+10FFFF are not),
-// or npos.
-size_t firstNonUtf8Byte(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) { ++i; continue; }
-        size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) length = 2;
-        else if (c >= 0xE0 && c <= 0xEF) length = 3, low = c == 0xE0 ? 0xA0 : 0x80, high = c == 0xED ? 0x9F : 0xBF;
-        else if (c >= 0xF0 && c <= 0xF4) length = 4, low = c == 0xF0 ? 0x90 : 0x80, high = c == 0xF4 ? 0x8F : 0xBF;
-        else return i;
-        if (i + length > text.size()) return i;
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if (k == 1 ? next < low || next > high : next < 0x80 || next > 0xBF) return i;
-        }
-        i += length;
-    }
-    return std::string_view::npos;
-}
-
 }  // namespace
 
 char centurySexDigit(int birthYear, bool male) {
@@ -283,7 +260,7 @@ std::string recordLineFromFields(const json& fields, std::vector<FieldError>& er
 json parseJsonObject(std::string_view body, std::vector<FieldError>& errors) {
     // A body in another encoding (a Latin-1 batch line pasted in) is named
     // as such: its client has no syntax error to look for.
-    if (const size_t bad = firstNonUtf8Byte(body); bad != std::string_view::npos) {
+    if (const size_t bad = report::firstNonUtf8Byte(body); bad != std::string_view::npos) {
         fail(errors, "body", "the request body is not UTF-8 (at byte " + std::to_string(bad + 1) + ")");
         return json();
     }
