@@ -4,6 +4,7 @@
 // run quietly instead of killing it with a signal.
 
 #include <csignal>
+#include <cstdio>
 #include <string>
 
 namespace drg::cli {
@@ -21,5 +22,15 @@ inline std::string outputName(const std::string& path) {
 // Writes to a closed pipe then fail with EPIPE, which a command treats as
 // a quiet stop. Set once, in main, for every command.
 inline void ignoreBrokenPipe() { std::signal(SIGPIPE, SIG_IGN); }
+
+// Opens a report file for writing without emptying it (it is made when
+// missing), so that a run that fails before it writes leaves an old report
+// as it was. Null, with errno set, when it cannot be opened.
+std::FILE* openReportKeepingOld(const std::string& path);
+
+// Empties a report opened so, once the run goes ahead. Only a regular file
+// is cut; a pipe or a device holds nothing to cut. False, with errno set,
+// when the file cannot be cut.
+bool emptyReport(std::FILE* file);
 
 }  // namespace drg::cli

@@ -154,9 +154,14 @@ public:
     // False, after saying why, when the file was asked for and cannot be created.
     bool open() {
         if (path_.empty()) return true;
-        file_ = std::fopen(path_.c_str(), "wb");
-        if (!file_) std::fprintf(stderr, "drg diff: cannot write %s: %s\n", path_.c_str(), std::strerror(errno));
-        return file_ != nullptr;
+        file_ = openReportKeepingOld(path_);
+        return file_ != nullptr || sayCannotWrite(errno);
+    }
+
+    // Empties what an old report held, once every report has opened: one
+    // that cannot be opened leaves the others as they were.
+    bool empty() {
+        return !file_ || emptyReport(file_) || sayCannotWrite(errno);
     }
 
     std::FILE* get() const { return file_; }
@@ -174,10 +179,7 @@ public:
     }
 
     // "drg diff: cannot write FILE: reason" for a failure seen before the end.
-    void sayWriteFailed() const {
-        std::fprintf(stderr, "drg diff: cannot write %s: %s\n", path_.c_str(),
-                     error_ ? std::strerror(error_) : "unknown error");
-    }
+    void sayWriteFailed() const { sayCannotWrite(error_); }
 
     // False, after saying so, when not all of it reached the file.
     bool close() {
@@ -194,6 +196,13 @@ public:
     }
 
 private:
+    // Always false, after saying why.
+    bool sayCannotWrite(int error) const {
+        std::fprintf(stderr, "drg diff: cannot write %s: %s\n", path_.c_str(),
+                     error ? std::strerror(error) : "unknown error");
+        return false;
+    }
+
     void keep(int error) {
         if (!error_) error_ = error;
     }
@@ -439,7 +448,7 @@ int runDiff(const DiffOptions& options) {
         namesSameFile(options.changedPath, options.jsonPath))
         return refuse("--changed and --json both name " + options.jsonPath);
     ReportFile changedFile(options.changedPath), jsonFile(options.jsonPath);
-    if (!changedFile.open() || !jsonFile.open()) {
+    if (!changedFile.open() || !jsonFile.open() || !changedFile.empty() || !jsonFile.empty()) {
         if (!fromStdin) io.close(inputFd);
         return kExitFailure;
     }

@@ -200,25 +200,20 @@ int group(const GroupOptions& options) {
     if (in < 0) return fail("cannot open input " + options.input + ": " + errorText(errno));
     // Nothing is opened for writing before these are ruled out.
     if (const std::string conflict = pathConflict(options, in); !conflict.empty()) return fail(conflict);
+    // Opened before the run, so that a summary that cannot be written fails
+    // at once, and before the output, which it would otherwise leave emptied.
+    // What it held stays until the output has opened.
+    std::unique_ptr<std::FILE, FileCloser> summaryFile;
+    std::FILE* summaryJson = summaryToStdout ? stdout : nullptr;
+    if (!options.summaryJson.empty() && !summaryToStdout) {
+        summaryFile.reset(openReportKeepingOld(options.summaryJson));
+        summaryJson = summaryFile.get();
+        if (!summaryJson) return fail("cannot open summary " + options.summaryJson + ": " + errorText(errno));
+    }
     // The output opens while the first records are grouped (truncating a
     // large old output takes a while), but only once the tables have been
     // accepted: tables that are refused leave the old output as it was.
     OutputFile output = stdoutOutput ? OutputFile(io, STDOUT_FILENO) : OutputFile(io, options.output);
-    const auto outputRefused = [&] {
-        return fail("cannot open output " + options.output + ": " + errorText(output.error()));
-    };
-    // Opened before the run, so that a summary that cannot be written fails at once.
-    std::unique_ptr<std::FILE, FileCloser> summaryFile;
-    std::FILE* summaryJson = summaryToStdout ? stdout : nullptr;
-    if (!options.summaryJson.empty() && !summaryToStdout) {
-        summaryFile.reset(std::fopen(options.summaryJson.c_str(), "w"));
-        summaryJson = summaryFile.get();
-        if (!summaryJson) {
-            const int summaryError = errno;
-            if (output.descriptor() < 0) return outputRefused();
-            return fail("cannot open summary " + options.summaryJson + ": " + errorText(summaryError));
-        }
-    }
 
     const bool counting = options.summary || summaryJson;
     const int workerCount = batchWorkerCount(options.jobs);
@@ -243,7 +238,9 @@ int group(const GroupOptions& options) {
     progress.clear();
     if (!stdinInput) io.close(in);
     const int out = output.descriptor();
-    if (out < 0) return outputRefused();
+    if (out < 0) return fail("cannot open output " + options.output + ": " + errorText(output.error()));
+    if (summaryFile && !emptyReport(summaryFile.get()))
+        return fail("cannot write summary " + options.summaryJson + ": " + errorText(errno));
     const bool closed = stdoutOutput || io.close(out) == 0;
     const int closeError = errno;
 

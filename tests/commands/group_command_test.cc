@@ -125,6 +125,7 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
     kinds.write(dir.file("bad-kinds"));
     std::filesystem::create_directory(dir.file("folder"));
     writeFile(dir.file("old.txt"), "old\n");
+    writeFile(dir.file("old.json"), "{}\n");
 
     const FailureCase cases[] = {
         {"missing table file", "drg group --tables missing-file in.txt -o old.txt", 1,
@@ -143,7 +144,7 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
         // The output opens beside the run; its failure still comes first.
         {"output refused, input unreadable", "drg group --tables . /proc/self/mem -o no/out.txt", 1,
          "drg group: cannot open output no/out.txt"},
-        {"output and summary refused", "drg group --tables . in.txt -o no/out.txt --summary-json no/s.json", 1,
+        {"output refused, old summary kept", "drg group --tables . in.txt -o no/out.txt --summary-json old.json", 1,
          "drg group: cannot open output no/out.txt"},
         {"output full", "drg group --tables . in.txt -o /dev/full", 1, "drg group: cannot write output /dev/full"},
         {"output is the input", "cp in.txt copy.txt && drg group --tables . copy.txt -o copy.txt", 1,
@@ -156,7 +157,7 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          "drg group: ./Tpccl is table file Tpccl of the tables in ."},
         {"summary is the output", "drg group --tables . in.txt -o new.txt --summary-json ./new.txt", 1,
          "drg group: summary ./new.txt is the output"},
-        {"summary not writable", "drg group --tables . in.txt -o out.txt --summary-json no/s.json", 1,
+        {"summary not writable", "drg group --tables . in.txt -o old.txt --summary-json no/s.json", 1,
          "drg group: cannot open summary no/s.json"},
         {"summary and records on standard output", "drg group --tables . in.txt --summary-json - > out.txt", 2,
          "drg group: --summary-json - and the grouped records would both go to standard output"},
@@ -195,7 +196,9 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
     }
     for (const char* copy : {"copy.txt", "copy2.txt", "copy3.txt", "copy4.txt"})
         EXPECT_EQ(readFile(dir.file(copy)), readFile(dir.file("in.txt"))) << copy << " emptied or grown";
-    EXPECT_EQ(readFile(dir.file("old.txt")), "old\n");  // refused tables and input leave it as it was
+    // Refused tables, input or summary leave the old output as it was, and a refused output the old summary.
+    EXPECT_EQ(readFile(dir.file("old.txt")), "old\n");
+    EXPECT_EQ(readFile(dir.file("old.json")), "{}\n");
     EXPECT_FALSE(fileExists(dir.file("-"))) << "a summary written to a file named -";
 
     // Wrong usage: status 2.

@@ -154,6 +154,7 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
     std::filesystem::create_directories(releases.dir.file("disagreeing"));
     disagreeing.write(releases.dir.file("disagreeing"));
     writeFile(releases.dir.file("in"), joined(diffInput()));
+    writeFile(releases.dir.file("kept"), "an old report\n");
     struct Case {
         std::vector<std::string> args;
         int exitStatus;
@@ -170,6 +171,8 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
         {{"--from", "from", "--to", "disagreeing", "in"}, 1, "--to disagreeing: the release refuses", -1},
         {{"--from", "from", "--to", "to", "from"}, 1, "cannot open from: Is a directory", -1},
         {{"--from", "from", "--to", "to", "--changed", "no/such/dir", "in"}, 1, "cannot write no/such/dir", -1},
+        {{"--from", "from", "--to", "to", "--changed", "kept", "--json", "no/such/dir", "in"}, 1,
+         "cannot write no/such/dir", -1},
         {{"--from", "from", "in"}, 2, "--to is required", -1},
         {{"--from", "from", "--to", "to", "--jobs", "0", "in"}, 2, "--jobs", -1},
         {{"--from", "from", "--to", "to", "--changed", "in", "in"}, 1, "report in is the input", -1},
@@ -202,6 +205,7 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
         EXPECT_EQ(json["transitions"].empty(), c.changed == 0) << c.args[1];
     }
     EXPECT_EQ(readFile(releases.dir.file("in")), joined(diffInput()));  // no report emptied it
+    EXPECT_EQ(readFile(releases.dir.file("kept")), "an old report\n");    // nor the other report's failure
 }
 
 }  // namespace

@@ -1,0 +1,29 @@
+#include "command_io.h"
+
+#include <fcntl.h>
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace drg::cli {
+
+std::FILE* openReportKeepingOld(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    std::FILE* file = ::fdopen(fd, "w");
+    if (!file) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+bool emptyReport(std::FILE* file) {
+    struct stat info;
+    const int fd = ::fileno(file);
+    if (::fstat(fd, &info) != 0) return false;
+    return !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) == 0;
+}
+
+}  // namespace drg::cli
