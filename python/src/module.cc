@@ -3,6 +3,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <optional>
+#include <string>
+
 #include "line_text.h"
 #include "python_release.h"
 
@@ -23,6 +26,44 @@ std::string withLinesNote(const char* text) { return std::string(text) + "\n\n" 
 
 std::string repr(const py::object& value) { return py::repr(value); }
 
+// The C++ object of `self`. An instance made with __new__ alone
+// (drg.Release.__new__(drg.Release)) has none, and pybind11 would hand a
+// method raw memory in its place: every method and property reaches its
+// object through this check instead.
+template <class T>
+T& constructed(py::handle self, const char* typeName) {
+    if (!py::isinstance<T>(self)) throw py::type_error(std::string("expected a drg.") + typeName);
+    auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
+    const auto holder = instance->get_value_and_holder(py::detail::get_type_info(typeid(T)), false);
+    if (!holder.inst || !holder.value_ptr() || !holder.holder_constructed())
+        throw py::type_error(std::string("this drg.") + typeName + " was made without __init__ and holds nothing");
+    return *holder.template value_ptr<T>();
+}
+
+LineResult& result(py::handle self) { return constructed<LineResult>(self, "GroupResult"); }
+PythonRelease& release(py::handle self) { return constructed<PythonRelease>(self, "Release"); }
+
+// A result pickles (and copies) as its five values; what unpickles must
+// hold their types.
+py::tuple resultState(py::handle self) {
+    const LineResult& r = result(self);
+    return py::make_tuple(r.mdc, r.adrg, r.pccl, r.drg, r.line);
+}
+
+LineResult resultFromState(const py::tuple& state) {
+    const bool texts = state.size() == 5 && py::isinstance<py::str>(state[0]) && py::isinstance<py::str>(state[1]) &&
+                       py::isinstance<py::int_>(state[2]) && py::isinstance<py::str>(state[3]) &&
+                       (py::isinstance<py::str>(state[4]) || py::isinstance<py::bytes>(state[4]));
+    if (!texts) throw py::type_error("a GroupResult state is (mdc, adrg, pccl, drg, line)");
+    LineResult r;
+    r.mdc = state[0];
+    r.adrg = state[1];
+    r.pccl = state[2].cast<int>();
+    r.drg = state[3];
+    r.line = state[4];
+    return r;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_drg, m) {
@@ -32,13 +73,15 @@ PYBIND11_MODULE(_drg, m) {
     py::class_<LineResult>(m, "GroupResult",
                            "The result of one record: its MDC, ADRG, PCCL and DRG, as written into the record, "
                            "and the output line.")
-        .def_readonly("mdc", &LineResult::mdc, "The MDC text (3 characters), \"000\" when none was found.")
-        .def_readonly("adrg", &LineResult::adrg, "The ADRG text (4 characters), \"0000\" when none was found.")
-        .def_readonly("pccl", &LineResult::pccl, "The patient clinical complexity level, 0 to 4.")
-        .def_readonly("drg", &LineResult::drg, "The DRG code (6 characters), \"000000\" when none was found.")
-        .def_readonly("line", &LineResult::line,
+        .def_property_readonly("mdc", [](py::handle self) { return result(self).mdc; }, "The MDC text (3 characters), \"000\" when none was found.")
+        .def_property_readonly("adrg", [](py::handle self) { return result(self).adrg; }, "The ADRG text (4 characters), \"0000\" when none was found.")
+        .def_property_readonly("pccl", [](py::handle self) { return result(self).pccl; }, "The patient clinical complexity level, 0 to 4.")
+        .def_property_readonly("drg", [](py::handle self) { return result(self).drg; }, "The DRG code (6 characters), \"000000\" when none was found.")
+        .def_property_readonly("line", [](py::handle self) { return result(self).line; },
                       "The output line: exactly what drg-batch writes for the input line, of the input's type.")
-        .def("__repr__", [](const LineResult& r) {
+        .def(py::pickle(&resultState, &resultFromState))
+        .def("__repr__", [](py::handle self) {
+            const LineResult& r = result(self);
             return "GroupResult(mdc=" + repr(r.mdc) + ", adrg=" + repr(r.adrg) +
                    ", pccl=" + std::to_string(r.pccl) + ", drg=" + repr(r.drg) + ")";
         });
@@ -52,30 +95,46 @@ PYBIND11_MODULE(_drg, m) {
              "Opens the release in the folder `path` (str, bytes or os.PathLike).\n\n"
              "Raises drg.ReleaseError naming the file and the field at fault when a table file is missing, "
              "short, unreadable, holds out-of-bounds values or disagrees with another file's counts.")
-        .def_property_readonly("path", &PythonRelease::path, "The folder the release was opened from.")
-        .def("group", &PythonRelease::group, py::arg("line"),
+        .def_property_readonly("path", [](py::handle self) { return release(self).path(); }, "The folder the release was opened from.")
+        .def("group", [](py::handle self, const py::object& line) { return release(self).group(line); }, py::arg("line"),
              withLinesNote("Groups one record line and returns its GroupResult.\n\n"
                            "Raises drg.ReleaseError when the release refuses records (its condition kinds "
                            "disagree with the grouper's derived conditions).")
                  .c_str())
-        .def("group_lines", &PythonRelease::groupLines, py::arg("lines"), py::arg("jobs") = py::none(),
+        .def("group_lines",
+             [](py::handle self, const py::object& lines, std::optional<int> jobs) {
+                 return release(self).groupLines(lines, jobs);
+             },
+             py::arg("lines"), py::arg("jobs") = py::none(),
              withLinesNote("Groups an iterable of record lines on `jobs` threads (1 to 256; default: one per "
                            "core, at most 16) and returns the output lines in input order.\n\n"
                            "Joined, the output lines are the bytes drg-batch writes for the joined input "
                            "lines, when each input line but the last ends with its line end.")
                  .c_str())
-        .def("group_columns", &PythonRelease::groupColumns, py::arg("lines"), py::arg("jobs") = py::none(),
+        .def("group_columns",
+             [](py::handle self, const py::object& lines, std::optional<int> jobs) {
+                 return release(self).groupColumns(lines, jobs);
+             },
+             py::arg("lines"), py::arg("jobs") = py::none(),
              withLinesNote("Groups an iterable of record lines as group_lines does and returns the results "
                            "as columns: a dict with the lists \"mdc\", \"adrg\", \"pccl\" and \"drg\", one "
                            "entry per line in input order.")
                  .c_str())
-        .def("explain", &PythonRelease::explain, py::arg("line"), py::arg("line_number") = 1,
+        .def("explain",
+             [](py::handle self, const py::object& line, long lineNumber) {
+                 return release(self).explain(line, lineNumber);
+             },
+             py::arg("line"), py::arg("line_number") = 1,
              withLinesNote("Groups one record line and tells how its result came about: the JSON object of "
                            "the explain report for one record, as a dict (line_number is its \"line\" "
                            "value). Text fields that are not UTF-8 are given byte for byte as Latin-1 "
                            "characters.")
                  .c_str())
-        .def("group_file", &PythonRelease::groupFile, py::arg("input"), py::arg("output"),
+        .def("group_file",
+             [](py::handle self, const py::object& input, const py::object& output, std::optional<int> jobs) {
+                 return release(self).groupFile(input, output, jobs);
+             },
+             py::arg("input"), py::arg("output"),
              py::arg("jobs") = py::none(),
              "Groups the record file `input` into the file `output` on `jobs` threads (1 to 256; default: "
              "one per core, at most 16), streaming, and returns the number of records grouped.\n\n"
@@ -86,5 +145,5 @@ PYBIND11_MODULE(_drg, m) {
              "would spoil the release), and drg.ReleaseError when the release "
              "refuses every record. Neither ValueError nor drg.ReleaseError opens anything for writing, so an "
              "old output is left as it was.")
-        .def("__repr__", [](const PythonRelease& r) { return "drg.Release(" + repr(r.path()) + ")"; });
+        .def("__repr__", [](py::handle self) { return "drg.Release(" + repr(release(self).path()) + ")"; });
 }

@@ -80,6 +80,13 @@ WRONG_TYPES = {
     "explain(line_number=str)": lambda release: release.explain(b"x", line_number="1"),
     "group_file(int, int)": lambda release: release.group_file(1, 2),
     "group_frame(list)": lambda release: drg.group_frame([b"x"], release),
+    # Made with __new__ alone, an instance has no object behind it.
+    "Release.__new__ then group": lambda release: drg.Release.__new__(drg.Release).group(b"x"),
+    "Release.__new__ then group_file": lambda release: drg.Release.__new__(drg.Release).group_file(__file__, "out"),
+    "GroupResult.__new__ then mdc": lambda release: drg.GroupResult.__new__(drg.GroupResult).mdc,
+    "GroupResult state of other types": lambda release: drg.GroupResult.__new__(drg.GroupResult).__setstate__(
+        ("001", "A01A", "3", "A01A3Z", b"x")),
+    "a method on another type": lambda release: drg.Release.group(5, b"x"),
 }
 
 

@@ -1,9 +1,11 @@
 """The package groups exactly as drg-batch does, one line at a time, many on
 several threads and file to file, and explains as the report library does."""
 
+import copy
 import io
 import json
 import os
+import pickle
 import subprocess
 import threading
 import time
@@ -24,6 +26,16 @@ def test_group_gives_the_batch_line_and_its_result_columns(release, lines, expec
     assert [(r.mdc, r.adrg, r.pccl, r.drg) for r in results] == [result_columns(r.line) for r in results]
     # The random records reach many groups, not just the ungrouped default.
     assert len({r.drg for r in results}) >= 8
+
+
+def test_a_result_pickles_and_copies_as_its_values(release, lines):
+    # Results cross process boundaries (multiprocessing) by pickling.
+    for line in (lines[0], lines[1].decode("latin-1")):
+        result = release.group(line)
+        for other in (pickle.loads(pickle.dumps(result)), copy.copy(result), copy.deepcopy(result)):
+            assert (other.mdc, other.adrg, other.pccl, other.drg, other.line) == (
+                result.mdc, result.adrg, result.pccl, result.drg, result.line)
+            assert type(other.line) is type(line)
 
 
 @pytest.mark.parametrize("jobs", [1, 2, 5])
