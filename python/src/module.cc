@@ -13,6 +13,25 @@ namespace py = pybind11;
 using drg::python::LineResult;
 using drg::python::PythonRelease;
 
+// `self` as a method receives it, not yet taken for a T: constructed()
+// below checks it first. Signatures still name the class.
+template <class T>
+struct Self {
+    py::handle object;
+};
+
+namespace pybind11::detail {
+template <class T>
+struct type_caster<Self<T>> {
+    PYBIND11_TYPE_CASTER(Self<T>, make_caster<T>::name);
+    bool load(handle source, bool) {
+        value.object = source;
+        return true;
+    }
+    static handle cast(const Self<T>& self, return_value_policy, handle) { return self.object.inc_ref(); }
+};
+}  // namespace pybind11::detail
+
 namespace {
 
 constexpr const char* kLinesNote =
@@ -31,7 +50,8 @@ std::string repr(const py::object& value) { return py::repr(value); }
 // method raw memory in its place: every method and property reaches its
 // object through this check instead.
 template <class T>
-T& constructed(py::handle self, const char* typeName) {
+T& constructed(Self<T> checked, const char* typeName) {
+    const py::handle self = checked.object;
     if (!py::isinstance<T>(self)) throw py::type_error(std::string("expected a drg.") + typeName);
     auto* instance = reinterpret_cast<py::detail::instance*>(self.ptr());
     const auto holder = instance->get_value_and_holder(py::detail::get_type_info(typeid(T)), false);
@@ -40,12 +60,15 @@ T& constructed(py::handle self, const char* typeName) {
     return *holder.template value_ptr<T>();
 }
 
-LineResult& result(py::handle self) { return constructed<LineResult>(self, "GroupResult"); }
-PythonRelease& release(py::handle self) { return constructed<PythonRelease>(self, "Release"); }
+using ResultSelf = Self<LineResult>;
+using ReleaseSelf = Self<PythonRelease>;
+
+LineResult& result(ResultSelf self) { return constructed<LineResult>(self, "GroupResult"); }
+PythonRelease& release(ReleaseSelf self) { return constructed<PythonRelease>(self, "Release"); }
 
 // A result pickles (and copies) as its five values; what unpickles must
 // hold their types.
-py::tuple resultState(py::handle self) {
+py::tuple resultState(ResultSelf self) {
     const LineResult& r = result(self);
     return py::make_tuple(r.mdc, r.adrg, r.pccl, r.drg, r.line);
 }
@@ -73,14 +96,19 @@ PYBIND11_MODULE(_drg, m) {
     py::class_<LineResult>(m, "GroupResult",
                            "The result of one record: its MDC, ADRG, PCCL and DRG, as written into the record, "
                            "and the output line.")
-        .def_property_readonly("mdc", [](py::handle self) { return result(self).mdc; }, "The MDC text (3 characters), \"000\" when none was found.")
-        .def_property_readonly("adrg", [](py::handle self) { return result(self).adrg; }, "The ADRG text (4 characters), \"0000\" when none was found.")
-        .def_property_readonly("pccl", [](py::handle self) { return result(self).pccl; }, "The patient clinical complexity level, 0 to 4.")
-        .def_property_readonly("drg", [](py::handle self) { return result(self).drg; }, "The DRG code (6 characters), \"000000\" when none was found.")
-        .def_property_readonly("line", [](py::handle self) { return result(self).line; },
-                      "The output line: exactly what drg-batch writes for the input line, of the input's type.")
+        .def_property_readonly("mdc", [](ResultSelf self) { return result(self).mdc; },
+                               "The MDC text (3 characters), \"000\" when none was found.")
+        .def_property_readonly("adrg", [](ResultSelf self) { return result(self).adrg; },
+                               "The ADRG text (4 characters), \"0000\" when none was found.")
+        .def_property_readonly("pccl", [](ResultSelf self) { return result(self).pccl; },
+                               "The patient clinical complexity level, 0 to 4.")
+        .def_property_readonly("drg", [](ResultSelf self) { return result(self).drg; },
+                               "The DRG code (6 characters), \"000000\" when none was found.")
+        .def_property_readonly("line", [](ResultSelf self) { return result(self).line; },
+                               "The output line: exactly what drg-batch writes for the input line, of the input's "
+                               "type.")
         .def(py::pickle(&resultState, &resultFromState))
-        .def("__repr__", [](py::handle self) {
+        .def("__repr__", [](ResultSelf self) {
             const LineResult& r = result(self);
             return "GroupResult(mdc=" + repr(r.mdc) + ", adrg=" + repr(r.adrg) +
                    ", pccl=" + std::to_string(r.pccl) + ", drg=" + repr(r.drg) + ")";
@@ -95,14 +123,16 @@ PYBIND11_MODULE(_drg, m) {
              "Opens the release in the folder `path` (str, bytes or os.PathLike).\n\n"
              "Raises drg.ReleaseError naming the file and the field at fault when a table file is missing, "
              "short, unreadable, holds out-of-bounds values or disagrees with another file's counts.")
-        .def_property_readonly("path", [](py::handle self) { return release(self).path(); }, "The folder the release was opened from.")
-        .def("group", [](py::handle self, const py::object& line) { return release(self).group(line); }, py::arg("line"),
+        .def_property_readonly("path", [](ReleaseSelf self) { return release(self).path(); },
+                               "The folder the release was opened from.")
+        .def("group", [](ReleaseSelf self, const py::object& line) { return release(self).group(line); },
+             py::arg("line"),
              withLinesNote("Groups one record line and returns its GroupResult.\n\n"
                            "Raises drg.ReleaseError when the release refuses records (its condition kinds "
                            "disagree with the grouper's derived conditions).")
                  .c_str())
         .def("group_lines",
-             [](py::handle self, const py::object& lines, std::optional<int> jobs) {
+             [](ReleaseSelf self, const py::object& lines, std::optional<int> jobs) {
                  return release(self).groupLines(lines, jobs);
              },
              py::arg("lines"), py::arg("jobs") = py::none(),
@@ -112,7 +142,7 @@ PYBIND11_MODULE(_drg, m) {
                            "lines, when each input line but the last ends with its line end.")
                  .c_str())
         .def("group_columns",
-             [](py::handle self, const py::object& lines, std::optional<int> jobs) {
+             [](ReleaseSelf self, const py::object& lines, std::optional<int> jobs) {
                  return release(self).groupColumns(lines, jobs);
              },
              py::arg("lines"), py::arg("jobs") = py::none(),
@@ -121,7 +151,7 @@ PYBIND11_MODULE(_drg, m) {
                            "entry per line in input order.")
                  .c_str())
         .def("explain",
-             [](py::handle self, const py::object& line, long lineNumber) {
+             [](ReleaseSelf self, const py::object& line, long lineNumber) {
                  return release(self).explain(line, lineNumber);
              },
              py::arg("line"), py::arg("line_number") = 1,
@@ -131,7 +161,7 @@ PYBIND11_MODULE(_drg, m) {
                            "characters.")
                  .c_str())
         .def("group_file",
-             [](py::handle self, const py::object& input, const py::object& output, std::optional<int> jobs) {
+             [](ReleaseSelf self, const py::object& input, const py::object& output, std::optional<int> jobs) {
                  return release(self).groupFile(input, output, jobs);
              },
              py::arg("input"), py::arg("output"),
@@ -145,5 +175,5 @@ PYBIND11_MODULE(_drg, m) {
              "would spoil the release), and drg.ReleaseError when the release "
              "refuses every record. Neither ValueError nor drg.ReleaseError opens anything for writing, so an "
              "old output is left as it was.")
-        .def("__repr__", [](py::handle self) { return "drg.Release(" + repr(release(self).path()) + ")"; });
+        .def("__repr__", [](ReleaseSelf self) { return "drg.Release(" + repr(release(self).path()) + ")"; });
 }
