@@ -1,9 +1,10 @@
 #include "command_io.h"
 
 #include <fcntl.h>
-#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace drg::cli {
 
