@@ -76,6 +76,13 @@ try {
   await page.screenshot({ path: screenshotPath, fullPage: true });
   console.log(`page shows DRG ${expected.drg}; "${mdcLine}"; screenshot ${screenshotPath}`);
 
+  // At a phone's width the explanation's tables fit the page; only the record lines scroll.
+  await page.setViewportSize({ width: 400, height: 1000 });
+  const overflowing = await page.evaluate(() => Array.from(document.querySelectorAll("table.trace"))
+    .filter((table) => table.scrollWidth > table.clientWidth + 1).length);
+  assert.equal(overflowing, 0, "a table of the explanation is wider than a 400-pixel page");
+  await page.setViewportSize({ width: 1360, height: 1000 });
+
   // Removing a row changes the stay as typing does: the result is marked.
   await page.getByRole("button", { name: "Remove procedure 1" }).click();
   assert.match(await page.locator("#result-summary").textContent(), /^Of the stay grouped last, before your changes/);
