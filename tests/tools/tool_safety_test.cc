@@ -1,4 +1,4 @@
-// The drg tool against awkward folders: a build or dump that fails leaves
+// The drg tool against awkward folders: a build, dump or synth that fails leaves
 // the folder exactly as it was, a dump or synth never overwrites a folder
 // someone filled without --force, files that are not regular files are
 // refused at once, and messages name paths as typed and stay readable and few.
@@ -67,6 +67,16 @@ TEST(ToolSafety, FailedBuildOrDumpLeavesTheFolderAsItWas) {
          {tool, "tables", "dump", "out", "hand", "--force"}, "hand/levels.tsv: is not a file, so it is not replaced"},
         {"a release synth would replace", [](const TempDir&) {}, {tool, "synth", "--records", "3", "out"},
          "drg synth: out: is not empty; synth writes only into a new or empty folder"},
+        {"a synth that runs out of room", [](const TempDir&) {},
+         {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 300; exec " + tool + " synth --force --records 5 out"},
+         ": cannot be written: File too large; out is unchanged\n"},
+        {"a folder where synth puts a table file",
+         [](const TempDir& d) {
+             fs::remove(d.file("out/Tccl"));
+             fs::create_directories(d.file("out/Tccl/x"));
+         },
+         {tool, "synth", "--force", "--records", "3", "out"},
+         "drg synth: out/Tccl: is not a file, so it is not replaced"},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -111,6 +121,23 @@ TEST(ToolSafety, ForcedSynthReplacesItsFilesAndLeavesOthersAlone) {
     const std::string records = readFile(dir.file("run/valtic.in"));
     EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 5) << records;
     EXPECT_EQ(runTool(dir.path(), {"tables", "check", "run"}).exitStatus, 0);
+}
+
+// What a link in the folder points to (someone's records, another release)
+// is not synth's to overwrite: the link itself is replaced.
+TEST(ToolSafety, ForcedSynthReplacesLinksNotWhatTheyPointTo) {
+    TempDir dir;
+    fs::create_directories(dir.file("run"));
+    for (const std::string name : {"valtic.in", "Tdx.idx"}) {
+        writeFile(dir.file(name), "kept\n");
+        fs::create_symlink("../" + name, dir.file("run/" + name));
+    }
+    const ProcessResult r = runTool(dir.path(), {"synth", "--records", "5", "--force", "run"});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    for (const std::string name : {"valtic.in", "Tdx.idx"}) {
+        EXPECT_EQ(readFile(dir.file(name)), "kept\n") << name;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir.file("run/" + name)))) << name;
+    }
 }
 
 TEST(ToolSafety, FilesThatAreNotRegularFilesAreRefusedAtOnce) {

@@ -12,8 +12,9 @@ struct SynthRunCounts {
     uint64_t records = 0;
 };
 
-// Creates `directory` when missing. False with `problem` set when a file
-// cannot be written.
+// Creates `directory` when missing. Replaces only its table files and
+// valtic.in, and all of them or none: false with `problem` set when a file
+// cannot be written or replaced, `directory` then as it was.
 bool writeSyntheticRun(uint64_t seed, uint64_t records, const std::string& directory, std::string* problem,
                        SynthRunCounts* counts = nullptr);
 
