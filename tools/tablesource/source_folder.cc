@@ -1,6 +1,8 @@
 #include "tablesource/source_folder.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -118,7 +120,9 @@ bool writeSourceFolder(const Source& source, const std::string& directory, bool 
         out << printSourceText(file, file.describe ? commentOf(name) : "");
         out.close();
         if (!out) {
-            *problem = printable(joinPath(directory, name)) + ": cannot be written; " + printable(directory) +
+            const int cause = errno;  // the stream keeps no reason of its own
+            *problem = printable(joinPath(directory, name)) + ": cannot be written" +
+                       (cause ? std::string(" (") + std::strerror(cause) + ")" : "") + "; " + printable(directory) +
                        " is unchanged";
             return false;
         }
