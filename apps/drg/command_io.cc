@@ -27,4 +27,11 @@ bool emptyReport(std::FILE* file) {
     return !S_ISREG(info.st_mode) || ::ftruncate(fd, 0) == 0;
 }
 
+bool sameStream(std::FILE* file, int fd) {
+    struct stat a, b;
+    if (::fstat(::fileno(file), &a) != 0 || ::fstat(fd, &b) != 0) return false;
+    const bool stream = S_ISREG(a.st_mode) || S_ISFIFO(a.st_mode) || S_ISSOCK(a.st_mode);
+    return stream && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 }  // namespace drg::cli

@@ -165,6 +165,7 @@ public:
     }
 
     std::FILE* get() const { return file_; }
+    const std::string& path() const { return path_; }
 
     // Whether everything so far reached the file; the reason is kept from
     // the call that saw the failure.
@@ -417,7 +418,7 @@ int runDiff(const DiffOptions& options) {
     const auto to = openSide(options.to, false);
     if (!from || !to) return kExitFailure;
 
-    FileIo& io = systemFileIo();
+    ErrnoKeepingIo io;
     const bool fromStdin = options.input == "-";
     const int inputFd = fromStdin ? 0 : io.open(options.input, OpenMode::Read);
     if (inputFd < 0) {
@@ -430,13 +431,16 @@ int runDiff(const DiffOptions& options) {
         return kExitFailure;
     };
     // Every read of a folder fails: said before any report is emptied.
-    if (isOpenDirectory(inputFd)) return refuse("cannot open " + options.input + ": " + std::strerror(EISDIR));
+    if (isOpenDirectory(inputFd))
+        return refuse("cannot open " + inputName(options.input) + ": " + std::strerror(EISDIR));
     // A report that is the input would empty it before it is read; two
     // reports in one file would be mixed.
     // A report over a table file would spoil that release.
     for (const std::string* report : {&options.changedPath, &options.jsonPath}) {
         if (report->empty()) continue;
         if (namesOpenRegularFile(inputFd, *report)) return refuse("report " + *report + " is the input");
+        if (namesOpenRegularFile(STDOUT_FILENO, *report))
+            return refuse("report " + *report + " is standard output, which the printed report goes to");
         for (const bool side : {true, false}) {
             const std::string& folder = side ? options.from : options.to;
             if (const char* table = tableFileNamedBy(*report, folder))
@@ -447,8 +451,18 @@ int runDiff(const DiffOptions& options) {
     if (!options.changedPath.empty() && !options.jsonPath.empty() &&
         namesSameFile(options.changedPath, options.jsonPath))
         return refuse("--changed and --json both name " + options.jsonPath);
+    // The changed records stream into their report, which is emptied once
+    // both reports have opened; the JSON report keeps what it held until
+    // it is written at the end.
     ReportFile changedFile(options.changedPath), jsonFile(options.jsonPath);
-    if (!changedFile.open() || !jsonFile.open() || !changedFile.empty() || !jsonFile.empty()) {
+    if (!changedFile.open() || !jsonFile.open()) {
+        if (!fromStdin) io.close(inputFd);
+        return kExitFailure;
+    }
+    for (const ReportFile* report : {&changedFile, &jsonFile})
+        if (report->get() && sameStream(report->get(), STDOUT_FILENO))  // such as /dev/stdout on a pipe
+            return refuse("report " + report->path() + " is standard output, which the printed report goes to");
+    if (!changedFile.empty()) {
         if (!fromStdin) io.close(inputFd);
         return kExitFailure;
     }
@@ -471,9 +485,9 @@ int runDiff(const DiffOptions& options) {
         return kExitFailure;
     }
     if (end == PipelineEnd::ReadError) {
-        std::fprintf(stderr, "drg diff: cannot read %s after line %llu\n",
-                     fromStdin ? "standard input" : options.input.c_str(),
-                     static_cast<unsigned long long>(tally.lineNumber()));
+        std::fprintf(stderr, "drg diff: cannot read %s after line %llu: %s\n", inputName(options.input).c_str(),
+                     static_cast<unsigned long long>(tally.lineNumber()),
+                     io.readError ? std::strerror(io.readError) : "unknown error");
         return kExitFailure;
     }
     // The tally stops the run only when the changed records cannot be written.
@@ -482,12 +496,15 @@ int runDiff(const DiffOptions& options) {
         return kExitFailure;
     }
 
-    if (jsonFile.get()) writeJson(jsonFile, tally, options);
+    if (jsonFile.get()) {
+        if (!jsonFile.empty()) return kExitFailure;
+        writeJson(jsonFile, tally, options);
+    }
     if (!changedFile.close() || !jsonFile.close()) return kExitFailure;
     printReport(tally, static_cast<size_t>(options.top));
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         if (errno == EPIPE) return kExitFailure;  // the reader downstream went away
-        std::fprintf(stderr, "drg diff: cannot write the report to standard output\n");
+        std::fprintf(stderr, "drg diff: cannot write the report to standard output: %s\n", std::strerror(errno));
         return kExitFailure;
     }
     return options.failOnChange && tally.counts().changed > 0 ? kExitChanged : kExitOk;

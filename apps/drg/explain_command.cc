@@ -1,6 +1,7 @@
 // `drg explain`: how the result of each chosen record came about, as the
 // grouping steps reported it, for people or as one JSON object per line.
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/file_io.h"
 #include "batch/line_pipeline.h"
 #include "command.h"
 #include "command_io.h"
@@ -63,6 +65,8 @@ int explain(const ExplainOptions& options) {
     const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(stdinInput ? nullptr : in, [](std::FILE* f) {
         return std::fclose(f);
     });
+    // Standard output appended to the input would be read back without end.
+    if (sameOpenRegularFile(fileno(in), STDOUT_FILENO)) return fail("output standard output is the input");
 
     const std::set<long> chosen(options.lines.begin(), options.lines.end());
     const long lastChosen = chosen.empty() ? 0 : *chosen.rbegin();

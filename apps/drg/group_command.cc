@@ -36,31 +36,6 @@ struct GroupOptions {
     std::string summaryJson;
 };
 
-// The system's calls, keeping the error of the last failed read and write:
-// reads happen on the pipeline's reader thread, whose errno the caller
-// never sees.
-class ErrnoKeepingIo final : public FileIo {
-public:
-    int open(const std::string& path, OpenMode mode) override { return systemFileIo().open(path, mode); }
-    ssize_t read(int fd, char* buffer, size_t size) override {
-        const ssize_t n = systemFileIo().read(fd, buffer, size);
-        if (n < 0) readError = errno;
-        return n;
-    }
-    ssize_t write(int fd, const char* data, size_t size) override {
-        const ssize_t n = systemFileIo().write(fd, data, size);
-        if (n < 0) writeError = errno;
-        return n;
-    }
-    int close(int fd) override { return systemFileIo().close(fd); }
-    void writeBehind(int fd, uint64_t offset, uint64_t length) override {
-        systemFileIo().writeBehind(fd, offset, length);
-    }
-
-    int readError = 0;   // read once the reader thread has been joined
-    int writeError = 0;
-};
-
 // Counts what one worker grouped; merged once the run is over.
 class SummaryTally final : public RecordObserver {
 public:
@@ -156,7 +131,7 @@ long long regularFileSize(int fd) {
 // together, or "" when they can: each such run would lose records or mix
 // outputs before a byte is read.
 std::string pathConflict(const GroupOptions& options, int in) {
-    if (isOpenDirectory(in)) return "cannot open input " + options.input + ": " + errorText(EISDIR);
+    if (isOpenDirectory(in)) return "cannot open input " + inputName(options.input) + ": " + errorText(EISDIR);
     const bool stdoutOutput = isStandardStream(options.output);
     if (stdoutOutput ? sameOpenRegularFile(in, STDOUT_FILENO) : namesOpenRegularFile(in, options.output))
         return "output " + outputName(options.output) + " is the input";
@@ -202,13 +177,16 @@ int group(const GroupOptions& options) {
     if (const std::string conflict = pathConflict(options, in); !conflict.empty()) return fail(conflict);
     // Opened before the run, so that a summary that cannot be written fails
     // at once, and before the output, which it would otherwise leave emptied.
-    // What it held stays until the output has opened.
+    // What it held stays until the new summary is written.
     std::unique_ptr<std::FILE, FileCloser> summaryFile;
     std::FILE* summaryJson = summaryToStdout ? stdout : nullptr;
     if (!options.summaryJson.empty() && !summaryToStdout) {
         summaryFile.reset(openReportKeepingOld(options.summaryJson));
         summaryJson = summaryFile.get();
         if (!summaryJson) return fail("cannot open summary " + options.summaryJson + ": " + errorText(errno));
+        // Such as /dev/stdout with the records on a pipe.
+        if (stdoutOutput && sameStream(summaryJson, STDOUT_FILENO))
+            return fail("summary " + options.summaryJson + " is the output");
     }
     // The output opens while the first records are grouped (truncating a
     // large old output takes a while), but only once the tables have been
@@ -239,8 +217,6 @@ int group(const GroupOptions& options) {
     if (!stdinInput) io.close(in);
     const int out = output.descriptor();
     if (out < 0) return fail("cannot open output " + options.output + ": " + errorText(output.error()));
-    if (summaryFile && !emptyReport(summaryFile.get()))
-        return fail("cannot write summary " + options.summaryJson + ": " + errorText(errno));
     const bool closed = stdoutOutput || io.close(out) == 0;
     const int closeError = errno;
 
@@ -258,7 +234,7 @@ int group(const GroupOptions& options) {
     if (options.summary && std::fputs(summary.text(seconds).c_str(), stderr) < 0) return kExitFailure;
     if (summaryJson) {
         const std::string json = summary.json(seconds).dump(2) + "\n";
-        const bool written = std::fputs(json.c_str(), summaryJson) >= 0;
+        const bool written = (!summaryFile || emptyReport(summaryJson)) && std::fputs(json.c_str(), summaryJson) >= 0;
         const bool ended = summaryToStdout ? std::fflush(stdout) == 0 : std::fclose(summaryFile.release()) == 0;
         if (!written || !ended) {
             if (summaryToStdout && errno == EPIPE) return kExitFailure;  // the reader downstream went away

@@ -17,6 +17,17 @@ namespace {
 
 using namespace drg::cli;
 
+// "drg tables check": the words of the subcommand that was given, as far as
+// they were read.
+std::string commandName(const CLI::App& app) {
+    std::string name = "drg";
+    for (const CLI::App* command = &app; !command->get_subcommands().empty();) {
+        command = command->get_subcommands().front();
+        name += " " + command->get_name();
+    }
+    return name;
+}
+
 using CommandRuns = std::vector<std::pair<CLI::App*, std::function<int()>>>;
 
 int parseAndRun(CLI::App& app, int argc, char** argv, const CommandRuns& runs) {
@@ -30,23 +41,19 @@ int parseAndRun(CLI::App& app, int argc, char** argv, const CommandRuns& runs) {
         std::fputs(text.str().c_str(), stdout);
         return status;
     } catch (const CLI::ParseError& e) {
+        // "drg bogus" would only be told that a command is required.
+        const std::vector<std::string> extra = app.remaining(true);
+        if (dynamic_cast<const CLI::RequiredError*>(&e) && !extra.empty() && extra.front().rfind('-', 0) != 0) {
+            std::fprintf(stderr, "%s: no command '%s'; run it with --help for the list\n", commandName(app).c_str(),
+                         extra.front().c_str());
+            return kExitUsage;
+        }
         app.exit(e);
         return kExitUsage;
     }
     for (const auto& [command, run] : runs)
         if (command->parsed()) return run();
     return kExitUsage;
-}
-
-// "drg tables check": the words of the subcommand that was given, as far as
-// they were read.
-std::string commandName(const CLI::App& app) {
-    std::string name = "drg";
-    for (const CLI::App* command = &app; !command->get_subcommands().empty();) {
-        command = command->get_subcommands().front();
-        name += " " + command->get_name();
-    }
-    return name;
 }
 
 // Whatever a subcommand printed through stdio (reports, help text, the line

@@ -146,7 +146,14 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          "drg group: cannot open output no/out.txt"},
         {"output refused, old summary kept", "drg group --tables . in.txt -o no/out.txt --summary-json old.json", 1,
          "drg group: cannot open output no/out.txt"},
-        {"output full", "drg group --tables . in.txt -o /dev/full", 1, "drg group: cannot write output /dev/full"},
+        {"output full", "drg group --tables . in.txt -o /dev/full --summary-json old.json", 1,
+         "drg group: cannot write output /dev/full"},
+        {"summary into the pipe of the records",
+         "drg group --tables . in.txt --summary-json /dev/stdout | cat >/dev/null; exit ${PIPESTATUS[0]}", 1,
+         "drg group: summary /dev/stdout is the output"},
+        {"standard input a folder", "drg group --tables . -o old.txt < folder", 1,
+         "drg group: cannot open input standard input: Is a directory"},
+        {"unknown command", "drg bogus", 2, "drg: no command 'bogus'"},
         {"output is the input", "cp in.txt copy.txt && drg group --tables . copy.txt -o copy.txt", 1,
          "drg group: output copy.txt is the input"},
         {"standard output appended to the input", "cp in.txt copy2.txt && drg group --tables . copy2.txt >> copy2.txt",
@@ -179,6 +186,10 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          "drg explain: tables in missing-file refused: Tccl1"},
         {"explain: condition kinds", "drg explain --tables bad-kinds in.txt", 1,
          "drg explain: tables in bad-kinds group no record: condition 790"},
+        {"explain: standard output appended to the input",
+         // The limit stops a run that would read its own output for ever.
+         "cp in.txt copy5.txt && ulimit -f 20000 && drg explain --tables . < copy5.txt >> copy5.txt", 1,
+         "drg explain: output standard output is the input"},
         {"explain: input missing", "drg explain --tables . no-such.txt", 1,
          "drg explain: cannot open input no-such.txt"},
         {"explain: no such line", "drg explain --tables . --line 3 --line 20001 in.txt >/dev/null", 1,
@@ -194,7 +205,7 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.what << ": " << r.err;
         }
     }
-    for (const char* copy : {"copy.txt", "copy2.txt", "copy3.txt", "copy4.txt"})
+    for (const char* copy : {"copy.txt", "copy2.txt", "copy3.txt", "copy4.txt", "copy5.txt"})
         EXPECT_EQ(readFile(dir.file(copy)), readFile(dir.file("in.txt"))) << copy << " emptied or grown";
     // Refused tables, input or summary leave the old output as it was, and a refused output the old summary.
     EXPECT_EQ(readFile(dir.file("old.txt")), "old\n");

@@ -173,6 +173,11 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
         {{"--from", "from", "--to", "to", "--changed", "no/such/dir", "in"}, 1, "cannot write no/such/dir", -1},
         {{"--from", "from", "--to", "to", "--changed", "kept", "--json", "no/such/dir", "in"}, 1,
          "cannot write no/such/dir", -1},
+        // The JSON report is written at the end: a run that fails keeps the old one.
+        {{"--from", "from", "--to", "to", "--json", "kept", "/proc/self/mem"}, 1,
+         "cannot read /proc/self/mem after line 0: Input/output error", -1},
+        {{"--from", "from", "--to", "to", "--json", "/dev/stdout", "in"}, 1,
+         "report /dev/stdout is standard output, which the printed report goes to", -1},
         {{"--from", "from", "in"}, 2, "--to is required", -1},
         {{"--from", "from", "--to", "to", "--jobs", "0", "in"}, 2, "--jobs", -1},
         {{"--from", "from", "--to", "to", "--changed", "in", "in"}, 1, "report in is the input", -1},
@@ -206,6 +211,12 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
     }
     EXPECT_EQ(readFile(releases.dir.file("in")), joined(diffInput()));  // no report emptied it
     EXPECT_EQ(readFile(releases.dir.file("kept")), "an old report\n");    // nor the other report's failure
+
+    // The printed report would go over a JSON report in the same file.
+    const ProcessResult r = runProgram("/bin/sh", releases.dir.path(),
+                                       {"-c", std::string(DRG_TOOL_PATH) + " diff --from from --to to --json kept in > kept"});
+    EXPECT_EQ(r.exitStatus, 1);
+    EXPECT_EQ(r.err, "drg diff: report kept is standard output, which the printed report goes to\n");
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ TEST(DrgTool, ExitCodesAndHelp) {
         {{}, 2, "subcommand is required"},
         {{"tables"}, 2, "subcommand is required"},
         {{"tables", "build", "only-one"}, 2, "OUT_DIR"},
-        {{"tables", "compile", "a", "b"}, 2, "subcommand is required"},
+        {{"tables", "compile", "a", "b"}, 2, "drg tables: no command 'compile'"},
         {{"tables", "check", "no-such-folder"}, 1, "no-such-folder: is not a folder"},
         {{"tables", "build", "a", "b", "--strict", "--allow-invalid"}, 2, "excludes"},
     };
