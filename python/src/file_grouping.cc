@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -64,28 +65,32 @@ private:
 
 FileGroupingOutcome ended(FileGroupingEnd end, int error, uint64_t records = 0) { return {end, error, records}; }
 
-// The table file that the existing file `path` is (stat follows links), or null.
-const char* tableFileAt(const std::string& path, const std::vector<TableFileIdentity>& tableFiles) {
+// The table file that `path` is (stat follows links) or names in the
+// release's folder, or null.
+const char* tableFileAt(const std::string& path, const ReleaseFiles& tableFiles) {
     struct stat named {};
-    if (::stat(path.c_str(), &named) != 0) return nullptr;
-    for (const TableFileIdentity& file : tableFiles)
-        if (file.device == named.st_dev && file.inode == named.st_ino) return file.name;
-    return nullptr;
+    if (::stat(path.c_str(), &named) == 0)
+        for (const TableFileIdentity& file : tableFiles.files)
+            if (file.device == named.st_dev && file.inode == named.st_ino) return file.name;
+    return tableFileNamedBy(path, tableFiles.folder);
 }
 
 }  // namespace
 
-std::vector<TableFileIdentity> tableFileIdentities(const std::string& tablesDirectory) {
-    std::vector<TableFileIdentity> files;
+ReleaseFiles releaseFilesIn(const std::string& tablesDirectory) {
+    ReleaseFiles release;
+    std::error_code error;
+    release.folder = std::filesystem::absolute(tablesDirectory, error).string();
     for (const char* name : kTableFileNames) {
         struct stat info {};
-        if (::stat((tablesDirectory + "/" + name).c_str(), &info) == 0) files.push_back({name, info.st_dev, info.st_ino});
+        if (::stat((tablesDirectory + "/" + name).c_str(), &info) == 0)
+            release.files.push_back({name, info.st_dev, info.st_ino});
     }
-    return files;
+    return release;
 }
 
-FileGroupingOutcome groupFile(const Release& release, const std::vector<TableFileIdentity>& tableFiles,
-                              const std::string& input, const std::string& output, int jobs) {
+FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableFiles, const std::string& input,
+                              const std::string& output, int jobs) {
     // As drg group: a release that refuses every record leaves an old output as it was.
     if (!releaseGroupsRecords(release)) return ended(FileGroupingEnd::Refused, 0);
     std::vector<std::unique_ptr<GroupingWorker>> workers;

@@ -40,13 +40,20 @@ struct TableFileIdentity {
     ino_t inode;
 };
 
-// The table files in the folder `tablesDirectory`, taken when the release is
-// opened from it; a file that cannot be looked at is left out.
-std::vector<TableFileIdentity> tableFileIdentities(const std::string& tablesDirectory);
+// Where a release's table files are: the files it was opened from (a file
+// that cannot be looked at is left out), and its folder as an absolute
+// path, whose table files may since have been replaced by a new build.
+struct ReleaseFiles {
+    std::string folder;
+    std::vector<TableFileIdentity> files;
+};
+
+// Taken when the release is opened from `tablesDirectory`.
+ReleaseFiles releaseFilesIn(const std::string& tablesDirectory);
 
 // `tableFiles` are those of the release. Needs no interpreter lock: call it
 // with the lock released.
-FileGroupingOutcome groupFile(const Release& release, const std::vector<TableFileIdentity>& tableFiles,
-                              const std::string& input, const std::string& output, int jobs);
+FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableFiles, const std::string& input,
+                              const std::string& output, int jobs);
 
 }  // namespace drg::python

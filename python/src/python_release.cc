@@ -125,7 +125,7 @@ void registerReleaseError(py::module_& module) {
 }
 
 PythonRelease::PythonRelease(const py::object& path)
-    : path_(pathBytes(path)), pool_(openedRelease(path_)), tableFiles_(tableFileIdentities(path_)) {}
+    : path_(pathBytes(path)), pool_(openedRelease(path_)), tableFiles_(releaseFilesIn(path_)) {}
 
 py::object PythonRelease::path() const { return py::module_::import("os").attr("fsdecode")(py::bytes(path_)); }
 

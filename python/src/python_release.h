@@ -40,7 +40,7 @@ public:
 private:
     std::string path_;  // as the system takes it
     WorkerPool pool_;
-    std::vector<TableFileIdentity> tableFiles_;  // taken when opened: an output must never be one
+    ReleaseFiles tableFiles_;  // taken when opened: an output must never be one
 };
 
 // Registers drg.ReleaseError, raised for a release that cannot be opened and

@@ -135,6 +135,9 @@ SPOILING_OUTPUTS = {
                                  "output {output} is table file Tccl of the release in {release}:", "chdir"),
     "table file of a renamed folder": ("renamed/Tccl", f"{FOLDER}/Tccl",
                                        "output {output} is table file Tccl of the release in {release}:", "rename"),
+    # A new build renames new files into place, and the folder holds another release's files.
+    "table file of a rebuilt folder": (f"{FOLDER}/Tccl", f"{FOLDER}/Tccl",
+                                       "output {output} is table file Tccl of the release in {release}:", "rebuild"),
 }
 
 
@@ -154,6 +157,9 @@ def test_an_output_that_is_the_input_or_a_table_file_is_refused_and_the_file_kep
         monkeypatch.chdir(tmp_path.parent)
     elif change == "rename":
         os.rename(tmp_path / FOLDER, tmp_path / "renamed")
+    elif change == "rebuild":
+        shutil.copyfile(tmp_path / kept, tmp_path / "new Tccl")
+        os.replace(tmp_path / "new Tccl", tmp_path / kept)
     message = os.fsencode(message.format(output=tmp_path / named, release=given)).decode(errors="replace")
     with pytest.raises(ValueError, match="^" + re.escape(message)):
         release.group_file(tmp_path / "in", tmp_path / named)
