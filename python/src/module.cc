@@ -171,8 +171,8 @@ PYBIND11_MODULE(_drg, m) {
              "The output is byte for byte what drg-batch writes for the same input. Raises OSError naming the "
              "file when a file cannot be opened, read or written, ValueError when `output` is `input` (also "
              "through another link: it would be emptied before it is read) or a table file of this release "
-             "(also through another link, and whatever the working directory or the folder's name now: it "
-             "would spoil the release), and drg.ReleaseError when the release "
+             "(also through another link, and whatever the working directory, the folder's name now or a new "
+             "build in it: it would spoil the release), and drg.ReleaseError when the release "
              "refuses every record. Neither ValueError nor drg.ReleaseError opens anything for writing, so an "
              "old output is left as it was.")
         .def("__repr__", [](ReleaseSelf self) { return "drg.Release(" + repr(release(self).path()) + ")"; });
