@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -37,20 +36,39 @@ int fail(const std::string& line) {
     return kExitFailure;
 }
 
-struct LineReader {
-    std::FILE* file;
-    char* buffer = nullptr;
-    size_t capacity = 0;
-    ~LineReader() { std::free(buffer); }
-    // The next line with its line end, or -1 at the end or on an error.
-    ssize_t next() { return getline(&buffer, &capacity, file); }
-};
+// Reads the input line by line and keeps of each line its first read
+// window: a longer line is grouped by that window, as drg group does, and
+// memory stays flat however long a line is. A NUL is a byte like any other.
+class LineReader {
+public:
+    explicit LineReader(std::FILE* file) : file_(file) {}
 
-// The record a line is grouped as: a line longer than the read window is
-// grouped by its first window, as drg group does.
-std::string_view recordOf(const char* line, size_t length) {
-    return {line, std::min(length, kReadWindow)};
-}
+    // The kept bytes of the next line, with its line end when it fits; -1 at
+    // the end of the input or on an error.
+    ssize_t next() {
+        line_.clear();
+        for (bool any = false;; any = true) {
+            if (at_ == end_) {
+                at_ = 0;
+                end_ = std::fread(chunk_.data(), 1, chunk_.size(), file_);
+                if (end_ == 0) return any ? static_cast<ssize_t>(line_.size()) : -1;
+            }
+            const char* from = chunk_.data() + at_;
+            const auto* lineEnd = static_cast<const char*>(std::memchr(from, '\n', end_ - at_));
+            const size_t taken = lineEnd ? static_cast<size_t>(lineEnd - from) + 1 : end_ - at_;
+            line_.append(from, std::min(taken, kReadWindow - std::min(kReadWindow, line_.size())));
+            at_ += taken;
+            if (lineEnd) return static_cast<ssize_t>(line_.size());
+        }
+    }
+    const char* data() const { return line_.data(); }
+
+private:
+    std::FILE* file_;
+    std::vector<char> chunk_ = std::vector<char>(size_t{64} << 10);
+    size_t at_ = 0, end_ = 0;
+    std::string line_;
+};
 
 int explain(const ExplainOptions& options) {
     const OpenedRelease opened = openRelease(options.tables);
@@ -72,12 +90,12 @@ int explain(const ExplainOptions& options) {
     const long lastChosen = chosen.empty() ? 0 : *chosen.rbegin();
     Worker worker(opened.release);
     Explanation explanation;
-    LineReader reader{in};
+    LineReader reader(in);
     long lineNumber = 0, explained = 0;
     for (ssize_t length; (chosen.empty() || lineNumber < lastChosen) && (length = reader.next()) >= 0;) {
         ++lineNumber;
         if (!chosen.empty() && !chosen.count(lineNumber)) continue;
-        worker.explainLine(recordOf(reader.buffer, static_cast<size_t>(length)), explanation);
+        worker.explainLine({reader.data(), static_cast<size_t>(length)}, explanation);
         const std::string text = options.json
                                      ? report::dumpLine(report::explanationJson(explanation, lineNumber)) + "\n"
                                      : (explained++ ? "\n" : "") + report::explanationText(explanation, lineNumber);

@@ -1,6 +1,6 @@
 // The programs stream: ten times the records take no more memory, whether
-// grouped by drg-batch, `drg group` or `drg diff`. An input or output held
-// whole would add some 80 MiB here.
+// grouped by drg-batch, `drg group` or `drg diff`, and a long line no more
+// than a short one. An input or output held whole would add some 80 MiB here.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -50,6 +50,27 @@ TEST(StreamingMemory, TenTimesTheRecordsTakeNoMoreMemory) {
         EXPECT_GT(peak.small, 0) << name;
         EXPECT_LT(peak.large, peak.small + kSlackKib) << name << ": " << peak.small << " KiB, then " << peak.large;
     }
+}
+
+// A line is grouped by its first read window: a line of 100 MB costs
+// drg explain no more memory than a short one.
+TEST(StreamingMemory, ExplainKeepsOnlyAReadWindowOfALongLine) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers hold freed memory back";
+#endif
+    TempDir dir;
+    ASSERT_EQ(runProgram(kDrg, dir.path(), {"synth", "--records", "3", "rel"}).exitStatus, 0);
+    ASSERT_EQ(runShell(dir.path(), "{ head -c 100000000 /dev/zero | tr '\\0' x; echo; cat rel/valtic.in; } > long.txt")
+                  .exitStatus,
+              0);
+    long peakKib[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        const std::string input = i ? "long.txt" : "rel/valtic.in";
+        const ProcessResult run = runProgram(kDrg, dir.path(), {"explain", "--tables", "rel", "--line", "2", input});
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        peakKib[i] = run.peakKib;
+    }
+    EXPECT_LT(peakKib[1], peakKib[0] + 16 * 1024) << peakKib[0] << " KiB, then " << peakKib[1];
 }
 
 }  // namespace

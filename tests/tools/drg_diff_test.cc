@@ -213,8 +213,8 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
     EXPECT_EQ(readFile(releases.dir.file("kept")), "an old report\n");    // nor the other report's failure
 
     // The printed report would go over a JSON report in the same file.
-    const ProcessResult r = runProgram("/bin/sh", releases.dir.path(),
-                                       {"-c", std::string(DRG_TOOL_PATH) + " diff --from from --to to --json kept in > kept"});
+    const std::string command = std::string(DRG_TOOL_PATH) + " diff --from from --to to --json kept in > kept";
+    const ProcessResult r = runProgram("/bin/sh", releases.dir.path(), {"-c", command});
     EXPECT_EQ(r.exitStatus, 1);
     EXPECT_EQ(r.err, "drg diff: report kept is standard output, which the printed report goes to\n");
 }
