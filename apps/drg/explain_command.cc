@@ -39,20 +39,18 @@ int fail(const std::string& line) {
 // Reads the input line by line and keeps of each line its first read
 // window: a longer line is grouped by that window, as drg group does, and
 // memory stays flat however long a line is. A NUL is a byte like any other.
+// It reads what the descriptor has, so a line typed or piped in slowly is
+// explained as soon as it ends.
 class LineReader {
 public:
-    explicit LineReader(std::FILE* file) : file_(file) {}
+    explicit LineReader(int fd) : fd_(fd) {}
 
     // The kept bytes of the next line, with its line end when it fits; -1 at
-    // the end of the input or on an error.
+    // the end of the input or on an error (error() then says which).
     ssize_t next() {
         line_.clear();
         for (bool any = false;; any = true) {
-            if (at_ == end_) {
-                at_ = 0;
-                end_ = std::fread(chunk_.data(), 1, chunk_.size(), file_);
-                if (end_ == 0) return any ? static_cast<ssize_t>(line_.size()) : -1;
-            }
+            if (at_ == end_ && !refill()) return any ? static_cast<ssize_t>(line_.size()) : -1;
             const char* from = chunk_.data() + at_;
             const auto* lineEnd = static_cast<const char*>(std::memchr(from, '\n', end_ - at_));
             const size_t taken = lineEnd ? static_cast<size_t>(lineEnd - from) + 1 : end_ - at_;
@@ -62,12 +60,24 @@ public:
         }
     }
     const char* data() const { return line_.data(); }
+    int error() const { return error_; }
 
 private:
-    std::FILE* file_;
+    bool refill() {
+        ssize_t got;
+        do got = ::read(fd_, chunk_.data(), chunk_.size());
+        while (got < 0 && errno == EINTR);
+        if (got < 0) error_ = errno;
+        at_ = 0;
+        end_ = got > 0 ? static_cast<size_t>(got) : 0;
+        return got > 0;
+    }
+
+    int fd_;
     std::vector<char> chunk_ = std::vector<char>(size_t{64} << 10);
     size_t at_ = 0, end_ = 0;
     std::string line_;
+    int error_ = 0;
 };
 
 int explain(const ExplainOptions& options) {
@@ -90,7 +100,7 @@ int explain(const ExplainOptions& options) {
     const long lastChosen = chosen.empty() ? 0 : *chosen.rbegin();
     Worker worker(opened.release);
     Explanation explanation;
-    LineReader reader(in);
+    LineReader reader(fileno(in));
     long lineNumber = 0, explained = 0;
     for (ssize_t length; (chosen.empty() || lineNumber < lastChosen) && (length = reader.next()) >= 0;) {
         ++lineNumber;
@@ -104,7 +114,8 @@ int explain(const ExplainOptions& options) {
             return fail(std::string("cannot write standard output: ") + std::strerror(errno));
         }
     }
-    if (std::ferror(in)) return fail("cannot read input " + inputName(options.input) + ": " + std::strerror(errno));
+    if (reader.error())
+        return fail("cannot read input " + inputName(options.input) + ": " + std::strerror(reader.error()));
     if (lineNumber < lastChosen)
         return fail(inputName(options.input) + " has " + std::to_string(lineNumber) + " lines; no line " +
                     std::to_string(lastChosen));
