@@ -44,6 +44,19 @@ TEST(ExplainCommand, JsonAgreesWithGroupOnEveryRecord) {
     }
 }
 
+// A line piped in is explained once it ends, not once a buffer fills or the
+// input closes: the pipe stays open until the answer has come.
+TEST(ExplainCommand, ExplainsALineAsSoonAsItArrives) {
+    std::mt19937 rng(12);
+    GroupedInput run(groupingRelease(), mixedLines(rng, 2));
+    const ProcessResult r = runShell(
+        run.dir.path(),
+        "mkfifo pipe && { drg explain --tables . --json < pipe > out & } && exec 3> pipe && head -n 1 in.txt >&3; "
+        "for i in $(seq 100); do [ -s out ] && break; sleep 0.1; done; [ -s out ]; seen=$?; exec 3>&-; wait; "
+        "exit $seen");
+    EXPECT_EQ(r.exitStatus, 0) << "no explanation while the input stayed open: " << r.err;
+}
+
 struct HandWorked {
     const char* rule;
     RecordBuilder record;
