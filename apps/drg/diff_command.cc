@@ -158,8 +158,9 @@ public:
         return file_ != nullptr || sayCannotWrite(errno);
     }
 
-    // Empties what an old report held, once every report has opened: one
-    // that cannot be opened leaves the others as they were.
+    // Empties what an old report held once the run may go ahead: never
+    // before every report has opened, so that one that cannot be opened
+    // leaves the others as they were.
     bool empty() {
         return !file_ || emptyReport(file_) || sayCannotWrite(errno);
     }
@@ -502,9 +503,12 @@ int runDiff(const DiffOptions& options) {
     }
     if (!changedFile.close() || !jsonFile.close()) return kExitFailure;
     printReport(tally, static_cast<size_t>(options.top));
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        if (errno == EPIPE) return kExitFailure;  // the reader downstream went away
-        std::fprintf(stderr, "drg diff: cannot write the report to standard output: %s\n", std::strerror(errno));
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = flushed ? 0 : errno;  // unknown when an earlier write failed
+    if (!flushed || std::ferror(stdout)) {
+        if (error == EPIPE) return kExitFailure;  // the reader downstream went away
+        std::fprintf(stderr, "drg diff: cannot write the report to standard output%s%s\n", error ? ": " : "",
+                     error ? std::strerror(error) : "");
         return kExitFailure;
     }
     return options.failOnChange && tally.counts().changed > 0 ? kExitChanged : kExitOk;
