@@ -90,7 +90,14 @@ int serveRelease(const ServeOptions& options) {
 std::function<int()> attachServe(CLI::App& command) {
     auto options = std::make_shared<ServeOptions>();
     command.add_option("--tables", options->tableDir, "Folder holding the 22 table files")->required();
-    command.add_option("--host", options->server.host, "Address to listen on")->capture_default_str();
+    command.add_option("--host", options->server.host, "Address to listen on")
+        ->capture_default_str()
+        ->check(CLI::Validator(
+            [](std::string& host) {
+                return host.empty() ? std::string("name an address, such as 127.0.0.1, or 0.0.0.0 for every one")
+                                    : std::string();
+            },
+            "HOST"));
     command.add_option("--port", options->server.port, "Port to listen on; 0 picks a free one")
         ->capture_default_str()
         ->check(CLI::Range(0, 65535));

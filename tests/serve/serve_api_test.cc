@@ -345,7 +345,9 @@ TEST_F(ServeApi, RefusesToStartWithAClearLine) {
         {{"serve", "--tables", release_->path(), "--port", "70000"}, 2, "--port"},
         {{"serve", "--tables", release_->path(), "--threads", "0"}, 2, "--threads"},
         {{"serve", "--tables", empty.path(), "--port", "0"}, 1, "tables do not load"},
-        {{"serve", "--tables", release_->path(), "--port", std::to_string(server_->port())}, 1, "cannot listen"},
+        {{"serve", "--tables", release_->path(), "--port", std::to_string(server_->port())}, 1,
+         "(address in use, or not an address of this machine)"},
+        {{"serve", "--tables", release_->path(), "--host", "", "--port", "0"}, 2, "--host: name an address"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"10", DRG_TOOL_PATH};  // a server that does start is ended

@@ -1,6 +1,7 @@
 #include "serve/web_server.h"
 
 #include <httplib.h>
+#include <netdb.h>
 
 #include <algorithm>
 #include <atomic>
@@ -194,6 +195,23 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
 
 WebServer::~WebServer() = default;
 
+namespace {
+
+// The library does not say why a bind failed: a name that does not resolve
+// is told apart; anything else is most likely one of the two named.
+std::string whyNotBound(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_flags = AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int error = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (found) ::freeaddrinfo(found);
+    if (error != 0) return std::string("no such address: ") + ::gai_strerror(error);
+    return "address in use, or not an address of this machine";
+}
+
+}  // namespace
+
 bool WebServer::bind(std::string* problem) {
     httplib::Server& s = http_->server;
     if (options_.port == 0) {
@@ -202,9 +220,8 @@ bool WebServer::bind(std::string* problem) {
         port_ = options_.port;
     }
     if (port_ <= 0) {
-        if (problem)
-            *problem = "cannot listen on " + options_.host + " port " + std::to_string(options_.port) +
-                       " (address in use, or no such local address)";
+        if (problem) *problem = "cannot listen on " + options_.host + " port " + std::to_string(options_.port) +
+                                " (" + whyNotBound(options_.host) + ")";
         return false;
     }
     return true;
