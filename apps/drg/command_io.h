@@ -3,12 +3,9 @@
 // names a standard stream, and a reader downstream that goes away ends the
 // run quietly instead of killing it with a signal.
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <string>
-
-#include "batch/file_io.h"
 
 namespace drg::cli {
 
@@ -40,30 +37,5 @@ bool emptyReport(std::FILE* file);
 // (the same file, pipe or socket, as /dev/stdout does), where it would mix
 // with what goes there. A terminal or a device may take both.
 bool sameStream(std::FILE* file, int fd);
-
-// The system's calls, keeping the error of the last failed read and write:
-// reads happen on the pipeline's reader thread, whose errno the caller
-// never sees.
-class ErrnoKeepingIo final : public FileIo {
-public:
-    int open(const std::string& path, OpenMode mode) override { return systemFileIo().open(path, mode); }
-    ssize_t read(int fd, char* buffer, size_t size) override {
-        const ssize_t n = systemFileIo().read(fd, buffer, size);
-        if (n < 0) readError = errno;
-        return n;
-    }
-    ssize_t write(int fd, const char* data, size_t size) override {
-        const ssize_t n = systemFileIo().write(fd, data, size);
-        if (n < 0) writeError = errno;
-        return n;
-    }
-    int close(int fd) override { return systemFileIo().close(fd); }
-    void writeBehind(int fd, uint64_t offset, uint64_t length) override {
-        systemFileIo().writeBehind(fd, offset, length);
-    }
-
-    int readError = 0;   // read once the reader thread has been joined
-    int writeError = 0;
-};
 
 }  // namespace drg::cli

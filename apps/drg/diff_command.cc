@@ -419,17 +419,20 @@ int runDiff(const DiffOptions& options) {
     const auto to = openSide(options.to, false);
     if (!from || !to) return kExitFailure;
 
-    ErrnoKeepingIo io;
+    ErrorKeepingIo io;
     const bool fromStdin = options.input == "-";
     const int inputFd = fromStdin ? 0 : io.open(options.input, OpenMode::Read);
     if (inputFd < 0) {
         std::fprintf(stderr, "drg diff: cannot open %s: %s\n", options.input.c_str(), std::strerror(errno));
         return kExitFailure;
     }
-    const auto refuse = [&](const std::string& line) {
-        std::fprintf(stderr, "drg diff: %s\n", line.c_str());
+    const auto stop = [&] {
         if (!fromStdin) io.close(inputFd);
         return kExitFailure;
+    };
+    const auto refuse = [&](const std::string& line) {
+        std::fprintf(stderr, "drg diff: %s\n", line.c_str());
+        return stop();
     };
     // Every read of a folder fails: said before any report is emptied.
     if (isOpenDirectory(inputFd))
@@ -440,8 +443,6 @@ int runDiff(const DiffOptions& options) {
     for (const std::string* report : {&options.changedPath, &options.jsonPath}) {
         if (report->empty()) continue;
         if (namesOpenRegularFile(inputFd, *report)) return refuse("report " + *report + " is the input");
-        if (namesOpenRegularFile(STDOUT_FILENO, *report))
-            return refuse("report " + *report + " is standard output, which the printed report goes to");
         for (const bool side : {true, false}) {
             const std::string& folder = side ? options.from : options.to;
             if (const char* table = tableFileNamedBy(*report, folder))
@@ -456,17 +457,13 @@ int runDiff(const DiffOptions& options) {
     // both reports have opened; the JSON report keeps what it held until
     // it is written at the end.
     ReportFile changedFile(options.changedPath), jsonFile(options.jsonPath);
-    if (!changedFile.open() || !jsonFile.open()) {
-        if (!fromStdin) io.close(inputFd);
-        return kExitFailure;
-    }
+    if (!changedFile.open() || !jsonFile.open()) return stop();
+    // Standard output redirected to a report, or the report named as
+    // /dev/stdout on a pipe: the printed report would go into it.
     for (const ReportFile* report : {&changedFile, &jsonFile})
-        if (report->get() && sameStream(report->get(), STDOUT_FILENO))  // such as /dev/stdout on a pipe
+        if (report->get() && sameStream(report->get(), STDOUT_FILENO))
             return refuse("report " + report->path() + " is standard output, which the printed report goes to");
-    if (!changedFile.empty()) {
-        if (!fromStdin) io.close(inputFd);
-        return kExitFailure;
-    }
+    if (!changedFile.empty()) return stop();
 
     std::vector<std::unique_ptr<DiffWorker>> workers;
     std::vector<JobWorker*> workerList;

@@ -149,9 +149,8 @@ std::string pathConflict(const GroupOptions& options, int in) {
         return "";
     }
     if (namesOpenRegularFile(in, options.summaryJson)) return summary + " is the input";
-    if (stdoutOutput ? namesOpenRegularFile(STDOUT_FILENO, options.summaryJson)
-                     : namesSameFile(options.summaryJson, options.output))
-        return summary + " is the output";
+    // Standard output on the summary is found once the summary is open.
+    if (!stdoutOutput && namesSameFile(options.summaryJson, options.output)) return summary + " is the output";
     return "";
 }
 
@@ -169,7 +168,7 @@ int group(const GroupOptions& options) {
     if (!releaseGroupsRecords(*opened.release, &reason))
         return fail("tables in " + options.tables + " group no record: " + reason);
 
-    ErrnoKeepingIo io;
+    ErrorKeepingIo io;
     const bool stdinInput = isStandardStream(options.input), stdoutOutput = isStandardStream(options.output);
     const int in = stdinInput ? STDIN_FILENO : io.open(options.input, OpenMode::Read);
     if (in < 0) return fail("cannot open input " + options.input + ": " + errorText(errno));
@@ -184,7 +183,8 @@ int group(const GroupOptions& options) {
         summaryFile.reset(openReportKeepingOld(options.summaryJson));
         summaryJson = summaryFile.get();
         if (!summaryJson) return fail("cannot open summary " + options.summaryJson + ": " + errorText(errno));
-        // Such as /dev/stdout with the records on a pipe.
+        // Standard output redirected to the summary, or /dev/stdout with the
+        // records on a pipe.
         if (stdoutOutput && sameStream(summaryJson, STDOUT_FILENO))
             return fail("summary " + options.summaryJson + " is the output");
     }

@@ -16,27 +16,6 @@
 namespace drg::python {
 namespace {
 
-// The system's calls, keeping the error number of a failed read or write,
-// which happen on other threads than the one that reports them.
-class ErrorKeepingIo final : public FileIo {
-public:
-    int open(const std::string& path, OpenMode mode) override { return system_.open(path, mode); }
-    ssize_t read(int fd, char* buffer, size_t size) override { return kept(system_.read(fd, buffer, size), readError); }
-    ssize_t write(int fd, const char* data, size_t size) override {
-        return kept(system_.write(fd, data, size), writeError);
-    }
-    int close(int fd) override { return system_.close(fd); }
-
-    std::atomic<int> readError{0}, writeError{0};
-
-private:
-    static ssize_t kept(ssize_t done, std::atomic<int>& error) {
-        if (done < 0) error = errno;
-        return done;
-    }
-    FileIo& system_ = systemFileIo();
-};
-
 class OutputWriter final : public JobSink {
 public:
     OutputWriter(FileIo& io, int fd) : io_(io), fd_(fd) {}

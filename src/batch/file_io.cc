@@ -51,6 +51,26 @@ FileIo& systemFileIo() {
     return io;
 }
 
+int ErrorKeepingIo::open(const std::string& path, OpenMode mode) { return systemFileIo().open(path, mode); }
+
+ssize_t ErrorKeepingIo::read(int fd, char* buffer, size_t size) {
+    const ssize_t n = systemFileIo().read(fd, buffer, size);
+    if (n < 0) readError = errno;
+    return n;
+}
+
+ssize_t ErrorKeepingIo::write(int fd, const char* data, size_t size) {
+    const ssize_t n = systemFileIo().write(fd, data, size);
+    if (n < 0) writeError = errno;
+    return n;
+}
+
+int ErrorKeepingIo::close(int fd) { return systemFileIo().close(fd); }
+
+void ErrorKeepingIo::writeBehind(int fd, uint64_t offset, uint64_t length) {
+    systemFileIo().writeBehind(fd, offset, length);
+}
+
 ssize_t readFully(FileIo& io, int fd, char* buffer, size_t size) {
     size_t done = 0;
     while (done < size) {

@@ -3,6 +3,7 @@
 // write-behind and close. The run uses the operating system's calls; a test
 // can put a seam in between that makes any one of these operations fail.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <future>
@@ -34,6 +35,20 @@ public:
 
 // The operating system's calls, retried when a signal interrupts them.
 FileIo& systemFileIo();
+
+// The operating system's calls, keeping the error of the last failed read
+// and write: they happen on the pipeline's threads, whose errno the caller
+// never sees.
+class ErrorKeepingIo final : public FileIo {
+public:
+    int open(const std::string& path, OpenMode mode) override;
+    ssize_t read(int fd, char* buffer, size_t size) override;
+    ssize_t write(int fd, const char* data, size_t size) override;
+    int close(int fd) override;
+    void writeBehind(int fd, uint64_t offset, uint64_t length) override;
+
+    std::atomic<int> readError{0}, writeError{0};
+};
 
 // Reads until `size` bytes are in or the input ends. Returns the bytes read,
 // or -1 on an error (what was read before the error is lost to the caller).

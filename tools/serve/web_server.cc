@@ -45,6 +45,19 @@ bool isMultipartForm(const httplib::Request& req) {
     return type.rfind("multipart/form-data", 0) == 0;
 }
 
+// The library does not say why a bind failed: a name that does not resolve
+// is told apart; anything else is most likely one of the two named.
+std::string whyNotBound(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_flags = AI_PASSIVE;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int error = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (found) ::freeaddrinfo(found);
+    if (error != 0) return std::string("no such address: ") + ::gai_strerror(error);
+    return "address in use, or not an address of this machine";
+}
+
 // 405, naming the one method the path answers.
 void refuseMethod(httplib::Response& res, const char* allowed) {
     res.status = 405;
@@ -194,23 +207,6 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
 }
 
 WebServer::~WebServer() = default;
-
-namespace {
-
-// The library does not say why a bind failed: a name that does not resolve
-// is told apart; anything else is most likely one of the two named.
-std::string whyNotBound(const std::string& host) {
-    addrinfo hints{};
-    hints.ai_flags = AI_PASSIVE;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const int error = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (found) ::freeaddrinfo(found);
-    if (error != 0) return std::string("no such address: ") + ::gai_strerror(error);
-    return "address in use, or not an address of this machine";
-}
-
-}  // namespace
 
 bool WebServer::bind(std::string* problem) {
     httplib::Server& s = http_->server;
