@@ -4,8 +4,10 @@
 #include <csignal>
 
 #include "batch/batch_run.h"
+#include "batch/file_io.h"
 
 int main() {
+    drg::holdClosedStandardDescriptors();
     // An output pipe whose reader has gone is a write error, reported as such,
     // not a silent end by signal.
     std::signal(SIGPIPE, SIG_IGN);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "batch/file_io.h"
 #include "command.h"
 #include "command_io.h"
 
@@ -75,6 +76,7 @@ int finishStandardOutput(const CLI::App& app, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    drg::holdClosedStandardDescriptors();
     CLI::App app{"The DRG grouper's tool: group records, explain results, and work with table releases"};
     app.set_version_flag("--version", "drg 1.0 (table source format 1)");
     app.require_subcommand(1);

@@ -46,6 +46,15 @@ bool sameRegularFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
+void holdClosedStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // open() returns the lowest free descriptor, which is this one.
+        const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
+        if (held != fd && held >= 0) ::close(held);
+    }
+}
+
 FileIo& systemFileIo() {
     static SystemFileIo io;
     return io;

@@ -36,6 +36,14 @@ public:
 // The operating system's calls, retried when a signal interrupts them.
 FileIo& systemFileIo();
 
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, in the
+// direction that cannot be used (standard input for writing, the other two
+// for reading). A file the program opens then never takes the place of a
+// standard stream, where a line meant for the console would land in it, and
+// a closed standard output still fails to write ("Bad file descriptor").
+// Call first thing in main.
+void holdClosedStandardDescriptors();
+
 // The operating system's calls, keeping the error of the last failed read
 // and write: they happen on the pipeline's threads, whose errno the caller
 // never sees.

@@ -158,6 +158,9 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          "drg group: output copy.txt is the input"},
         {"standard output appended to the input", "cp in.txt copy2.txt && drg group --tables . copy2.txt >> copy2.txt",
          1, "drg group: output standard output is the input"},
+        // A closed standard output is not taken by the file the command opens.
+        {"standard output closed", "drg group --tables . in.txt >&-", 1,
+         "drg group: cannot write output standard output: Bad file descriptor"},
         {"summary is the input", "cp in.txt copy3.txt && drg group --tables . copy3.txt -o out.txt --summary-json copy3.txt",
          1, "drg group: summary copy3.txt is the input"},
         {"output is a table file", "drg group --tables . in.txt -o ./Tpccl", 1,
