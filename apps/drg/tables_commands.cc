@@ -120,7 +120,7 @@ int checkTables(const std::string& tableDir) {
     const int mismatch = firstConditionKindMismatch(tables.conditions);
     if (mismatch >= 0) {
         std::fputs("logic setting missing or error\n", stdout);
-        printError(conditionKindMismatchText(tables.conditions, mismatch));
+        printError(source::inFolder(tableDir, conditionKindMismatchText(tables.conditions, mismatch)));
         return kExitFailure;
     }
     return kExitOk;

@@ -17,7 +17,7 @@ std::string conditionKindMismatchText(const ConditionTable& conditions, int cond
         std::snprintf(shown, sizeof shown, "'%c'", kind);
     else
         std::snprintf(shown, sizeof shown, "\\x%02x", kind);
-    return "condition " + std::to_string(condition) + " has kind " + shown +
+    return "Tcond.idx: condition " + std::to_string(condition) + " has kind " + shown +
            ": 782-823 and 853 must be 'l', all others 't'; the grouper stops at the first record";
 }
 

@@ -28,7 +28,7 @@ constexpr char expectedConditionKind(int c) { return isDerivedCondition(c) ? kDe
 // The first condition 1..N-1 whose kind disagrees, or -1 when all agree.
 int firstConditionKindMismatch(const ConditionTable& conditions);
 
-// One line that says which condition disagrees and what the rule is.
+// One line that names the condition file, the condition that disagrees and the rule.
 std::string conditionKindMismatchText(const ConditionTable& conditions, int condition);
 
 }  // namespace drg

@@ -133,7 +133,7 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
         {"count that disagrees", "drg group --tables bad-count in.txt -o old.txt", 1,
          "drg group: tables in bad-count refused: Tpccl"},
         {"condition kinds", "drg group --tables bad-kinds in.txt -o old.txt", 1,
-         "drg group: tables in bad-kinds group no record: condition 790"},
+         "drg group: tables in bad-kinds group no record: Tcond.idx: condition 790"},
         {"input missing", "drg group --tables . no-such.txt -o old.txt", 1, "drg group: cannot open input no-such.txt"},
         {"input is a folder", "drg group --tables . folder -o old.txt", 1,
          "drg group: cannot open input folder: Is a directory"},
@@ -188,7 +188,7 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
         {"explain: tables refused", "drg explain --tables missing-file in.txt", 1,
          "drg explain: tables in missing-file refused: Tccl1"},
         {"explain: condition kinds", "drg explain --tables bad-kinds in.txt", 1,
-         "drg explain: tables in bad-kinds group no record: condition 790"},
+         "drg explain: tables in bad-kinds group no record: Tcond.idx: condition 790"},
         {"explain: standard output appended to the input",
          // The limit stops a run that would read its own output for ever.
          "cp in.txt copy5.txt && ulimit -f 20000 && drg explain --tables . < copy5.txt >> copy5.txt", 1,

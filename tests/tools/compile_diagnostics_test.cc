@@ -148,6 +148,11 @@ const DiagnosticCase kCases[] = {
       {"diagnosis-conditions.tsv", "code\tcondition\nA01\t5\n"}},
      "decisions.tsv:2: warning: must_not_hold: condition 5 must hold and must not: the row never holds", kWarning},
     {{{"refinements.tsv", kRefinedB010},
+      {"decisions.tsv", kDecisions + "01\t-\t0\t01\tB010\n"}, {"splits.tsv", kSplitB010A}},
+     "decisions.tsv:2: warning: must_not_hold: condition 0 always holds, but the grouper reads a 0 here as an empty "
+     "place that tests nothing (write '-' or leave it out)",
+     kWarning},
+    {{{"refinements.tsv", kRefinedB010},
       {"decisions.tsv", kDecisions + "01\t82\t-\t01\tB010\n01\t-\t-\t01\tB010\n"}, {"splits.tsv", kSplitB010A}},
      "decisions.tsv:2: warning: must_hold: condition 82 is raised by no code row and derived by no rule: rows that "
      "ask for it never hold",

@@ -190,17 +190,18 @@ TEST(DrgTool, DumpRefusesTablesThatDoNotLoad) {
 struct Damage {
     const char* name;
     std::function<void(const std::string&)> apply;
+    const char* file = "";  // the file a refusal names
 };
 
 TEST(DrgTool, CheckAgreesWithTheBatchProgram) {
     const Damage damages[] = {
         {"intact", [](const std::string&) {}},
-        {"missing Tccedit1", [](const std::string& d) { removeTableFile(d, "Tccedit1"); }},
-        {"Tcode count mismatch", [](const std::string& d) { setCountField(d, "Tcode", 1, "3"); }},
-        {"Tccl2 column mismatch", [](const std::string& d) { setCountField(d, "Tccl2", 4, "2"); }},
-        {"short Tadrg3", [](const std::string& d) { cutFile(d, "Tadrg3", 1); }},
-        {"too few conditions", [](const std::string& d) { setCountField(d, "Tcond.idx", 1, "800"); }},
-        {"range beyond the rows", [](const std::string& d) { setCountField(d, "Tadrg5", 2, "1"); }},
+        {"missing Tccedit1", [](const std::string& d) { removeTableFile(d, "Tccedit1"); }, "Tccedit1"},
+        {"Tcode count mismatch", [](const std::string& d) { setCountField(d, "Tcode", 1, "3"); }, "Tcode"},
+        {"Tccl2 column mismatch", [](const std::string& d) { setCountField(d, "Tccl2", 4, "2"); }, "Tccl2"},
+        {"short Tadrg3", [](const std::string& d) { cutFile(d, "Tadrg3", 1); }, "Tadrg3"},
+        {"too few conditions", [](const std::string& d) { setCountField(d, "Tcond.idx", 1, "800"); }, "Tcond.idx"},
+        {"range beyond the rows", [](const std::string& d) { setCountField(d, "Tadrg5", 2, "1"); }, "Tadrg5"},
         // Loads as an empty first level version: check says what it read.
         {"count not a number", [](const std::string& d) { setCountField(d, "Tccl", 1, "abc"); }},
         {"wrong condition kind",
@@ -208,7 +209,8 @@ TEST(DrgTool, CheckAgreesWithTheBatchProgram) {
              std::string bytes = readFile(d + "/Tcond.idx");
              bytes[100 + 790] = 't';
              writeFile(d + "/Tcond.idx", bytes);
-         }},
+         },
+         "Tcond.idx"},
     };
     for (const auto& damage : damages) {
         TempDir dir;
@@ -229,7 +231,9 @@ TEST(DrgTool, CheckAgreesWithTheBatchProgram) {
                 << damage.name;
         } else {
             EXPECT_EQ(check.out.substr(check.out.size() - batch.out.size()), batch.out) << damage.name;
-            EXPECT_FALSE(check.err.empty()) << damage.name;
+            // One line, naming the file at fault.
+            EXPECT_EQ(check.err.find("./" + std::string(damage.file) + ": "), 0u) << check.err;
+            EXPECT_EQ(check.err.find('\n'), check.err.size() - 1) << check.err;
         }
     }
 }
