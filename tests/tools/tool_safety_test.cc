@@ -172,6 +172,27 @@ TEST(ToolSafety, FilesThatAreNotRegularFilesAreRefusedAtOnce) {
     EXPECT_NE(grouped.err.find("Tdx.idx: is a FIFO, not a file"), std::string::npos) << grouped.err;
 }
 
+// A row of millions of tabs or a condition list of millions of tokens is
+// refused without being split up: memory stays near the size of the source.
+TEST(ToolSafety, HugeRowsAreRefusedInLittleMemory) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers hold freed memory back";
+#endif
+    TempDir dir;
+    fs::create_directories(dir.file("src"));
+    constexpr size_t kBytes = 10'000'000;
+    writeFile(dir.file("src/diagnoses.tsv"), "code\nA99" + std::string(kBytes, '\t') + "\n");
+    std::string conditions;
+    for (size_t i = 0; i < kBytes / 2; ++i) conditions += "1 ";
+    writeFile(dir.file("src/decisions.tsv"), "range\tmust_hold\tmust_not_hold\tmdc\tadrg\n01\t" + conditions + "\t-\t-\t-\n");
+    const ProcessResult r = runTool(dir.path(), {"tables", "build", "src", "out"});
+    EXPECT_EQ(r.exitStatus, 1);
+    for (const char* shown : {"diagnoses.tsv:2: row has 10000001 fields, the header names 1 columns; a tab ends the row",
+                              "decisions.tsv:2: must_hold: 5000000 conditions, at most 10 fit"})
+        EXPECT_NE(r.err.find(shown), std::string::npos) << shown << "\n" << r.err;
+    EXPECT_LT(r.peakKib, 4 * 2 * static_cast<long>(kBytes) / 1024) << r.err;
+}
+
 TEST(ToolSafety, MessagesNamePathsAsTypedAndStayReadableAndFew) {
     TempDir dir;
     fs::create_directories(dir.file("src"));

@@ -159,20 +159,31 @@ void compileDecisionTables(CompileContext& c) {
             const auto range = reader.groupToken("range", reader.raw("range"), GroupKind::Mdc, false);
             for (int half = 0; half < 2; ++half) {
                 const std::string column = half == 0 ? "must_hold" : "must_not_hold";
-                const auto tokens = splitList(reader.raw(column));
-                if (reader.raw(column).empty()) {
-                    reader.error(column, "empty field (write '-' for no condition)");
-                    ok = false;
-                } else if (tokens.size() > static_cast<size_t>(kMustBeSetColumns)) {
-                    reader.error(column, std::to_string(tokens.size()) + " conditions, at most " +
+                // Counted before splitting: a field may hold millions of tokens.
+                if (const size_t count = countTokens(reader.raw(column)); count > static_cast<size_t>(kMustBeSetColumns)) {
+                    reader.error(column, std::to_string(count) + " conditions, at most " +
                                              std::to_string(kMustBeSetColumns) + " fit");
                     ok = false;
                     continue;
                 }
+                const auto tokens = splitList(reader.raw(column));
+                if (reader.raw(column).empty()) {
+                    reader.error(column, "empty field (write '-' for no condition)");
+                    ok = false;
+                }
                 for (size_t k = 0; k < tokens.size(); ++k) {
                     const auto n = reader.conditionToken(column, tokens[k], true);
-                    if (!n) ok = false;
-                    else row.conditions[static_cast<size_t>(half * kMustBeSetColumns) + k] = static_cast<int16_t>(*n);
+                    if (!n) {
+                        ok = false;
+                        continue;
+                    }
+                    // The table marks an empty must-not-hold place with 0, so
+                    // "condition 0 must not hold" (a row that never holds)
+                    // cannot be stored: the row holds as if it were not there.
+                    if (*n == 0 && half == 1)
+                        reader.warning(column, "condition 0 always holds, but the grouper reads a 0 here as an empty "
+                                               "place that tests nothing (write '-' or leave it out)");
+                    row.conditions[static_cast<size_t>(half * kMustBeSetColumns) + k] = static_cast<int16_t>(*n);
                 }
             }
             const auto mdc = reader.groupToken("mdc", reader.raw("mdc"), GroupKind::Mdc, true);

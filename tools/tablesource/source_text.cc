@@ -56,28 +56,55 @@ std::string columnName(const std::vector<std::string>& columns, size_t i) {
     return i < columns.size() ? " (" + shown(columns[i]) + ")" : "";
 }
 
+// Calls visit(token) for each blank-separated token of `field` until it
+// returns false; no token is copied, however long the field.
+template <class Visit>
+void forEachToken(std::string_view field, Visit&& visit) {
+    for (size_t i = 0; i < field.size();) {
+        while (i < field.size() && field[i] == ' ') ++i;
+        size_t j = i;
+        while (j < field.size() && field[j] != ' ') ++j;
+        if (j > i && !visit(field.substr(i, j - i))) return;
+        i = j;
+    }
+}
+
 // What a row whose field count differs from the header's tells of its
 // separators: fields are split at tabs only, so a blank typed for a tab
 // joins two fields and a doubled or trailing tab adds one.
-std::string separatorHint(std::string_view line, const std::vector<std::string>& fields,
-                          const std::vector<std::string>& columns) {
-    if (fields.size() < columns.size()) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            const auto tokens = splitTokens(fields[i]);
-            const bool dashAmongTokens = tokens.size() > 1 && std::count(tokens.begin(), tokens.end(), "-") > 0;
-            if (tokens.size() > 1 && (!columnHoldsBlanks(columns[i]) || dashAmongTokens))
-                return "; a blank where a tab was expected? field " + std::to_string(i + 1) + columnName(columns, i) +
-                       " is '" + shown(fields[i]) + "'";
-        }
-        if (line.find('\t') == std::string_view::npos && (line.find(',') != line.npos || line.find(';') != line.npos))
-            return "; the row holds no tab but commas or semicolons: fields are separated by one tab";
-        return "; fields are separated by one tab, and only remark columns at the end may be left out";
+std::string shortRowHint(std::string_view line, const std::vector<std::string>& fields,
+                         const std::vector<std::string>& columns) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        size_t tokens = 0;
+        bool dash = false;
+        forEachToken(fields[i], [&](std::string_view token) {
+            dash = dash || token == "-";
+            return ++tokens < 2 || !dash;
+        });
+        if (tokens > 1 && (!columnHoldsBlanks(columns[i]) || dash))
+            return "; a blank where a tab was expected? field " + std::to_string(i + 1) + columnName(columns, i) +
+                   " is '" + shown(fields[i]) + "'";
     }
+    if (line.find('\t') == std::string_view::npos && (line.find(',') != line.npos || line.find(';') != line.npos))
+        return "; the row holds no tab but commas or semicolons: fields are separated by one tab";
+    return "; fields are separated by one tab, and only remark columns at the end may be left out";
+}
+
+// The same for a row with more fields than the header, read in place: a
+// line of tabs alone would be millions of fields.
+std::string wideRowHint(std::string_view line, const std::vector<std::string>& columns) {
     if (!line.empty() && line.back() == '\t') return "; a tab ends the row";
-    for (size_t i = 1; i < fields.size(); ++i)
-        if (fields[i].empty() && !fields[i - 1].empty())
+    bool previousEmpty = true;
+    for (size_t i = 0, start = 0;; ++i) {
+        const size_t tab = line.find('\t', start);
+        const std::string_view field = line.substr(start, tab == std::string_view::npos ? tab : tab - start);
+        const bool empty = field.find_first_not_of(' ') == std::string_view::npos;
+        if (i > 0 && empty && !previousEmpty)
             return "; two tabs in a row after field " + std::to_string(i) + columnName(columns, i - 1);
-    return "; fields are separated by one tab";
+        if (tab == std::string_view::npos) return "; fields are separated by one tab";
+        previousEmpty = empty;
+        start = tab + 1;
+    }
 }
 
 // Fields a row may leave out: the remark columns at the end of the header.
@@ -201,7 +228,7 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             wideFields = wideRows.empty() ? fieldCount : std::min(wideFields, fieldCount);
             wideRows.emplace_back(lineNumber, "row has " + std::to_string(fieldCount) + " fields, the header names " +
                                                   std::to_string(file.columns.size()) + " columns" +
-                                                  separatorHint(line, splitTabs(line), file.columns));
+                                                  wideRowHint(line, file.columns));
             continue;
         }
         if (haveHeader && file.rows.size() == mostRows) {
@@ -228,7 +255,7 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
             shortRows.push_back({lineNumber, file.columns[fields.size()],
                                  "no field: the row has " + std::to_string(fields.size()) + " fields, the header names " +
                                      std::to_string(file.columns.size()) + " columns" +
-                                     separatorHint(line, fields, file.columns)});
+                                     shortRowHint(line, fields, file.columns)});
             continue;
         }
         fields.resize(file.columns.size());
@@ -306,6 +333,12 @@ bool unescape(std::string_view text, std::string& bytes, std::string& error) {
 std::vector<std::string> splitList(const std::string& field) {
     if (field == "-") return {};
     return splitTokens(field);
+}
+
+size_t countTokens(std::string_view field) {
+    size_t tokens = 0;
+    forEachToken(field, [&](std::string_view) { return ++tokens, true; });
+    return tokens;
 }
 
 std::vector<std::string> splitTokens(const std::string& field) {

@@ -78,6 +78,8 @@ bool unescape(std::string_view text, std::string& bytes, std::string& error);
 std::vector<std::string> splitList(const std::string& field);
 // Space-separated tokens, "-" being a token like any other.
 std::vector<std::string> splitTokens(const std::string& field);
+// How many tokens splitTokens would give, without making them.
+size_t countTokens(std::string_view field);
 std::string joinList(const std::vector<std::string>& tokens);
 
 // Whole decimal numbers, with an optional sign; nothing else.
