@@ -5,6 +5,7 @@
 #include "support/test_files.h"
 #include "tablesource/source_decompiler.h"
 #include "tablesource/source_folder.h"
+#include "tablesource/source_labels.h"
 #include "tools/tool_test_support.h"
 
 namespace drg::testing {
@@ -104,6 +105,21 @@ TEST(CanonicalSource, LabelsNotesAndCommentsAreForPeopleOnly) {
     std::string difference;
     EXPECT_TRUE(sameSource(parseSource(kCanonicalSource), source::decompileTables(tables), &difference))
         << difference;
+}
+
+// A list of conditions is split at blanks, so a dump that takes labels from
+// a source names a condition whose label holds a blank by its number alone.
+TEST(CanonicalSource, DumpWithLabelsLeavesOutLabelsThatAListCannotHold) {
+    auto files = kCanonicalSource;
+    files["conditions.tsv"] = "condition\tfirst_slot\tlast_slot\tlabel\n100\t1\t1\theart attack\n373\t1\t1\tmale\n"
+                              "860\t2\t10\t\n";
+    const source::Source labelled = parseSource(files);
+    files["decisions-20090101.tsv"] =
+        "range\tmust_hold\tmust_not_hold\tmdc\tadrg\tfrom\tto\nPRE\t100 373\t800 822\t01\tB010\t-\t-\n";
+    const source::Source dumped =
+        source::withRemarksFrom(source::decompileTables(compileOrFail(parseSource(files))), labelled);
+    EXPECT_EQ(dumped.at("decisions-20090101.tsv").rows.at(0).fields.at(1), "100 373:male");
+    compileOrFail(dumped);
 }
 
 TEST(CanonicalSource, WrittenFolderReadsBackTheSame) {

@@ -113,14 +113,16 @@ std::string identityColumn(SourceTable table) {
     }
 }
 
-// The conditions of a field written with their labels, as the source writes them.
+// The conditions of a field written with their labels, as the source writes
+// them; a label with a blank would split the token, so it is left out.
 std::string withLabels(const std::string& field, const std::map<int, std::string>& labels) {
     if (field == "-") return field;
     std::string out;
     for (const auto& token : splitTokens(field)) {
         const auto n = parseInteger(token);
         const auto it = n ? labels.find(static_cast<int>(*n)) : labels.end();
-        out += (out.empty() ? "" : " ") + (it == labels.end() ? token : token + ":" + it->second);
+        const bool labelled = it != labels.end() && it->second.find(' ') == std::string::npos;
+        out += (out.empty() ? "" : " ") + (labelled ? token + ":" + it->second : token);
     }
     return out;
 }
