@@ -18,7 +18,8 @@ namespace {
 
 class OutputWriter final : public JobSink {
 public:
-    OutputWriter(FileIo& io, int fd) : io_(io), fd_(fd) {}
+    OutputWriter(FileIo& io, int fd, const std::function<bool()>& keepGoing)
+        : io_(io), fd_(fd), keepGoing_(keepGoing) {}
 
     bool consume(const Job& job) override {
         if (!writeFully(io_, fd_, job.outputData(), job.outputLength)) {
@@ -30,16 +31,19 @@ public:
             refused = true;
             return false;
         }
-        return true;
+        stopped = !keepGoing_();
+        return !stopped;
     }
 
     bool writeFailed = false;
     bool refused = false;
+    bool stopped = false;
     uint64_t records = 0;
 
 private:
     FileIo& io_;
     int fd_;
+    const std::function<bool()>& keepGoing_;
 };
 
 FileGroupingOutcome ended(FileGroupingEnd end, int error, uint64_t records = 0) { return {end, error, records}; }
@@ -69,7 +73,7 @@ ReleaseFiles releaseFilesIn(const std::string& tablesDirectory) {
 }
 
 FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableFiles, const std::string& input,
-                              const std::string& output, int jobs) {
+                              const std::string& output, int jobs, const std::function<bool()>& keepGoing) {
     // As drg group: a release that refuses every record leaves an old output as it was.
     if (!releaseGroupsRecords(release)) return ended(FileGroupingEnd::Refused, 0);
     std::vector<std::unique_ptr<GroupingWorker>> workers;
@@ -102,7 +106,7 @@ FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableF
         io.close(in);
         return ended(FileGroupingEnd::OutputNotOpened, error);
     }
-    OutputWriter writer(io, out);
+    OutputWriter writer(io, out, keepGoing);
     const PipelineEnd end = runLinePipeline(io, in, workerList, writer);
     io.close(in);
     const bool closed = io.close(out) == 0;
@@ -117,6 +121,7 @@ FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableF
     }
     if (end == PipelineEnd::ReadError) return ended(FileGroupingEnd::ReadFailed, io.readError.load(), writer.records);
     if (!closed) return ended(FileGroupingEnd::WriteFailed, closeError, writer.records);
+    if (writer.stopped) return ended(FileGroupingEnd::Stopped, 0, writer.records);
     return ended(FileGroupingEnd::Complete, 0, writer.records);
 }
 

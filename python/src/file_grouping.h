@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,8 @@ enum class FileGroupingEnd {
     OutputNotOpened,
     ReadFailed,
     WriteFailed,
-    Refused  // every record: found before anything was opened
+    Refused,  // every record: found before anything was opened
+    Stopped   // keepGoing said no: the output holds the records before
 };
 
 struct FileGroupingOutcome {
@@ -52,8 +54,9 @@ struct ReleaseFiles {
 ReleaseFiles releaseFilesIn(const std::string& tablesDirectory);
 
 // `tableFiles` are those of the release. Needs no interpreter lock: call it
-// with the lock released.
+// with the lock released. `keepGoing` is asked on the calling thread after
+// each piece of output is written; false stops the run.
 FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableFiles, const std::string& input,
-                              const std::string& output, int jobs);
+                              const std::string& output, int jobs, const std::function<bool()>& keepGoing);
 
 }  // namespace drg::python

@@ -174,6 +174,7 @@ PYBIND11_MODULE(_drg, m) {
              "(also through another link, and whatever the working directory, the folder's name now or a new "
              "build in it: it would spoil the release), and drg.ReleaseError when the release "
              "refuses every record. Neither ValueError nor drg.ReleaseError opens anything for writing, so an "
-             "old output is left as it was.")
+             "old output is left as it was. A signal handler that raises (Ctrl-C: KeyboardInterrupt) stops it, "
+             "with the output holding the records grouped before.")
         .def("__repr__", [](ReleaseSelf self) { return "drg.Release(" + repr(release(self).path()) + ")"; });
 }

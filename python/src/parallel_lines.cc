@@ -15,7 +15,7 @@ constexpr size_t kLinesPerChunk = 256;
 }  // namespace
 
 GroupedLines groupLinesInParallel(WorkerPool& pool, const std::vector<std::string_view>& lines, int jobs,
-                                  char* const* outputs) {
+                                  char* const* outputs, const std::function<bool()>& keepGoing) {
     GroupedLines grouped;
     const size_t count = lines.size();
     grouped.results.resize(count);
@@ -27,7 +27,8 @@ GroupedLines groupLinesInParallel(WorkerPool& pool, const std::vector<std::strin
 
     std::atomic<size_t> nextChunk{0};
     std::atomic<bool> refused{false};
-    auto work = [&](Worker& worker) {
+    bool stopped = false;
+    auto work = [&](Worker& worker, bool asks) {
         std::string scratch;
         for (size_t chunk; (chunk = nextChunk.fetch_add(1)) < chunks;) {
             const size_t end = std::min(count, (chunk + 1) * kLinesPerChunk);
@@ -46,14 +47,20 @@ GroupedLines groupLinesInParallel(WorkerPool& pool, const std::vector<std::strin
                     return;
                 }
             }
+            if (asks && !keepGoing()) {
+                stopped = true;
+                nextChunk = chunks;
+                return;
+            }
         }
     };
     {
         std::vector<std::jthread> helpers;  // joined when this block ends, however it ends
-        for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work, std::ref(*leases[t]));
-        work(*leases[0]);
+        for (size_t t = 1; t < threads; ++t) helpers.emplace_back(work, std::ref(*leases[t]), false);
+        work(*leases[0], true);
     }
     grouped.refused = refused;
+    grouped.stopped = stopped;
     return grouped;
 }
 

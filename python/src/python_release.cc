@@ -1,6 +1,7 @@
 #include "python_release.h"
 
 #include <cerrno>
+#include <chrono>
 #include <vector>
 
 #include "batch/batch_run.h"
@@ -48,6 +49,42 @@ std::shared_ptr<const Release> openedRelease(const std::string& directory) {
     if (!opened.release) raiseReleaseError(directory + ": " + opened.reason);
     return opened.release;
 }
+
+// Python runs signal handlers (Ctrl-C's KeyboardInterrupt among them) in the
+// main thread alone, and only while that thread holds the interpreter lock,
+// which a long call lets go of while it groups. So on the main thread such a
+// call takes the lock back now and then to run them; a handler that raises
+// stops the call, and its exception is raised when the call ends.
+class SignalWatch {
+public:
+    SignalWatch()
+        : mainThread_(py::module_::import("threading").attr("main_thread")().attr("ident").cast<unsigned long>() ==
+                      PyThread_get_thread_ident()) {}
+
+    // Called with the lock let go: false once a handler has raised.
+    bool keepGoing() {
+        if (!mainThread_ || raised_) return !raised_;
+        const auto now = std::chrono::steady_clock::now();
+        if (now < nextLook_) return true;
+        nextLook_ = now + kInterval;
+        const py::gil_scoped_acquire locked;
+        raised_ = PyErr_CheckSignals() != 0;  // the exception stays set on this thread
+        return !raised_;
+    }
+
+    // Called with the lock held.
+    void raiseIfRaised() const {
+        if (raised_) throw py::error_already_set();
+    }
+
+private:
+    // Often enough for a key press, seldom enough that waiting for the lock
+    // while another thread runs Python costs next to nothing.
+    static constexpr std::chrono::milliseconds kInterval{50};
+    bool mainThread_;
+    bool raised_ = false;
+    std::chrono::steady_clock::time_point nextLook_{};
+};
 
 constexpr int kMostJobs = 256;
 
@@ -103,11 +140,13 @@ py::list listOf(std::vector<py::object>&& items) {
 GroupedLines groupedInParallel(WorkerPool& pool, const LineList& lines, std::optional<int> jobs,
                                char* const* outputs) {
     const int threads = jobCount(jobs);
+    SignalWatch watch;
     GroupedLines grouped;
     {
         py::gil_scoped_release unlocked;
-        grouped = groupLinesInParallel(pool, lines.bytes, threads, outputs);
+        grouped = groupLinesInParallel(pool, lines.bytes, threads, outputs, [&watch] { return watch.keepGoing(); });
     }
+    watch.raiseIfRaised();
     if (grouped.refused) raiseRefused(*pool.release());
     return grouped;
 }
@@ -196,11 +235,14 @@ py::object PythonRelease::explain(const py::object& line, long lineNumber) {
 uint64_t PythonRelease::groupFile(const py::object& input, const py::object& output, std::optional<int> jobs) {
     const std::string inputPath = pathBytes(input), outputPath = pathBytes(output);
     const int threads = jobCount(jobs);
+    SignalWatch watch;
     FileGroupingOutcome outcome;
     {
         py::gil_scoped_release unlocked;
-        outcome = python::groupFile(*pool_.release(), tableFiles_, inputPath, outputPath, threads);
+        outcome = python::groupFile(*pool_.release(), tableFiles_, inputPath, outputPath, threads,
+                                    [&watch] { return watch.keepGoing(); });
     }
+    watch.raiseIfRaised();  // before any other complaint: the handler's exception is set
     switch (outcome.end) {
     case FileGroupingEnd::Complete: return outcome.records;
     case FileGroupingEnd::InputNotOpened:
@@ -214,6 +256,7 @@ uint64_t PythonRelease::groupFile(const py::object& input, const py::object& out
     case FileGroupingEnd::OutputNotOpened:
     case FileGroupingEnd::WriteFailed: raiseFileError(outcome.error, output);
     case FileGroupingEnd::Refused: raiseRefused(*pool_.release());
+    case FileGroupingEnd::Stopped: break;  // only when a handler raised, above
     }
     return outcome.records;
 }

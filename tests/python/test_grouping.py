@@ -6,6 +6,7 @@ import io
 import json
 import os
 import pickle
+import signal
 import subprocess
 import threading
 import time
@@ -106,6 +107,42 @@ def test_grouping_lets_other_threads_run_python(release, lines, tmp_path):
     assert longest_stop_while(lambda: release.group_lines(many, jobs=1)) < 0.6
     assert longest_stop_while(lambda: release.group_columns(many, jobs=1)) < 0.6
     assert longest_stop_while(lambda: release.group_file(source, tmp_path / "out", jobs=1)) < 0.6
+
+
+class Interrupted(Exception):
+    pass
+
+
+def raise_interrupted(signum, frame):
+    raise Interrupted
+
+
+@pytest.mark.parametrize("method", ["group_lines", "group_columns", "group_file"])
+def test_a_signal_handler_that_raises_stops_a_long_call(release, lines, tmp_path, method):
+    # As Ctrl-C's KeyboardInterrupt must: Python runs handlers only while it
+    # holds the lock, which a call lets go of while it groups.
+    many = lines * 100
+    source, target = tmp_path / "in", tmp_path / "out"
+    source.write_bytes(b"".join(many))
+    call = {"group_lines": lambda: release.group_lines(many, jobs=1),
+            "group_columns": lambda: release.group_columns(many, jobs=1),
+            "group_file": lambda: release.group_file(source, target, jobs=1)}[method]
+    start = time.perf_counter()
+    call()
+    whole, complete = time.perf_counter() - start, target.read_bytes() if method == "group_file" else None
+    previous = signal.signal(signal.SIGALRM, raise_interrupted)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, whole / 20)
+        start = time.perf_counter()
+        with pytest.raises(Interrupted):
+            call()
+        assert time.perf_counter() - start < whole / 2
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+    if method == "group_file":  # what was grouped before the signal
+        partial = target.read_bytes()
+        assert len(partial) < len(complete) and complete.startswith(partial)
 
 
 def test_explain_gives_the_report_librarys_json(release, tables, lines, tmp_path):
