@@ -126,6 +126,12 @@ try {
   assert.equal(await page.locator("#record-note").textContent(), "");
   await page.keyboard.press("Control+Enter");
   await page.waitForFunction((want) => document.querySelector("#result-drg").textContent === want, expected.drg);
+  // Back on the first tab, the result says whose it is.
+  await page.getByRole("tab", { name: "Stay in plain terms" }).click();
+  assert.equal(await page.locator("#result-tab").textContent(), "Of what was grouped on the “Record line” tab.");
+  await page.getByRole("tab", { name: "Record line" }).click();
+  assert.equal(await page.locator("#result-tab").isHidden(), true);
+  await page.locator("#record").focus();
 
   // A result stays only as long as it is that of what is typed: marked once the line changes, gone
   // when the next request is refused or the server does not answer.

@@ -281,7 +281,7 @@
     save();
     clearTimeout(lineTimer);
     const stay = readStay();
-    const request = startGrouping();
+    const request = startGrouping("tab-fields");
     const [reply] = await Promise.all([postJson("/api/group", stay), refreshLine(true)]);
     if (request !== groupRequest) return;  // a newer one is under way
     if (reply.status === 200) { showResult(reply.body); return; }
@@ -297,7 +297,7 @@
     save();
     const form = $("line-form");
     clearErrors(form, "line-form-error");
-    const request = startGrouping();
+    const request = startGrouping("tab-line");
     const reply = await postJson("/api/group", { record: $("record").value });
     if (request !== groupRequest) return;
     if (reply.status === 200) { showResult(reply.body); return; }
@@ -417,9 +417,20 @@
 
   // A result on screen belongs to the stay grouped last: while a new one is
   // asked for, and after a request that failed, none is shown.
-  function startGrouping() {
+  function startGrouping(tab) {
+    resultTab = tab;
+    noteResultTab();
     clearResult("Grouping…");
     return ++groupRequest;
+  }
+
+  // The result stays when the other tab is chosen, and then says which tab it is of.
+  let resultTab = null;
+  function noteResultTab() {
+    const shown = document.querySelector('[role="tab"][aria-selected="true"]');
+    const elsewhere = resultTab !== null && shown !== null && shown.id !== resultTab;
+    $("result-tab").hidden = !elsewhere;
+    $("result-tab").textContent = elsewhere ? `Of what was grouped on the “${$(resultTab).textContent}” tab.` : "";
   }
 
   function clearResult(summary) {
@@ -462,6 +473,7 @@
       $(tab.getAttribute("aria-controls")).hidden = !selected;
       if (selected && focus) tab.focus();
     }
+    noteResultTab();
   }
 
   function onTabKey(event) {
