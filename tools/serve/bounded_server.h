@@ -1,0 +1,31 @@
+#pragma once
+// The HTTP library's server with each connection read through a stream of
+// its own, so that a request's head cannot fill the memory, requests sent
+// back to back are all answered, and an idle connection gives way to a stop.
+
+#include <httplib.h>
+
+#include <cstddef>
+
+namespace drg::serve {
+
+inline constexpr const char* kJson = "application/json; charset=utf-8";
+
+// The head of a request (its request line and header fields) is read up to
+// this much, and so is any other line the library reads (the size of a chunk,
+// a trailer). The library keeps every header field that comes, however many,
+// and a line however long, so a client that never ends one would otherwise
+// fill the memory.
+inline constexpr size_t kMaxHeadBytes = 64 << 10;
+
+// Keep-alive, the most requests a connection may carry and the end when
+// stopped are as the library does them. A head beyond kMaxHeadBytes is
+// answered 431, a longer line of a body 400, and the connection closed.
+class BoundedServer final : public httplib::Server {
+    bool process_and_close_socket(socket_t sock) override;
+    // Waits for the next request on an idle connection, at most the keep-alive
+    // time, and not beyond a stop.
+    bool waitForRequest(socket_t sock) const;
+};
+
+}  // namespace drg::serve
