@@ -27,7 +27,8 @@ test-threads: deps
 	JOBS=$(JOBS) TARGETS="test_engine test_batch" TESTS='^(SharedRelease|ParallelBatch)\.' \
 	  ./tools/run-tests.sh build-tsan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DDRG_TSAN=ON
 
-# Installs the library, its headers, the CMake package and drg-batch under PREFIX.
+# Installs the library, its headers, the CMake package, drg-batch, drg and the
+# Python package under PREFIX.
 PREFIX ?= /usr/local
 install: build
 	cmake --install build --prefix $(PREFIX)
