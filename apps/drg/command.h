@@ -16,19 +16,23 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// Digits only, and no more than a 64-bit count holds: the usual reading of
-// "-5" or of too many digits would give a huge number without a word.
-inline CLI::Validator wholeNumber() {
+// Decimal digits only, and no more than a 64-bit count holds: the usual
+// reading of "-5" or of too many digits would give a huge number without a
+// word, and would take "0x50" as 80 and "010" as 8. The text is handed on
+// without its leading zeros, so that it is read as the decimal it is. Given
+// as a transform; `shown` is what --help says of it (nothing beside a range).
+inline CLI::Validator wholeNumber(const char* shown = "N") {
     return CLI::Validator(
         [](std::string& text) {
             uint64_t value = 0;
             const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
             const bool ok = !text.empty() && text[0] != '-' && text[0] != '+' && error == std::errc() &&
                             end == text.data() + text.size();
-            return ok ? std::string() : "'" + text + "' is not a whole number from 0 to " +
-                                            std::to_string(UINT64_MAX);
+            if (!ok) return "'" + text + "' is not a whole number from 0 to " + std::to_string(UINT64_MAX);
+            text = std::to_string(value);
+            return std::string();
         },
-        "N");
+        shown);
 }
 
 // A folder named by an empty text would be the working folder.

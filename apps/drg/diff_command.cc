@@ -519,8 +519,10 @@ std::function<int()> attachDiff(CLI::App& command) {
     command.add_option("--to", options->to, "Folder of the release the results go to")->required();
     command.add_option("INPUT", options->input, "File of records (standard input when missing or -)");
     command.add_option("--jobs", options->jobs, "Threads that group (default: one per core, at most 16)")
+        ->transform(wholeNumber(""))
         ->check(CLI::Range(1, 256));
     command.add_option("--top", options->top, "Transitions listed per table, largest first (default 30)")
+        ->transform(wholeNumber(""))
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     // Standard output holds the report itself.
     const CLI::Validator aFile(

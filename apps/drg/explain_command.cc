@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -129,13 +130,16 @@ std::function<int()> attachExplain(CLI::App& command) {
     command.add_option("--tables", options->tables, "Folder holding the 22 table files")->required();
     command.add_option("INPUT", options->input, "Records, one per line (default: standard input)");
     command.add_option("--line", options->lines, "Explain only this 1-based line (repeatable; default: every line)")
-        ->check(CLI::Validator(
+        ->transform(CLI::Validator(
             [](std::string& text) {
                 char* end = nullptr;
                 errno = 0;
                 const long n = std::strtol(text.c_str(), &end, 10);
                 if (errno == ERANGE) return "line " + text + " is beyond any input";
-                return *end == '\0' && n >= 1 ? std::string() : "line numbers start at 1, not " + text;
+                if (*end != '\0' || n < 1 || !std::isdigit(static_cast<unsigned char>(text[0])))
+                    return "line numbers start at 1, not " + text;
+                text = std::to_string(n);  // read as decimal: "010" is line 10
+                return std::string();
             },
             "LINE"))
         ->allow_extra_args(false)  // one number per --line, so that INPUT may follow

@@ -253,6 +253,7 @@ std::function<int()> attachGroup(CLI::App& command) {
     command.add_option("INPUT", options->input, "Records to group, one per line (default: standard input)");
     command.add_option("-o,--output", options->output, "Where to write the grouped records (default: standard output)");
     command.add_option("--jobs", options->jobs, "Worker threads (default: one per core, at most 16)")
+        ->transform(wholeNumber(""))
         ->check(CLI::Range(1, 256));
     command.add_flag("--quiet", options->quiet, "No progress line on a terminal");
     command.add_flag("--summary", options->summary, "Print a summary of the results on standard error at the end");

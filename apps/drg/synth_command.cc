@@ -62,10 +62,10 @@ std::function<int()> attachSynth(CLI::App& command) {
     auto options = std::make_shared<SynthOptions>();
     command.add_option("--seed", options->seed, "Seed: the same seed gives the same files on any machine")
         ->capture_default_str()
-        ->check(wholeNumber());
+        ->transform(wholeNumber());
     command.add_option("--records", options->records, "Number of records to write")
         ->capture_default_str()
-        ->check(wholeNumber());
+        ->transform(wholeNumber());
     command.add_option("OUT_DIR", options->outputDir, "Folder to write into: a new or empty one (created when missing)")
         ->required()
         ->check(namedFolder());

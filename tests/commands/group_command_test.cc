@@ -195,6 +195,9 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          "drg explain: output standard output is the input"},
         {"explain: input missing", "drg explain --tables . no-such.txt", 1,
          "drg explain: cannot open input no-such.txt"},
+        // Decimal, whatever its leading zeros: the usual reading takes "010" as 8.
+        {"explain: a line number with a leading zero",
+         "drg explain --tables . --line 010 in.txt | head -c 8 | grep -qx 'line 10:'", 0, ""},
         {"explain: no such line", "drg explain --tables . --line 3 --line 20001 in.txt >/dev/null", 1,
          "drg explain: in.txt has 20000 lines; no line 20001"},
     };

@@ -404,6 +404,8 @@ TEST_F(ServeApi, RefusesToStartWithAClearLine) {
     const struct { std::vector<std::string> args; int status; const char* says; } cases[] = {
         {{"serve"}, 2, "--tables"},
         {{"serve", "--tables", release_->path(), "--port", "70000"}, 2, "--port"},
+        // Decimal only: the usual reading takes "0x50" as port 80.
+        {{"serve", "--tables", release_->path(), "--port", "0x50"}, 2, "--port: '0x50' is not a whole number"},
         {{"serve", "--tables", release_->path(), "--threads", "0"}, 2, "--threads"},
         {{"serve", "--tables", empty.path(), "--port", "0"}, 1, "tables do not load"},
         {{"serve", "--tables", release_->path(), "--port", std::to_string(server_->port())}, 1,
