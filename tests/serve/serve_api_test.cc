@@ -252,6 +252,9 @@ TEST_F(ServeApi, RawRequestsGetPromptWholeAnswersAndAHeadOfBoundedSize) {
         {"a POST with a range", post + "Range: bytes=0-10\r\n" + withBody, "200"},
         // Sent back to back in one write, the second request is answered too.
         {"two requests in one write", "GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n" + post + withBody, "200"},
+        // A body whose end cannot be told is answered at once, and the connection closed.
+        {"a transfer coding other than chunked", post + "Transfer-Encoding: gzip\r\n\r\n" + body, "501"},
+        {"two lengths that differ", post + "Content-Length: 14\r\nContent-Length: 3\r\n\r\n" + body, "400"},
         // A head or a line is not kept however large it grows: refused, or the connection ends.
         {"1 MiB of header fields", flood + "\r\n", "431"},
         {"a chunk size line of 1 MiB", "POST /api/group HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: chunked\r\n\r\n" +

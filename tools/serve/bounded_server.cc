@@ -97,13 +97,18 @@ private:
     bool inHead_ = true;
 };
 
+thread_local bool closeAfterAnswer = false;
+
 }  // namespace
+
+void closeConnectionAfterAnswer() { closeAfterAnswer = true; }
 
 bool BoundedServer::process_and_close_socket(socket_t sock) {
     ConnectionStream stream(sock, read_timeout_sec_, write_timeout_sec_);
     for (size_t left = keep_alive_max_count_; left > 0 && svr_sock_ != INVALID_SOCKET; --left) {
         if (!stream.hasBuffered() && !waitForRequest(sock)) break;
         stream.startRequest();
+        closeAfterAnswer = false;
         bool closed = false;
         const bool served = process_request(stream, left == 1, closed, nullptr);
         if (stream.headTooLarge()) {
@@ -115,7 +120,7 @@ bool BoundedServer::process_and_close_socket(socket_t sock) {
             ::send(sock, reply.data(), reply.size(), MSG_NOSIGNAL);
             break;
         }
-        if (!served || closed || stream.lineTooLong()) break;
+        if (!served || closed || closeAfterAnswer || stream.lineTooLong()) break;
     }
     ::shutdown(sock, SHUT_RDWR);
     ::close(sock);

@@ -21,6 +21,11 @@ inline constexpr size_t kMaxHeadBytes = 64 << 10;
 // Keep-alive, the most requests a connection may carry and the end when
 // stopped are as the library does them. A head beyond kMaxHeadBytes is
 // answered 431, a longer line of a body 400, and the connection closed.
+// Called while a request is answered, on its connection's thread: the
+// connection is closed once the answer is written. For a request whose body
+// cannot be told from what follows it.
+void closeConnectionAfterAnswer();
+
 class BoundedServer final : public httplib::Server {
     bool process_and_close_socket(socket_t sock) override;
     // Waits for the next request on an idle connection, at most the keep-alive

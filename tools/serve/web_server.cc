@@ -57,6 +57,26 @@ std::string whyNotBound(const std::string& host) {
     return "address in use, or not an address of this machine";
 }
 
+// Why the end of the request's body cannot be told, or "": a transfer coding
+// other than chunked, or a length that is not one number of digits alone.
+std::string unknownBodyLength(const httplib::Request& req) {
+    if (req.has_header("Transfer-Encoding")) {
+        std::string coding = req.get_header_value("Transfer-Encoding");
+        std::transform(coding.begin(), coding.end(), coding.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (coding != "chunked" || req.get_header_value_count("Transfer-Encoding") > 1)
+            return "only the chunked transfer coding is understood, not " + coding;
+        return "";
+    }
+    const size_t lengths = req.get_header_value_count("Content-Length");
+    for (size_t i = 0; i < lengths; ++i) {
+        const std::string length = req.get_header_value("Content-Length", i);
+        if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos)
+            return "Content-Length " + length + " is not a number of bytes";
+        if (length != req.get_header_value("Content-Length", 0)) return "two Content-Length fields that differ";
+    }
+    return "";
+}
+
 // 405, naming the one method the path answers.
 void refuseMethod(httplib::Response& res, const char* allowed) {
     res.status = 405;
@@ -187,6 +207,15 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
         // A range applies to GET only; the library would cut any answer to it
         // and keep its status. The request is the library's own object, not const.
         if (req.method != "GET" && req.method != "HEAD") const_cast<httplib::Request&>(req).ranges.clear();
+        // Where the body ends cannot be known: answered at once, and the
+        // connection closed, for what follows may be the rest of the body.
+        if (const std::string problem = unknownBodyLength(req); !problem.empty()) {
+            res.status = problem.rfind("only", 0) == 0 ? 501 : 400;
+            res.set_header("Connection", "close");
+            res.set_content(errorBody(problem), kJson);
+            closeConnectionAfterAnswer();
+            return httplib::Server::HandlerResponse::Handled;
+        }
         if (req.has_header("Content-Length") || req.has_header("Transfer-Encoding"))
             return httplib::Server::HandlerResponse::Unhandled;
         for (const auto& [path, handle] : bodyRoutes) {
