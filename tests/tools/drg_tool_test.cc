@@ -114,6 +114,13 @@ const std::map<std::string, std::string> kBrokenSource = {
      "A01.1\t0\tB010\t-\t-\n"},
     {"splits.tsv", "refined\tprofile\nB010A\t123\n"},
     {"decisions-20100101.tsv", "range\n"},
+    {"procedures.tsv", "code\t\nP01\nP02\n"},
+    {"exclusions.tsv",
+     [] {
+         std::string utf16 = "\xFF\xFE";
+         for (char c : std::string("diagnosis\texcluded\nA01.1\tA01.1\n")) utf16 += {c, '\0'};
+         return utf16;
+     }()},
 };
 
 struct ExpectedError {
@@ -144,6 +151,8 @@ TEST(DrgTool, BuildReportsEveryErrorWithFileAndLineAndWritesNothing) {
         {"src/splits.tsv:2: ", "refined: refined code 'B010A' is not listed in refined.tsv"},
         {"src/splits.tsv:2: ", "profile: '123' is not 5 characters"},
         {"src/decisions-20100101.tsv: ", "is not a table source file name: no version of decisions starts on 20100101"},
+        {"src/procedures.tsv:1: ", "the header ends in a tab, which names an empty column 2"},
+        {"src/exclusions.tsv:1: ", "the file is UTF-16 text; save it as UTF-8"},
     };
     for (const auto& e : expected)
         EXPECT_NE(r.err.find(std::string(e.where) + e.message), std::string::npos)

@@ -214,9 +214,12 @@ TEST(ToolSafety, MessagesNamePathsAsTypedAndStayReadableAndFew) {
         {{"tables", "check", "./good"}, "./good: holds a table source (.tsv files), not table files; drg tables build "
                                         "./good OUT_DIR makes them\n"},
         {{"tables", "build", ".", "new"}, ".: holds table files, not a source of .tsv files"},
+        {{"tables", "build", "./good", "./file"}, "./good/levels.TSV: warning: ignored: source files end in .tsv "
+                                                  "(lower case)\n"},
     };
     generatedRelease().write(dir.path());
     ASSERT_EQ(runTool(dir.path(), {"tables", "dump", ".", "good"}).exitStatus, 0);
+    writeFile(dir.file("good/levels.TSV"), "diagnosis\tdefault\tlevels\n");
     for (const auto& c : cases) {
         const ProcessResult r = runTool(dir.path(), c.args);
         EXPECT_EQ(r.exitStatus, 1) << c.shows;

@@ -26,6 +26,12 @@ std::vector<std::string> entryNames(const std::string& directory, std::error_cod
     return names;
 }
 
+std::string lowerCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 std::string commentOf(const std::string& name) {
     const auto id = identifySourceFile(name);
     if (!id) return "";
@@ -60,7 +66,15 @@ Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics, 
     if (error) diagnostics.errorAt(directory, "cannot be listed: " + error.message());
     bool anySource = false;
     for (const auto& name : names) {
-        if (fs::path(name).extension() != ".tsv") continue;
+        const std::string extension = fs::path(name).extension().string();
+        if (extension != ".tsv") {
+            // Other files (notes, backups) are left alone without a word; but
+            // "diagnoses.TSV" is a source file by intent, and leaving it out
+            // in silence shows only as puzzling errors about what is missing.
+            if (lowerCase(extension) == ".tsv")
+                diagnostics.warning(name, 0, "ignored: source files end in .tsv (lower case)");
+            continue;
+        }
         anySource = true;
         if (!identifySourceFile(name)) {
             diagnostics.error(name, 0, unknownFileNameProblem(name));

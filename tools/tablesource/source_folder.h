@@ -9,7 +9,8 @@
 
 namespace drg::source {
 
-// Reads every ".tsv" file of `directory`; other files are left alone. A
+// Reads every ".tsv" file of `directory`; other files are left alone, with
+// a warning for one whose extension is ".tsv" in other case ("X.TSV"). A
 // ".tsv" file whose name is not a source table is an error, and so is one
 // that is not a regular file (a folder, a FIFO, a device) or that holds more
 // than `mostBytes` or `mostRows` rows. Diagnostics name files inside the

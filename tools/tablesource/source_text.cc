@@ -141,6 +141,12 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
     bool haveHeader = false;
     size_t fewest = 0;
     int lineNumber = 0;
+    // A file saved as UTF-16 reads as a header of stray bytes: say what it is
+    // instead, and read no further.
+    if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
+        diagnostics.error(fileName, 1, "the file is UTF-16 text; save it as UTF-8");
+        return SourceFile{0, {}, {}, {}, false};
+    }
     // A byte-order mark is no part of the first column's name.
     size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
     // Rows with more fields than the header, or fewer, held back: when every
@@ -239,6 +245,23 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         }
         auto fields = splitTabs(line);
         if (!haveHeader) {
+            // An empty column name is a stray tab, most often one left at the
+            // end of the line; the rows cannot be matched to the columns.
+            for (size_t i = 0; i < fields.size(); ++i) {
+                if (!fields[i].empty()) continue;
+                size_t named = fields.size();  // the columns before the tabs at the end
+                while (named > 0 && fields[named - 1].empty()) --named;
+                const size_t trailing = fields.size() - named;
+                diagnostics.error(fileName, lineNumber,
+                                  i < named ? "the header names an empty column " + std::to_string(i + 1) +
+                                                  "; columns are separated by one tab"
+                                  : trailing == 1
+                                      ? "the header ends in a tab, which names an empty column " + std::to_string(i + 1)
+                                      : "the header ends in " + std::to_string(trailing) +
+                                            " tabs, which name empty columns " + std::to_string(i + 1) + " to " +
+                                            std::to_string(fields.size()));
+                return SourceFile{lineNumber, {}, {}, {}, false};
+            }
             file.columns = std::move(fields);
             file.headerLine = lineNumber;
             haveHeader = true;

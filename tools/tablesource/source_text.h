@@ -48,9 +48,10 @@ struct SourceFile {
 // A whole source folder, files by name ("decisions-20050101.tsv").
 using Source = std::map<std::string, SourceFile>;
 
-// Parses one file's text. A UTF-8 byte-order mark is skipped. Lines are split
-// at tabs; blanks around a field are dropped; blank lines and lines starting
-// with '#' are comments. The first other line names the columns. A row has a
+// Parses one file's text. A UTF-8 byte-order mark is skipped; a UTF-16 file
+// is refused unread. Lines are split at tabs; blanks around a field are
+// dropped; blank lines and lines starting with '#' are comments. The first
+// other line names the columns, none of them empty. A row has a
 // field for every column, except that it may leave out the remark columns
 // at its end. Rows beyond `mostRows` are not read: a row takes many times its
 // bytes in memory; nor are lines beyond twice as many and one (comments,
