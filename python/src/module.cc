@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -67,7 +68,7 @@ LineResult& result(ResultSelf self) { return constructed<LineResult>(self, "Grou
 PythonRelease& release(ReleaseSelf self) { return constructed<PythonRelease>(self, "Release"); }
 
 // A result pickles (and copies) as its five values; what unpickles must
-// hold their types.
+// hold their types, and a pccl the field can hold.
 py::tuple resultState(ResultSelf self) {
     const LineResult& r = result(self);
     return py::make_tuple(r.mdc, r.adrg, r.pccl, r.drg, r.line);
@@ -78,10 +79,18 @@ LineResult resultFromState(const py::tuple& state) {
                        py::isinstance<py::int_>(state[2]) && py::isinstance<py::str>(state[3]) &&
                        (py::isinstance<py::str>(state[4]) || py::isinstance<py::bytes>(state[4]));
     if (!texts) throw py::type_error("a GroupResult state is (mdc, adrg, pccl, drg, line)");
+    // Any Python int passes the type test; one the field cannot hold is a
+    // wrong value, said as such (a failed cast would say nothing of where).
+    int overflow = 0;
+    const long long pccl = PyLong_AsLongLongAndOverflow(state[2].ptr(), &overflow);
+    if (pccl == -1 && PyErr_Occurred()) throw py::error_already_set();
+    if (overflow || pccl < std::numeric_limits<int>::min() || pccl > std::numeric_limits<int>::max())
+        throw py::value_error(
+            "pccl in a GroupResult state is out of range: it must fit a C int (the levels are 0 to 4)");
     LineResult r;
     r.mdc = state[0];
     r.adrg = state[1];
-    r.pccl = state[2].cast<int>();
+    r.pccl = static_cast<int>(pccl);
     r.drg = state[3];
     r.line = state[4];
     return r;

@@ -97,6 +97,12 @@ def test_a_wrong_argument_type_raises_type_error(release, call):
 
 
 WRONG_VALUES = {
+    "a GroupResult state with a pccl beyond any C integer": (
+        lambda release: drg.GroupResult.__new__(drg.GroupResult).__setstate__(("001", "A01A", 10**30, "A01A3Z", b"x")),
+        ValueError, "^pccl in a GroupResult state is out of range"),
+    "a GroupResult state with a pccl beyond a C int": (
+        lambda release: drg.GroupResult.__new__(drg.GroupResult).__setstate__(("001", "A01A", 2**31, "A01A3Z", b"x")),
+        ValueError, "^pccl in a GroupResult state is out of range"),
     "a str character beyond Latin-1": (lambda release: release.group("R\u0100"), ValueError, "U\\+00FF"),
     "no jobs": (lambda release: release.group_lines([b"x"], jobs=0), ValueError, "jobs"),
     "thousands of jobs": (lambda release: release.group_file(__file__, "/nonexistent/out", jobs=2000), ValueError,
