@@ -8,6 +8,7 @@
 #include <cctype>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "serve/bounded_server.h"
@@ -57,24 +58,25 @@ std::string whyNotBound(const std::string& host) {
     return "address in use, or not an address of this machine";
 }
 
-// Why the end of the request's body cannot be told, or "": a transfer coding
-// other than chunked, or a length that is not one number of digits alone.
-std::string unknownBodyLength(const httplib::Request& req) {
+// The refusal of a request whose body's end cannot be told, or none: a
+// transfer coding other than chunked (501), or a length that is not one
+// number of digits alone (400).
+std::optional<Reply> unframedBody(const httplib::Request& req) {
     if (req.has_header("Transfer-Encoding")) {
         std::string coding = req.get_header_value("Transfer-Encoding");
         std::transform(coding.begin(), coding.end(), coding.begin(), [](unsigned char c) { return std::tolower(c); });
-        if (coding != "chunked" || req.get_header_value_count("Transfer-Encoding") > 1)
-            return "only the chunked transfer coding is understood, not " + coding;
-        return "";
+        if (coding == "chunked" && req.get_header_value_count("Transfer-Encoding") == 1) return std::nullopt;
+        return Reply{501, errorBody("only the chunked transfer coding is understood, not " + coding)};
     }
     const size_t lengths = req.get_header_value_count("Content-Length");
     for (size_t i = 0; i < lengths; ++i) {
         const std::string length = req.get_header_value("Content-Length", i);
         if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos)
-            return "Content-Length " + length + " is not a number of bytes";
-        if (length != req.get_header_value("Content-Length", 0)) return "two Content-Length fields that differ";
+            return Reply{400, errorBody("Content-Length " + length + " is not a number of bytes")};
+        if (length != req.get_header_value("Content-Length", 0))
+            return Reply{400, errorBody("two Content-Length fields that differ")};
     }
-    return "";
+    return std::nullopt;
 }
 
 // 405, naming the one method the path answers.
@@ -209,10 +211,9 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
         if (req.method != "GET" && req.method != "HEAD") const_cast<httplib::Request&>(req).ranges.clear();
         // Where the body ends cannot be known: answered at once, and the
         // connection closed, for what follows may be the rest of the body.
-        if (const std::string problem = unknownBodyLength(req); !problem.empty()) {
-            res.status = problem.rfind("only", 0) == 0 ? 501 : 400;
+        if (const std::optional<Reply> refusal = unframedBody(req)) {
+            answer(res, *refusal);
             res.set_header("Connection", "close");
-            res.set_content(errorBody(problem), kJson);
             closeConnectionAfterAnswer();
             return httplib::Server::HandlerResponse::Handled;
         }
