@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -132,11 +132,10 @@ std::function<int()> attachExplain(CLI::App& command) {
     command.add_option("--line", options->lines, "Explain only this 1-based line (repeatable; default: every line)")
         ->transform(CLI::Validator(
             [](std::string& text) {
-                char* end = nullptr;
-                errno = 0;
-                const long n = std::strtol(text.c_str(), &end, 10);
-                if (errno == ERANGE) return "line " + text + " is beyond any input";
-                if (*end != '\0' || n < 1 || !std::isdigit(static_cast<unsigned char>(text[0])))
+                long n = 0;
+                const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+                if (error == std::errc::result_out_of_range) return "line " + text + " is beyond any input";
+                if (error != std::errc() || end != text.data() + text.size() || n < 1)
                     return "line numbers start at 1, not " + text;
                 text = std::to_string(n);  // read as decimal: "010" is line 10
                 return std::string();

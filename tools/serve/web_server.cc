@@ -38,11 +38,17 @@ std::string exactly(std::string_view path) {
     return pattern;
 }
 
-// Media types are case-insensitive: "Multipart/Form-Data" is a multipart form too.
+// A header field's value in lower case: media types and transfer codings
+// are named without regard to case.
+std::string loweredHeader(const httplib::Request& req, const char* name) {
+    std::string value = req.get_header_value(name);
+    std::transform(value.begin(), value.end(), value.begin(), [](unsigned char c) { return std::tolower(c); });
+    return value;
+}
+
+// "Multipart/Form-Data" is a multipart form too.
 bool isMultipartForm(const httplib::Request& req) {
-    std::string type = req.get_header_value("Content-Type");
-    std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::tolower(c); });
-    return type.rfind("multipart/form-data", 0) == 0;
+    return loweredHeader(req, "Content-Type").rfind("multipart/form-data", 0) == 0;
 }
 
 // The library does not say why a bind failed: a name that does not resolve
@@ -63,8 +69,7 @@ std::string whyNotBound(const std::string& host) {
 // number of digits alone (400).
 std::optional<Reply> unframedBody(const httplib::Request& req) {
     if (req.has_header("Transfer-Encoding")) {
-        std::string coding = req.get_header_value("Transfer-Encoding");
-        std::transform(coding.begin(), coding.end(), coding.begin(), [](unsigned char c) { return std::tolower(c); });
+        const std::string coding = loweredHeader(req, "Transfer-Encoding");
         if (coding == "chunked" && req.get_header_value_count("Transfer-Encoding") == 1) return std::nullopt;
         return Reply{501, errorBody("only the chunked transfer coding is understood, not " + coding)};
     }

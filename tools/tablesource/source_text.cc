@@ -107,6 +107,21 @@ std::string wideRowHint(std::string_view line, const std::vector<std::string>& c
     }
 }
 
+// What is wrong with a header that names an empty column, or "".
+std::string emptyColumnProblem(const std::vector<std::string>& columns) {
+    const auto empty = [](const std::string& column) { return column.empty(); };
+    const auto first = std::find_if(columns.begin(), columns.end(), empty);
+    if (first == columns.end()) return "";
+    const std::string number = std::to_string(first - columns.begin() + 1);
+    // The columns after the last named one: tabs that end the line.
+    const auto trailing = std::find_if_not(columns.rbegin(), columns.rend(), empty) - columns.rbegin();
+    if (first - columns.begin() < static_cast<ptrdiff_t>(columns.size()) - trailing)
+        return "the header names an empty column " + number + "; columns are separated by one tab";
+    if (trailing == 1) return "the header ends in a tab, which names an empty column " + number;
+    return "the header ends in " + std::to_string(trailing) + " tabs, which name empty columns " + number + " to " +
+           std::to_string(columns.size());
+}
+
 // Fields a row may leave out: the remark columns at the end of the header.
 size_t fewestFields(const std::vector<std::string>& columns) {
     size_t n = columns.size();
@@ -247,19 +262,8 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
         if (!haveHeader) {
             // An empty column name is a stray tab, most often one left at the
             // end of the line; the rows cannot be matched to the columns.
-            for (size_t i = 0; i < fields.size(); ++i) {
-                if (!fields[i].empty()) continue;
-                size_t named = fields.size();  // the columns before the tabs at the end
-                while (named > 0 && fields[named - 1].empty()) --named;
-                const size_t trailing = fields.size() - named;
-                diagnostics.error(fileName, lineNumber,
-                                  i < named ? "the header names an empty column " + std::to_string(i + 1) +
-                                                  "; columns are separated by one tab"
-                                  : trailing == 1
-                                      ? "the header ends in a tab, which names an empty column " + std::to_string(i + 1)
-                                      : "the header ends in " + std::to_string(trailing) +
-                                            " tabs, which name empty columns " + std::to_string(i + 1) + " to " +
-                                            std::to_string(fields.size()));
+            if (const std::string problem = emptyColumnProblem(fields); !problem.empty()) {
+                diagnostics.error(fileName, lineNumber, problem);
                 return SourceFile{lineNumber, {}, {}, {}, false};
             }
             file.columns = std::move(fields);
@@ -366,14 +370,7 @@ size_t countTokens(std::string_view field) {
 
 std::vector<std::string> splitTokens(const std::string& field) {
     std::vector<std::string> tokens;
-    size_t i = 0;
-    while (i < field.size()) {
-        while (i < field.size() && field[i] == ' ') ++i;
-        size_t j = i;
-        while (j < field.size() && field[j] != ' ') ++j;
-        if (j > i) tokens.push_back(field.substr(i, j - i));
-        i = j;
-    }
+    forEachToken(field, [&](std::string_view token) { return tokens.emplace_back(token), true; });
     return tokens;
 }
 
