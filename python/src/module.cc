@@ -3,6 +3,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 #include <string>
@@ -21,6 +22,13 @@ struct Self {
     py::handle object;
 };
 
+// `jobs` as the caller passed it, read by jobsOption below: pybind11's own
+// message for an argument it cannot convert repeats every argument of the
+// call, which for group_lines is every line of the input.
+struct JobsArgument {
+    py::handle object;
+};
+
 namespace pybind11::detail {
 template <class T>
 struct type_caster<Self<T>> {
@@ -31,9 +39,35 @@ struct type_caster<Self<T>> {
     }
     static handle cast(const Self<T>& self, return_value_policy, handle) { return self.object.inc_ref(); }
 };
+
+template <>
+struct type_caster<JobsArgument> {
+    PYBIND11_TYPE_CASTER(JobsArgument, const_name("Optional[int]"));
+    bool load(handle source, bool) {
+        value.object = source;
+        return true;
+    }
+    static handle cast(const JobsArgument& jobs, return_value_policy, handle) { return jobs.object.inc_ref(); }
+};
 }  // namespace pybind11::detail
 
 namespace {
+
+// None, or any int (also one with __index__, as numpy's); an int beyond a C
+// int is clamped, which the range check of the call then refuses.
+std::optional<int> jobsOption(JobsArgument jobs) {
+    PyObject* value = jobs.object.ptr();
+    if (value == Py_None) return std::nullopt;
+    if (!PyIndex_Check(value))
+        throw py::type_error(std::string("jobs must be an int or None, not ") + Py_TYPE(value)->tp_name);
+    const auto number = py::reinterpret_steal<py::object>(PyNumber_Index(value));
+    if (!number) throw py::error_already_set();
+    int overflow = 0;
+    const long long n = PyLong_AsLongLongAndOverflow(number.ptr(), &overflow);
+    if (n == -1 && PyErr_Occurred()) throw py::error_already_set();
+    if (overflow != 0) return overflow < 0 ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    return static_cast<int>(std::clamp<long long>(n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 constexpr const char* kLinesNote =
     "A line is str or bytes. bytes are taken as they are; a str is taken as Latin-1, one byte per "
@@ -141,8 +175,8 @@ PYBIND11_MODULE(_drg, m) {
                            "disagree with the grouper's derived conditions).")
                  .c_str())
         .def("group_lines",
-             [](ReleaseSelf self, const py::object& lines, std::optional<int> jobs) {
-                 return release(self).groupLines(lines, jobs);
+             [](ReleaseSelf self, const py::object& lines, JobsArgument jobs) {
+                 return release(self).groupLines(lines, jobsOption(jobs));
              },
              py::arg("lines"), py::arg("jobs") = py::none(),
              withLinesNote("Groups an iterable of record lines on `jobs` threads (1 to 256; default: one per "
@@ -151,8 +185,8 @@ PYBIND11_MODULE(_drg, m) {
                            "lines, when each input line but the last ends with its line end.")
                  .c_str())
         .def("group_columns",
-             [](ReleaseSelf self, const py::object& lines, std::optional<int> jobs) {
-                 return release(self).groupColumns(lines, jobs);
+             [](ReleaseSelf self, const py::object& lines, JobsArgument jobs) {
+                 return release(self).groupColumns(lines, jobsOption(jobs));
              },
              py::arg("lines"), py::arg("jobs") = py::none(),
              withLinesNote("Groups an iterable of record lines as group_lines does and returns the results "
@@ -170,8 +204,8 @@ PYBIND11_MODULE(_drg, m) {
                            "characters.")
                  .c_str())
         .def("group_file",
-             [](ReleaseSelf self, const py::object& input, const py::object& output, std::optional<int> jobs) {
-                 return release(self).groupFile(input, output, jobs);
+             [](ReleaseSelf self, const py::object& input, const py::object& output, JobsArgument jobs) {
+                 return release(self).groupFile(input, output, jobsOption(jobs));
              },
              py::arg("input"), py::arg("output"),
              py::arg("jobs") = py::none(),

@@ -113,6 +113,10 @@ LineList lineList(const py::object& lines) {
     if (PyUnicode_Check(lines.ptr()) || PyBytes_Check(lines.ptr()))
         throw py::type_error("lines must be an iterable of lines, not one " +
                              std::string(Py_TYPE(lines.ptr())->tp_name) + "; group a single line with group()");
+    // Iterated, a buffer of bytes gives ints, and the message would blame lines[0].
+    if (PyByteArray_Check(lines.ptr()) || PyMemoryView_Check(lines.ptr()))
+        throw py::type_error("lines must be an iterable of lines, not one " +
+                             std::string(Py_TYPE(lines.ptr())->tp_name) + "; pass bytes(...) lines in a list");
     if (!PyObject_HasAttrString(lines.ptr(), "__iter__"))
         throw py::type_error("lines must be an iterable of str or bytes, not " +
                              std::string(Py_TYPE(lines.ptr())->tp_name));
