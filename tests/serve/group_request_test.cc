@@ -91,6 +91,8 @@ TEST(GroupRequest, BadBodiesAreRefusedNamingTheField) {
         {R"({"stayDays":9991e3999})", "body", "a number too large to read"},
         {stayWith("colour", "red"), "colour", "unknown field \"colour\""},
         {R"({"record":"x","sex":"M"})", "sex", "record cannot be sent with another field"},
+        {R"({"sex":"M","birthDate":"19500101","sex":"F","effectiveDate":"20130101"})", "sex", "\"sex\" is given twice"},
+        {R"({"records":["x"],"records":["y"]})", "records", "is given twice"},
         {R"({"record":17})", "record", "must be a text"},
         {R"({"record":"a\nb"})", "record", "holds a line break"},
         {R"({"records":"x"})", "records", "must be a list"},

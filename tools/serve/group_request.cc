@@ -264,9 +264,25 @@ json parseJsonObject(std::string_view body, std::vector<FieldError>& errors) {
         fail(errors, "body", "the request body is not UTF-8 (at byte " + std::to_string(bad + 1) + ")");
         return json();
     }
+    // A name given twice in one object would be read as its last value in
+    // silence; a client that sends it meant one of the two, and a wrong guess
+    // groups the stay wrongly. The first such name is refused.
+    std::vector<std::vector<std::string>> namesByDepth;
+    std::string twice;
+    const auto noteNames = [&](int, json::parse_event_t event, json& value) {
+        if (event == json::parse_event_t::object_start) namesByDepth.emplace_back();
+        if (event == json::parse_event_t::object_end) namesByDepth.pop_back();
+        if (event == json::parse_event_t::key && !namesByDepth.empty()) {
+            std::vector<std::string>& names = namesByDepth.back();
+            const std::string& name = value.get_ref<const std::string&>();
+            if (twice.empty() && std::find(names.begin(), names.end(), name) != names.end()) twice = name;
+            names.push_back(name);
+        }
+        return true;
+    };
     json parsed;
     try {
-        parsed = json::parse(body.begin(), body.end());
+        parsed = json::parse(body.begin(), body.end(), noteNames);
     } catch (const json::parse_error& e) {
         fail(errors, "body", "the request body is not JSON (syntax error at byte " + std::to_string(e.byte) + ")");
         return json();
@@ -283,6 +299,10 @@ json parseJsonObject(std::string_view body, std::vector<FieldError>& errors) {
     }
     if (!parsed.is_object()) {
         fail(errors, "body", "the request body must be a JSON object, not " + typeName(parsed));
+        return json();
+    }
+    if (!twice.empty()) {
+        fail(errors, twice, inQuotes(twice) + " is given twice in one object");
         return json();
     }
     return parsed;
