@@ -12,6 +12,7 @@ const stay = {
   diagnoses: ["J15.1", "A41.9", "N18.5"], procedures: ["5-311"],
 };
 const dashed = (d) => `${d.slice(0, 4)}-${d.slice(4, 6)}-${d.slice(6)}`;
+const typed = (d) => `${d.slice(4, 6)}${d.slice(6)}${d.slice(0, 4)}`;  // as keys into a date field
 
 async function api(path, body) {
   const response = await fetch(new URL(path, base), { method: "POST", body: JSON.stringify(body) });
@@ -34,24 +35,44 @@ try {
   const page = context.pages()[0] ?? await context.newPage();
   page.on("pageerror", (e) => failures.push(`page error: ${e.message}`));
   page.on("request", (r) => { if (!r.url().startsWith(base)) failures.push(`request outside the server: ${r.url()}`); });
+  const refused = [];
+  page.on("response", (r) => { if (r.status() >= 400) refused.push(`${r.status()} ${r.url()}`); });
   await page.goto(base);
 
-  await page.getByLabel("Date of the stay", { exact: true }).fill(dashed(stay.effectiveDate));
-  await page.getByLabel("Birth date", { exact: true }).fill(dashed(stay.birthDate));
+  // Filled in step by step, the dates key by key: an unfinished stay is not sent (the server
+  // could only refuse it), and the page names what is missing.
+  await page.getByLabel("Date of the stay", { exact: true }).focus();
+  await page.keyboard.type(typed(stay.effectiveDate));
+  await page.getByLabel("Birth date", { exact: true }).focus();
+  await page.keyboard.type(typed(stay.birthDate).slice(0, 4));  // no year yet
+  await page.waitForFunction(() => document.querySelector("#built-line").textContent
+    === "The line needs these filled in first: Birth date, Sex.");
+  await page.keyboard.type(typed(stay.birthDate).slice(4));
   await page.getByLabel("Male", { exact: true }).check();
   await page.getByLabel("Days in hospital", { exact: true }).fill(String(stay.stayDays));
   await page.getByLabel("Discharge status", { exact: true }).fill(String(stay.status));
-  await page.getByLabel("Principal", { exact: true }).fill(stay.diagnoses[0]);
+  await page.getByLabel("Principal", { exact: true }).pressSequentially(stay.diagnoses[0]);
+  await page.waitForFunction(() => document.querySelector("#built-line").textContent.includes("J15.1"));
+  assert.deepEqual(refused, []);
   // The second diagnosis first too long, to see the error beside its field.
   await page.getByRole("button", { name: "Add a diagnosis" }).click();
-  await page.keyboard.type("A41.9XYZ");
+  await page.keyboard.type(`A41.9${"X".repeat(60)}`);
   await page.getByRole("button", { name: "Group this stay" }).click();
   const error = page.locator("#diagnoses-1-error");
   await error.waitFor({ state: "visible" });
-  assert.match(await error.textContent(), /^Diagnosis 2 "A41.9XYZ" is longer than the 6 characters/);
+  assert.match(await error.textContent(), /^Diagnosis 2 "A41.9X{35}\.\.\." is longer than the 6 characters/);
+  // At a phone's width that long message breaks rather than widen the page, and the sentence
+  // in the line's place is read whole, not scrolled as the line's 61 columns are.
+  await page.waitForFunction(() => document.querySelector("#built-line").textContent.endsWith(": Diagnosis 2."));
+  await page.setViewportSize({ width: 360, height: 1000 });
+  assert.deepEqual(await page.evaluate(() => [document.documentElement.scrollWidth, document.querySelector(".line-box")
+    .scrollWidth <= document.querySelector(".line-box").clientWidth]), [360, true]);
+  await page.setViewportSize({ width: 1360, height: 1000 });
   assert.equal(await page.locator("#diagnoses-1").getAttribute("aria-invalid"), "true");
   assert.equal(await page.locator("#diagnoses-1").evaluate((e) => e === document.activeElement), true,
                "the field in error takes the focus");
+  const fieldTop = (id) => page.locator(id).evaluate((e) => e.getBoundingClientRect().top);
+  assert.equal(await fieldTop("#diagnoses-0"), await fieldTop("#diagnoses-1"), "the principal beside it moved");
 
   // Corrected with the keyboard alone: the focus is in the field.
   await page.keyboard.press("Control+A");
@@ -77,10 +98,10 @@ try {
   console.log(`page shows DRG ${expected.drg}; "${mdcLine}"; screenshot ${screenshotPath}`);
 
   // At a phone's width the explanation's tables fit the page; only the record lines scroll.
-  await page.setViewportSize({ width: 400, height: 1000 });
+  await page.setViewportSize({ width: 360, height: 1000 });
   const overflowing = await page.evaluate(() => Array.from(document.querySelectorAll("table.trace"))
     .filter((table) => table.scrollWidth > table.clientWidth + 1).length);
-  assert.equal(overflowing, 0, "a table of the explanation is wider than a 400-pixel page");
+  assert.equal(overflowing, 0, "a table of the explanation is wider than a 360-pixel page");
   await page.setViewportSize({ width: 1360, height: 1000 });
 
   // Removing a row changes the stay as typing does: the result is marked.
@@ -93,6 +114,24 @@ try {
   assert.equal(await page.getByLabel("Diagnosis 3", { exact: true }).inputValue(), stay.diagnoses[2]);
   assert.equal(await page.getByLabel("Birth date", { exact: true }).inputValue(), dashed(stay.birthDate));
 
+  // An answer that comes after the stay changed is shown as that of the stay sent.
+  let holdRoute;
+  const held = new Promise((resolve) => { holdRoute = resolve; });
+  await page.route("**/api/group", (route) => holdRoute(route));
+  await page.getByRole("button", { name: "Group this stay" }).click();
+  const heldRoute = await held;
+  const ventilation = page.getByLabel("Ventilation hours", { exact: true });
+  await ventilation.fill("7");
+  await heldRoute.continue();
+  await page.unroute("**/api/group");
+  await page.waitForFunction(() => document.querySelector("#result-drg").textContent !== "–");
+  assert.match(await page.locator("#result-summary").textContent(), /^Of the stay grouped last, before your changes/);
+  // A server that does not answer leaves no line of the stay before, and says why.
+  await page.route("**/api/record", (route) => route.abort());
+  await ventilation.fill("");
+  await page.waitForFunction(() => document.querySelector("#built-line").textContent.startsWith("No line: The server did not answer"));
+  await page.unroute("**/api/record");
+
   // A day the calendar lacks, typed into the date field, is named as such, not as an empty field.
   const stayDate = page.getByLabel("Date of the stay", { exact: true });
   await stayDate.focus();
@@ -104,7 +143,7 @@ try {
   await page.getByRole("button", { name: "Group this stay" }).click();
   await page.waitForFunction(() => document.querySelector("#effectiveDate-error").textContent !== "");
   assert.equal(await page.locator("#effectiveDate-error").textContent(),
-               "Date of the stay is not a day of the calendar; check the day and the month");
+               "Date of the stay is unfinished or not a day of the calendar; check the day, the month and the year");
   assert.equal(await page.locator("#stayDays-error").textContent(),
                "Days in hospital must be a whole number from 0 to 999; what is typed is not one");
   await stayDate.fill(dashed(stay.effectiveDate));
@@ -129,9 +168,16 @@ try {
   // Back on the first tab, the result says whose it is.
   await page.getByRole("tab", { name: "Stay in plain terms" }).click();
   assert.equal(await page.locator("#result-tab").textContent(), "Of what was grouped on the “Record line” tab.");
+  // A change to the stay leaves the line's result as it is.
+  await ventilation.fill("7");
+  assert.match(await page.locator("#result-summary").textContent(), /^Grouped into DRG/);
+  await ventilation.fill("");
   await page.getByRole("tab", { name: "Record line" }).click();
   assert.equal(await page.locator("#result-tab").isHidden(), true);
-  await page.locator("#record").focus();
+  // The skip link leads to the field of the tab shown.
+  await page.locator(".skip-link").focus();
+  await page.keyboard.press("Enter");
+  assert.equal(await page.evaluate(() => document.activeElement.id), "record");
 
   // A result stays only as long as it is that of what is typed: marked once the line changes, gone
   // when the next request is refused or the server does not answer.
@@ -144,10 +190,24 @@ try {
   await page.locator("#record").fill(expectedLine);
   await page.keyboard.press("Control+Enter");
   await page.waitForFunction((want) => document.querySelector("#result-drg").textContent === want, expected.drg);
-  await page.route("**/api/group", (route) => route.abort());
-  await page.keyboard.press("Control+Enter");
-  await page.waitForFunction(() => document.querySelector("#result-summary").textContent.includes("did not answer"));
-  assert.equal(await drg.textContent(), "–");
+  // The server's own trouble (its JSON error, a proxy's page, no answer) is told as such, not as
+  // faults of the line.
+  const troubles = [
+    // [what is pasted, how the server answers (null: itself), what the result says]
+    ["x".repeat(2 << 20), null, /^No result: The server answered with status 413: the request body is larger than/],
+    [expectedLine, { status: 502, contentType: "text/html", body: "<h1>Bad gateway</h1>" },
+     /^No result: The server answered with status 502: an answer the page cannot read\.$/],
+    [expectedLine, "abort", /^No result: The server did not answer \(.+\); it may have stopped\.$/],
+  ];
+  for (const [line, answer, says] of troubles) {
+    await page.locator("#record").fill(line);
+    if (answer) await page.route("**/api/group", (route) => answer === "abort" ? route.abort() : route.fulfill(answer));
+    await page.locator("#record").press("Control+Enter");
+    await page.waitForFunction(() => !document.querySelector("#result-summary").textContent.startsWith("Grouping"));
+    assert.match(await page.locator("#result-summary").textContent(), says);
+    assert.equal(await drg.textContent(), "–");
+    if (answer) await page.unroute("**/api/group");
+  }
 } finally {
   await context.close();
 }

@@ -2,7 +2,8 @@
 // The web grouper's page: reads a stay from the fields or a pasted record
 // line, asks the server to group it and shows the result and how it came
 // about. The server builds and checks the record line; the page only
-// shows what it answers, next to the field it names.
+// shows what it answers, next to the field it names. It sees for itself
+// only what is missing or unreadable, so as not to ask before the stay is whole.
 (() => {
   const $ = (id) => document.getElementById(id);
   const STORE_KEY = "drg-grouper-page";
@@ -61,19 +62,32 @@
     return $(m ? `${m[1]}-${m[2]}-error` : `${field}-error`);
   }
 
+  // Asks the server and gives one of three: { result } (200), { errors } (400: the
+  // stay's or the line's faults, each naming its field) or { trouble }: a sentence on
+  // any other answer, or on none, which is the server's trouble and not the user's.
   // A server that stops answering must not leave the page waiting for ever.
   async function postJson(path, body) {
     const abort = new AbortController();
     const timer = setTimeout(() => abort.abort(), ANSWER_WAIT_MS);
+    let response;
     try {
-      const response = await fetch(path, {
+      response = await fetch(path, {
         method: "POST", headers: { "Content-Type": "application/json" }, body: JSON.stringify(body),
         signal: abort.signal,
       });
-      return { status: response.status, body: await response.json() };
+      const text = await response.text();
+      let answer = null;
+      try { answer = JSON.parse(text); } catch (e) { /* a proxy's error page, say */ }
+      const read = answer !== null && typeof answer === "object";
+      if (read && response.status === 200) return { result: answer };
+      if (read && response.status === 400) return { errors: errorsOf(answer) };
+      const said = read && typeof answer.error === "string" ? answer.error.replace(/\.?$/, ".")
+        : "an answer the page cannot read.";
+      return { trouble: `The server answered with status ${response.status}: ${said}` };
     } catch (e) {
-      const why = abort.signal.aborted ? `no answer within ${ANSWER_WAIT_MS / 1000} seconds` : e.message;
-      return { status: 0, body: { error: `The server did not answer (${why}).` } };
+      if (abort.signal.aborted) return { trouble: `The server did not answer within ${ANSWER_WAIT_MS / 1000} seconds.` };
+      return { trouble: response ? `The server's answer broke off (${e.message}).`
+        : `The server did not answer (${e.message}); it may have stopped.` };
     } finally {
       clearTimeout(timer);
     }
@@ -125,7 +139,7 @@
     values.push("");
     renderCodeRows(kind, values, values.length - 1);
     save();
-    markResultOld();
+    noteEdit("tab-fields");
   }
 
   function removeCodeRow(kind, index) {
@@ -136,7 +150,7 @@
     touched.add(kind);
     save();
     scheduleLine();
-    markResultOld();
+    noteEdit("tab-fields");
   }
 
   // ---- reading and keeping what was typed ----------------------------
@@ -201,9 +215,11 @@
       const slot = errorSlotOf(field);
       // A field the browser could not read reaches the server as "?", which the user never typed.
       const unreadable = (DATE_FIELDS.includes(field) || NUMBER_FIELDS.includes(field)) && $(field).validity.badInput;
+      // The browser tells a half-typed date from a 30 February no better than by "unreadable".
       const message = !unreadable ? plainMessage(field, error)
-        : DATE_FIELDS.includes(field) ? `${labelOf(field)} is not a day of the calendar; check the day and the month`
-        : plainMessage(field, error).replace(/, not the text "\?"$/, "; what is typed is not one");
+        : DATE_FIELDS.includes(field)
+          ? `${labelOf(field)} is unfinished or not a day of the calendar; check the day, the month and the year`
+        : `${labelOf(field)} must be a whole number from 0 to ${$(field).max}; what is typed is not one`;
       if (!slot) { loose.push(message); continue; }
       slot.textContent = message;
       const input = inputOf(field);
@@ -220,26 +236,42 @@
   const errorsOf = (body) => body.errors || [{ field: body.field || "", error: body.error || "The request failed." }];
   const touchedField = (field) => touched.has(field.replace(/\[\d+\]$/, "")) || touched.has(field);
 
+  // What the page sees is missing or unreadable without asking: the dates and
+  // the sex, which every line needs, and a field the browser could not read.
+  function gapsOf(stay) {
+    const gaps = [];
+    for (const name of [...DATE_FIELDS, "sex", ...NUMBER_FIELDS]) {
+      const value = stay[name];
+      if (value === "?") gaps.push({ field: name, error: "" });  // worded by showErrors, which sees it unreadable
+      else if (name === "sex" && !value) gaps.push({ field: name, error: "Sex is not chosen; choose male or female" });
+      else if (DATE_FIELDS.includes(name) && value === "") gaps.push({ field: name, error: `${labelOf(name)} is empty; enter a date` });
+    }
+    return gaps;
+  }
+
   // ---- the record line, built by the server as the user types ---------
   function scheduleLine() {
     clearTimeout(lineTimer);
     lineTimer = setTimeout(refreshLine, 250);
   }
 
+  // An unfinished stay is not sent: the server could only refuse it.
   async function refreshLine(showAll) {
     const request = ++lineRequest;
-    const reply = await postJson("/api/record", readStay());
-    if (request !== lineRequest) return null;  // a newer one is under way
+    const stay = readStay();
+    const gaps = gapsOf(stay);
+    const reply = gaps.length ? { errors: gaps } : await postJson("/api/record", stay);
+    if (request !== lineRequest) return;  // a newer one is under way
     const target = $("built-line");
     clearErrors($("stay-form"), "stay-form-error");
-    if (reply.status === 200) {
-      target.textContent = reply.body.record;
-      target.classList.remove("is-placeholder");
-      return null;
-    }
-    target.textContent = "The line appears once the fields marked above are right.";
-    target.classList.add("is-placeholder");
-    return showErrors(errorsOf(reply.body), "stay-form-error", showAll ? null : touchedField);
+    target.classList.toggle("is-placeholder", !reply.result);
+    if (reply.result) { target.textContent = reply.result.record; return; }
+    if (reply.trouble) { target.textContent = `No line: ${reply.trouble}`; return; }
+    // Named here too, for a field not yet left is not marked.
+    const names = [...new Set(reply.errors.map((e) => labelOf(e.field)).filter(Boolean))].join(", ");
+    target.textContent = gaps.length ? `The line needs these filled in first: ${names}.`
+      : `The line appears once these are right: ${names}.`;
+    showErrors(reply.errors, "stay-form-error", showAll ? null : touchedField);
   }
 
   async function copyLine() {
@@ -284,11 +316,11 @@
     const request = startGrouping("tab-fields");
     const [reply] = await Promise.all([postJson("/api/group", stay), refreshLine(true)]);
     if (request !== groupRequest) return;  // a newer one is under way
-    if (reply.status === 200) { showResult(reply.body); return; }
-    clearResult("No result: " + (reply.status === 0 ? reply.body.error : "the stay has errors, marked above."));
+    if (!reply.errors) { showAnswer(reply); return; }
+    clearResult("No result: the stay has errors, marked above.", true);
     // The same rules refused the stay as the line: every error by its field, the focus on the first.
     clearErrors($("stay-form"), "stay-form-error");
-    const first = showErrors(errorsOf(reply.body), "stay-form-error");
+    const first = showErrors(reply.errors, "stay-form-error");
     if (first) first.focus();
   }
 
@@ -300,9 +332,9 @@
     const request = startGrouping("tab-line");
     const reply = await postJson("/api/group", { record: $("record").value });
     if (request !== groupRequest) return;
-    if (reply.status === 200) { showResult(reply.body); return; }
-    clearResult("No result: " + (reply.status === 0 ? reply.body.error : "the line has errors, marked above."));
-    const first = showErrors(errorsOf(reply.body), "line-form-error");
+    if (!reply.errors) { showAnswer(reply); return; }
+    clearResult("No result: the line has errors, marked above.", true);
+    const first = showErrors(reply.errors, "line-form-error");
     if (first) first.focus();
   }
 
@@ -419,6 +451,7 @@
   // asked for, and after a request that failed, none is shown.
   function startGrouping(tab) {
     resultTab = tab;
+    editsGrouped = edits[tab];
     noteResultTab();
     clearResult("Grouping…");
     return ++groupRequest;
@@ -426,6 +459,9 @@
 
   // The result stays when the other tab is chosen, and then says which tab it is of.
   let resultTab = null;
+  // Changes made on each tab; an answer to what was sent before the last of them is marked old.
+  const edits = { "tab-fields": 0, "tab-line": 0 };
+  let editsGrouped = 0;
   function noteResultTab() {
     const shown = document.querySelector('[role="tab"][aria-selected="true"]');
     const elsewhere = resultTab !== null && shown !== null && shown.id !== resultTab;
@@ -433,8 +469,8 @@
     $("result-tab").textContent = elsewhere ? `Of what was grouped on the “${$(resultTab).textContent}” tab.` : "";
   }
 
-  function clearResult(summary) {
-    $("result").className = "result is-empty";
+  function clearResult(summary, failed) {
+    $("result").className = failed ? "result is-empty is-failed" : "result is-empty";
     $("result-summary").textContent = summary;
     for (const id of ["result-drg", "result-mdc", "result-adrg", "result-pccl"]) $(id).textContent = "–";
     $("explanation").replaceChildren();
@@ -442,7 +478,12 @@
   }
 
   // Changing the stay after a result (typing, adding or removing a row) leaves it on screen,
-  // marked as the last one grouped.
+  // marked as the last one grouped; a change on the other tab does not touch it.
+  function noteEdit(tab) {
+    edits[tab] += 1;
+    if (tab === resultTab) markResultOld();
+  }
+
   function markResultOld() {
     const result = $("result");
     if (result.classList.contains("is-empty") || result.classList.contains("is-old")) return;
@@ -461,6 +502,14 @@
     const explanation = $("explanation");
     explanation.replaceChildren(...explanationOf(r));
     explanation.hidden = false;
+    if (edits[resultTab] !== editsGrouped) markResultOld();  // changed while the answer was on its way
+    $("result").scrollIntoView({ block: "nearest" });
+  }
+
+  // A result, or the server's trouble in the result's place, where the user looks for it.
+  function showAnswer(reply) {
+    if (reply.result) { showResult(reply.result); return; }
+    clearResult(`No result: ${reply.trouble}`, true);
     $("result").scrollIntoView({ block: "nearest" });
   }
 
@@ -499,7 +548,7 @@
     }
     const stayForm = $("stay-form");
     stayForm.addEventListener("submit", groupStay);
-    stayForm.addEventListener("input", () => { save(); scheduleLine(); markResultOld(); });
+    stayForm.addEventListener("input", () => { save(); scheduleLine(); noteEdit("tab-fields"); });
     stayForm.addEventListener("change", (event) => {
       const m = /^(diagnoses|procedures)-\d+$/.exec(event.target.id);
       touched.add(m ? m[1] : event.target.name || event.target.id);
@@ -507,7 +556,7 @@
       scheduleLine();
     });
     $("line-form").addEventListener("submit", groupLine);
-    $("record").addEventListener("input", () => { save(); markResultOld(); noteWideCharacter(); });
+    $("record").addEventListener("input", () => { save(); noteEdit("tab-line"); noteWideCharacter(); });
     for (const form of [stayForm, $("line-form")]) {
       form.addEventListener("keydown", (event) => {
         if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) { event.preventDefault(); form.requestSubmit(); }
@@ -516,6 +565,11 @@
     $("add-diagnosis").addEventListener("click", () => addCodeRow("diagnoses"));
     $("add-procedure").addEventListener("click", () => addCodeRow("procedures"));
     $("copy-built-line").addEventListener("click", copyLine);
+    // The skip link leads to the first field of the tab shown; the other tab's is hidden.
+    document.querySelector(".skip-link").addEventListener("click", (event) => {
+      event.preventDefault();
+      $($("tab-line").getAttribute("aria-selected") === "true" ? "record" : "effectiveDate").focus();
+    });
     refreshLine(false);
     fetch("/api/release").then((r) => r.json()).then((release) => {
       const name = release.directory.split("/").filter(Boolean).pop() || release.directory;
