@@ -117,7 +117,7 @@ public:
         ++it->second;
     }
 
-    // Largest first; equal counts by their texts.
+    // Largest first; equal counts by their texts, in byte order.
     std::vector<Count> sorted() const {
         std::vector<Count> all;
         for (const auto& [key, count] : counts_)
@@ -128,7 +128,12 @@ public:
 
 private:
     using Key = std::array<char, 2 * Width>;
-    std::map<Key, uint64_t> counts_;
+    // Bytes compared as unsigned, as memcmp does: a char's sign differs
+    // from one machine to another, and so would the order.
+    struct ByteOrder {
+        bool operator()(const Key& a, const Key& b) const { return std::memcmp(a.data(), b.data(), a.size()) < 0; }
+    };
+    std::map<Key, uint64_t, ByteOrder> counts_;
 };
 
 struct DiffCounts {
@@ -437,6 +442,9 @@ int runDiff(const DiffOptions& options) {
     // Every read of a folder fails: said before any report is emptied.
     if (isOpenDirectory(inputFd))
         return refuse("cannot open " + inputName(options.input) + ": " + std::strerror(EISDIR));
+    // Standard output on the input (`>> INPUT`) would add the printed report to the records.
+    if (sameOpenRegularFile(inputFd, STDOUT_FILENO))
+        return refuse("standard output is the input, where the printed report would go");
     // A report that is the input would empty it before it is read; two
     // reports in one file would be mixed.
     // A report over a table file would spoil that release.

@@ -212,11 +212,47 @@ TEST(DrgDiff, ExitStatusSaysWhatHappened) {
     EXPECT_EQ(readFile(releases.dir.file("in")), joined(diffInput()));  // no report emptied it
     EXPECT_EQ(readFile(releases.dir.file("kept")), "an old report\n");    // nor the other report's failure
 
-    // The printed report would go over a JSON report in the same file.
-    const std::string command = std::string(DRG_TOOL_PATH) + " diff --from from --to to --json kept in > kept";
-    const ProcessResult r = runProgram("/bin/sh", releases.dir.path(), {"-c", command});
-    EXPECT_EQ(r.exitStatus, 1);
-    EXPECT_EQ(r.err, "drg diff: report kept is standard output, which the printed report goes to\n");
+    // The printed report would go over a JSON report in the same file, or
+    // be appended to the records (named or on standard input).
+    const std::pair<const char*, const char*> redirected[] = {
+        {"--json kept in > kept", "report kept is standard output, which the printed report goes to"},
+        {"in >> in", "standard output is the input, where the printed report would go"},
+        {"--fail-on-change < in >> in", "standard output is the input, where the printed report would go"},
+    };
+    for (const auto& [arguments, says] : redirected) {
+        const std::string command = std::string(DRG_TOOL_PATH) + " diff --from from --to to " + arguments;
+        const ProcessResult r = runProgram("/bin/sh", releases.dir.path(), {"-c", command});
+        EXPECT_EQ(r.exitStatus, 1) << arguments;
+        EXPECT_EQ(r.err, std::string("drg diff: ") + says + "\n");
+    }
+    EXPECT_EQ(readFile(releases.dir.file("in")), joined(diffInput()));
+}
+
+// Transitions of equal count come in the byte order of their texts, a byte
+// above 0x7f after every ASCII one, whatever the sign of the machine's char.
+TEST(DrgDiff, EqualCountsComeInByteOrder) {
+    TempDir dir;
+    TableSet tables = groupingRelease().build();
+    // B010B's split profile: PCCL 0 gives A, any other PCCL the byte C9; all give B under --to.
+    auto& characters = tables.splits.splitCharacters;
+    const std::string original = "ZYXWV";
+    const auto profile = std::search(characters.begin(), characters.end(), original.begin(), original.end());
+    ASSERT_NE(profile, characters.end());
+    for (const auto& [side, replacement] : {std::pair{"from", "A\xC9\xC9\xC9\xC9"}, std::pair{"to", "BBBBB"}}) {
+        std::copy_n(replacement, 5, profile);
+        std::filesystem::create_directories(dir.file(side));
+        ASSERT_TRUE(writeTableFiles(tables, dir.file(side)));
+    }
+    const auto adult = RecordBuilder().birthDate("500615").sex('1').date("20120615");
+    writeFile(dir.file("in"), RecordBuilder(adult).diagnoses({"G40.0", "I10"}).line() +
+                                  RecordBuilder(adult).diagnoses({"G40.0"}).line());
+    const ProcessResult r =
+        runProgram(DRG_TOOL_PATH, dir.path(), {"diff", "--from", "from", "--to", "to", "in", "--json", "diff.json"});
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_NE(r.out.find("1  B010BA -> B010BB\n           1  B010B\xC9 -> B010BB\n"), std::string::npos) << r.out;
+    const auto json = nlohmann::json::parse(readFile(dir.file("diff.json")));
+    EXPECT_EQ(json["transitions"], nlohmann::json::parse(R"([{"count":1,"from":"B010BA","to":"B010BB"},
+                                                                {"count":1,"from":"B010B\u00c9","to":"B010BB"}])"));
 }
 
 }  // namespace
