@@ -179,5 +179,31 @@ TEST(ExplainCommand, TextFollowsTheGrouperStepByStep) {
     EXPECT_EQ(r.out.find("line 1:"), std::string::npos);
 }
 
+// A code is shown escaped in the text and kept byte for byte (as Latin-1)
+// in the JSON, also where it names the diagnosis that cleared a level.
+TEST(ExplainCommand, CodeThatClearsALevelIsShownLikeEveryCode) {
+    TempDir dir;
+    const std::string odd = "I1\xC9";
+    TableBuilder release = groupingRelease();
+    release.levelRow(odd, {{"B010", '3'}});
+    release.levelRow("E11", {{"B010", '2'}});
+    release.exclusions("E11", {odd});  // E11 gives way to it at the highest level
+    release.write(dir.path());
+    writeFile(dir.file("in.txt"), stay({"G40.0", odd, "E11"}).line());
+
+    const ProcessResult text = runShell(dir.path(), "drg explain --tables . in.txt");
+    ASSERT_EQ(text.exitStatus, 0) << text.err;
+    EXPECT_NE(text.out.find("E11     level 2 (level row 1) -> 0, cleared by highest-level exclusion: its exclusion "
+                            "list holds slot 2 (I1\\xc9), at the highest level\n"),
+              std::string::npos)
+        << text.out;
+    EXPECT_EQ(text.out.find('\xC9'), std::string::npos) << text.out;
+    const std::vector<json> explained = explainJson(dir.path());
+    ASSERT_EQ(explained.size(), 1u);
+    EXPECT_EQ(explained[0]["codes"][1]["text"], "I1\xC3\x89");
+    EXPECT_EQ(explained[0]["levelDetails"][1]["clearedBy"],
+              "highest-level exclusion: its exclusion list holds slot 2 (I1\xC3\x89), at the highest level");
+}
+
 }  // namespace
 }  // namespace drg::testing

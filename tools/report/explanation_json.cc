@@ -103,7 +103,7 @@ json explanationJson(const Explanation& e, long lineNumber) {
     for (const auto& level : e.levels) {
         json d = {{"slot", level.slot},   {"code", textJson(level.code)}, {"level", level.level},
                   {"row", rowOrNull(level.row)}, {"finalLevel", level.finalLevel}};
-        d["clearedBy"] = level.clearedBy.empty() ? json(nullptr) : json(level.clearedBy);
+        d["clearedBy"] = level.clearedBy.empty() ? json(nullptr) : textJson(level.clearedBy);  // may name a code
         details.push_back(d);
     }
     j["levelDetails"] = details;

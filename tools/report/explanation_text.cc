@@ -176,7 +176,8 @@ std::string complexityText(const Explanation& e) {
             s += "level " + to_string(level.level) +
                  (level.row < 0 ? std::string(" (no level row)") : " (level row " + to_string(level.row) + ")") +
                  " -> " + to_string(level.finalLevel);
-            if (!level.clearedBy.empty()) s += ", cleared by " + level.clearedBy;
+            // The rule may name the code that cleared the level: shown as every code is.
+            if (!level.clearedBy.empty()) s += ", cleared by " + shownText(level.clearedBy);
             s += "\n";
         }
     }
