@@ -50,9 +50,10 @@ int synthesize(const SynthOptions& options) {
         return fail(problem);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("wrote 22 table files (%d diagnoses, %d procedures, %d conditions, %d MDCs, %d ADRGs, %d refined "
-                "codes) and %llu records to %s/valtic.in in %.2f s\n",
+                "codes) and %llu records to %s in %.2f s\n",
                 counts.diagnoses, counts.procedures, counts.conditions, counts.mdcs, counts.adrgs, counts.refinedCodes,
-                static_cast<unsigned long long>(counts.records), options.outputDir.c_str(), seconds);
+                static_cast<unsigned long long>(counts.records),
+                (std::filesystem::path(options.outputDir) / "valtic.in").c_str(), seconds);
     return kExitOk;
 }
 
