@@ -197,6 +197,7 @@ TEST(ToolSafety, MessagesNamePathsAsTypedAndStayReadableAndFew) {
     TempDir dir;
     fs::create_directories(dir.file("src"));
     writeFile(dir.file("file"), "");
+    fs::create_symlink("nowhere/sub", dir.file("gone"));
     std::string tokens;
     for (int i = 0; i < 100000; ++i) tokens += " X=1";
     writeFile(dir.file("src/release.tsv"), std::string("setting\tvalue\nco\0lour\tred\n", 25));
@@ -209,6 +210,7 @@ TEST(ToolSafety, MessagesNamePathsAsTypedAndStayReadableAndFew) {
         {{"tables", "build", "src/", "./file"}, "src/release.tsv:2: setting: unknown setting 'co\\x00lour'"},
         {{"tables", "build", "good", "./file"}, "./file: is not a folder\n"},
         {{"tables", "build", "good", "file/sub"}, "\nfile: cannot be created: Not a directory\n"},
+        {{"tables", "build", "good", "gone"}, "\ngone: is a link to nowhere/sub, which does not exist\n"},
         {{"tables", "dump", ".", "./file"}, "./file: is not a folder\n"},
         {{"tables", "check", "nosuch/"}, "nosuch/: is not a folder\n"},
         {{"tables", "check", "./good"}, "./good: holds a table source (.tsv files), not table files; drg tables build "

@@ -59,6 +59,13 @@ bool StagedFolder::open(const std::string& target, std::string* problem) {
         *problem = printable(target) + ": is not a folder";
         return false;
     }
+    // A link whose folder is gone would take the files into nowhere: every
+    // rename through it fails, and the message would name a file, not the link.
+    if (!exists && fs::is_symlink(resolved, error)) {
+        *problem = printable(target) + ": is a link to " + printable(fs::read_symlink(resolved, error).string()) +
+                   ", which does not exist";
+        return false;
+    }
     const fs::path parent = resolved.parent_path();
     fs::create_directories(parent, error);
     if (error) {
