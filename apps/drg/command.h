@@ -41,6 +41,17 @@ inline CLI::Validator namedFolder() {
                           "DIR");
 }
 
+// A file named by an empty text: most often a shell variable left unset,
+// which must not stand for standard input or output (a run would then
+// wait on the terminal), nor for no file at all.
+inline CLI::Validator namedFile() {
+    return CLI::Validator(
+        [](std::string& text) {
+            return text.empty() ? std::string("an empty file name (- names standard input or output)") : "";
+        },
+        "FILE");
+}
+
 // Adds a subcommand's options to `command` and gives back what runs it once
 // the command line is parsed (its exit status).
 using AttachCommand = std::function<int()> (*)(CLI::App& command);

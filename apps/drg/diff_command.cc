@@ -525,7 +525,8 @@ std::function<int()> attachDiff(CLI::App& command) {
     auto options = std::make_shared<DiffOptions>();
     command.add_option("--from", options->from, "Folder of the release the results come from")->required();
     command.add_option("--to", options->to, "Folder of the release the results go to")->required();
-    command.add_option("INPUT", options->input, "File of records (standard input when missing or -)");
+    command.add_option("INPUT", options->input, "File of records (standard input when missing or -)")
+        ->check(namedFile());
     command.add_option("--jobs", options->jobs, "Threads that group (default: one per core, at most 16)")
         ->transform(wholeNumber(""))
         ->check(CLI::Range(1, 256));
@@ -534,7 +535,10 @@ std::function<int()> attachDiff(CLI::App& command) {
         ->check(CLI::Range(0, std::numeric_limits<int>::max()));
     // Standard output holds the report itself.
     const CLI::Validator aFile(
-        [](std::string& path) { return path == "-" ? std::string("standard output holds the report: name a file") : ""; },
+        [](std::string& path) {
+            if (path.empty()) return std::string("an empty file name");
+            return path == "-" ? std::string("standard output holds the report: name a file") : "";
+        },
         "FILE");
     command.add_option("--changed", options->changedPath,
                        "Write each changed record to FILE: line number, MDC, ADRG, PCCL and DRG under "

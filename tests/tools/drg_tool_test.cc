@@ -41,6 +41,11 @@ TEST(DrgTool, ExitCodesAndHelp) {
         {{"synth", "--seed", "99999999999999999999999", "out"}, 2, "--seed"},
         {{"synth", ""}, 2, "an empty folder name"},
         {{"tables", "build", "src", ""}, 2, "an empty folder name"},
+        // An unset shell variable would have read the terminal, or written nowhere.
+        {{"group", "--tables", ".", ""}, 2, "INPUT: an empty file name"},
+        {{"group", "--tables", ".", "-o", ""}, 2, "--output: an empty file name"},
+        {{"explain", "--tables", ".", ""}, 2, "INPUT: an empty file name"},
+        {{"diff", "--from", ".", "--to", ".", "--json", "", "in"}, 2, "--json: an empty file name"},
         {{}, 2, "subcommand is required"},
         {{"tables"}, 2, "subcommand is required"},
         {{"tables", "build", "only-one"}, 2, "OUT_DIR"},
