@@ -11,5 +11,8 @@ int main() {
     // An output pipe whose reader has gone is a write error, reported as such,
     // not a silent end by signal.
     std::signal(SIGPIPE, SIG_IGN);
+    // So is an output that reaches the file size limit (`ulimit -f`).
+    std::signal(SIGXFSZ, SIG_IGN);
+    drg::endUncaughtFailuresWith("drg-batch", drg::kExitFailed);
     return drg::runBatch(".");
 }

@@ -493,7 +493,8 @@ int runDiff(const DiffOptions& options) {
     if (end == PipelineEnd::ReadError) {
         std::fprintf(stderr, "drg diff: cannot read %s after line %llu: %s\n", inputName(options.input).c_str(),
                      static_cast<unsigned long long>(tally.lineNumber()),
-                     io.readError ? std::strerror(io.readError) : "unknown error");
+                     // Without an error number: a file cut short while it was read.
+                     io.readError ? std::strerror(io.readError) : "it was cut short while it was read");
         return kExitFailure;
     }
     // The tally stops the run only when the changed records cannot be written.

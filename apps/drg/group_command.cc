@@ -70,6 +70,12 @@ public:
         if (shown_ && lastShown_ != Clock::time_point{}) std::fputs("\r\033[K", stderr);
     }
 
+    // Records written to a terminal would land behind the line, which is
+    // not ended, and it over them: it is left out then.
+    void leaveOutFor(int outputFd) {
+        if (shown_ && isatty(outputFd)) shown_ = false;
+    }
+
 private:
     bool shown_;
     Clock::time_point start_;
@@ -90,6 +96,7 @@ public:
             writeFailed = written == OutputWrite::Failed;
             return false;
         }
+        if (bytesRead == 0) progress_.leaveOutFor(output_.descriptor());
         records += groupedRecords(job);
         bytesRead += job.input.size();
         progress_.update(records, bytesRead);
@@ -224,8 +231,10 @@ int group(const GroupOptions& options) {
     if (sink.writeFailed)
         return fail("cannot write output " + outputName(options.output) + ": " + errorText(io.writeError));
     if (sink.refused) return fail("tables in " + options.tables + " group no record");
+    // A read error without an error number is an input file cut short while it was read.
     if (end == PipelineEnd::ReadError)
-        return fail("cannot read input " + inputName(options.input) + ": " + errorText(io.readError));
+        return fail("cannot read input " + inputName(options.input) + ": " +
+                    (io.readError ? errorText(io.readError) : "it was cut short while it was read"));
     if (!closed) return fail("cannot write output " + options.output + ": " + errorText(closeError));
 
     report::RunSummary summary;

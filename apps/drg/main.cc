@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -52,6 +53,9 @@ int parseAndRun(CLI::App& app, int argc, char** argv, const CommandRuns& runs) {
         app.exit(e);
         return kExitUsage;
     }
+    // A failure that escapes the command is told as the command's own.
+    static const std::string name = commandName(app);
+    drg::endUncaughtFailuresWith(name.c_str(), kExitFailure);
     for (const auto& [command, run] : runs)
         if (command->parsed()) return run();
     return kExitUsage;
@@ -77,6 +81,7 @@ int finishStandardOutput(const CLI::App& app, int status) {
 
 int main(int argc, char** argv) {
     drg::holdClosedStandardDescriptors();
+    drg::endUncaughtFailuresWith("drg", kExitFailure);
     CLI::App app{"The DRG grouper's tool: group records, explain results, and work with table releases"};
     app.set_version_flag("--version", "drg 1.0 (table source format 1)");
     app.require_subcommand(1);
@@ -100,5 +105,7 @@ int main(int argc, char** argv) {
     // Every command, help text included, sees a closed pipe as a failed
     // write (EPIPE) instead of being killed by the signal.
     ignoreBrokenPipe();
+    // And a file that reaches the size limit (`ulimit -f`) as a failed write (EFBIG).
+    std::signal(SIGXFSZ, SIG_IGN);
     return finishStandardOutput(app, parseAndRun(app, argc, argv, runs));
 }

@@ -249,8 +249,11 @@ uint64_t PythonRelease::groupFile(const py::object& input, const py::object& out
     watch.raiseIfRaised();  // before any other complaint: the handler's exception is set
     switch (outcome.end) {
     case FileGroupingEnd::Complete: return outcome.records;
-    case FileGroupingEnd::InputNotOpened:
-    case FileGroupingEnd::ReadFailed: raiseFileError(outcome.error, input);
+    case FileGroupingEnd::InputNotOpened: raiseFileError(outcome.error, input);
+    case FileGroupingEnd::ReadFailed:
+        // A read that failed without an error number: the file was cut short while it was read.
+        if (outcome.error == 0) raiseWithMessage(PyExc_OSError, "input " + inputPath + " was cut short while it was read");
+        raiseFileError(outcome.error, input);
     case FileGroupingEnd::OutputIsInput:
         raiseWithMessage(PyExc_ValueError,
                          "output " + outputPath + " is the input: writing it would empty it before it is read");

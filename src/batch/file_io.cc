@@ -1,16 +1,35 @@
 #include "batch/file_io.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <filesystem>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <new>
+#include <system_error>
 #include <tuple>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tables/table_files.h"
 
 namespace drg {
 namespace {
+
+// A standard stream may come non-blocking from whatever started the program
+// (the pipes of an event-driven parent are): a read or write that would
+// block then fails at once. Waits until the pipe is ready instead; true
+// once it is, false when `error` is another error (left in errno).
+bool waitedUntilReady(int fd, int error, short events) {
+    if (error != EAGAIN && error != EWOULDBLOCK) return false;
+    struct pollfd ready {fd, events, 0};
+    int n;
+    do n = ::poll(&ready, 1, -1);
+    while (n < 0 && errno == EINTR);
+    return n >= 0;
+}
 
 class SystemFileIo final : public FileIo {
 public:
@@ -24,13 +43,13 @@ public:
     ssize_t read(int fd, char* buffer, size_t size) override {
         ssize_t n;
         do n = ::read(fd, buffer, size);
-        while (n < 0 && errno == EINTR);
+        while (n < 0 && (errno == EINTR || waitedUntilReady(fd, errno, POLLIN)));
         return n;
     }
     ssize_t write(int fd, const char* data, size_t size) override {
         ssize_t n;
         do n = ::write(fd, data, size);
-        while (n < 0 && errno == EINTR);
+        while (n < 0 && (errno == EINTR || waitedUntilReady(fd, errno, POLLOUT)));
         return n;
     }
     int close(int fd) override { return ::close(fd); }
@@ -53,6 +72,41 @@ void holdClosedStandardDescriptors() {
         const int held = ::open("/dev/null", (fd == 0 ? O_WRONLY : O_RDONLY) | O_CLOEXEC);
         if (held != fd && held >= 0) ::close(held);
     }
+}
+
+namespace {
+
+const char* failingProgram = "";
+int failureStatus = 1;
+
+[[noreturn]] void endUncaughtFailure() {
+    // Nothing is allocated here: memory may be what ran out.
+    const char* reason = "an unexpected failure";
+    const char* detail = "";
+    try {
+        if (const std::exception_ptr failure = std::current_exception()) std::rethrow_exception(failure);
+    } catch (const std::bad_alloc&) {
+        reason = "out of memory";
+    } catch (const std::system_error& e) {
+        // What starting a thread meets when the system has no room for one.
+        if (e.code() == std::errc::resource_unavailable_try_again) reason = "cannot start a thread: ";
+        else reason = "";
+        detail = e.what();
+    } catch (const std::exception& e) {
+        reason = e.what();
+    } catch (...) {
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: stopped: %s%s\n", failingProgram, reason, detail);
+    std::_Exit(failureStatus);
+}
+
+}  // namespace
+
+void endUncaughtFailuresWith(const char* program, int status) {
+    failingProgram = program;
+    failureStatus = status;
+    std::set_terminate(endUncaughtFailure);
 }
 
 FileIo& systemFileIo() {

@@ -44,6 +44,12 @@ FileIo& systemFileIo();
 // Call first thing in main.
 void holdClosedStandardDescriptors();
 
+// Makes a failure that nothing catches (memory, or a thread, that cannot be
+// had, as under a low `ulimit -v`) end the program with `status` and one
+// line on standard error, "PROGRAM: stopped: out of memory", instead of an
+// abort that dumps core. What was printed on standard output is kept.
+void endUncaughtFailuresWith(const char* program, int status);
+
 // The operating system's calls, keeping the error of the last failed read
 // and write: they happen on the pipeline's threads, whose errno the caller
 // never sees.

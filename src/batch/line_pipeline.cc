@@ -1,10 +1,13 @@
 #include "batch/line_pipeline.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/record_grouping.h"
 
@@ -47,11 +50,22 @@ struct PipelineState {
 // window does not end moves to the front of the next window. So the records
 // handed on before a read error are those before the window in which the
 // error happened.
+//
+// A job takes no more lines once its output would outgrow the window: every
+// short line comes out padded to a record, so a window of empty lines would
+// otherwise need some 300 times its size for its output. The lines left
+// over move to the front of the next window, as a line not yet ended does.
 class InputReader {
 public:
     InputReader(PipelineState& state, FileIo& io, int fd, const PipelineLimits& limits)
         : state_(state), io_(io), fd_(fd), window_(limits.readWindow) {
         carry_.reserve(window_);
+        struct stat info {};
+        if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) {
+            startSize_ = info.st_size;
+            const off_t offset = lseek(fd_, 0, SEEK_CUR);
+            startOffset_ = offset > 0 ? std::min(offset, startSize_) : 0;  // standard input may be read partly
+        }
     }
 
     void run() {
@@ -81,10 +95,17 @@ private:
             const size_t carried = carry_.size();
             std::memcpy(data, carry_.data(), carried);
             carry_.clear();
-            const ssize_t n = readFully(io_, fd_, data + carried, window_ - carried);
-            if (n < 0) return false;
+            ssize_t n = 0;
+            if (!inputEnded_) {
+                n = readFully(io_, fd_, data + carried, window_ - carried);
+                if (n < 0) return false;
+                bytesRead_ += static_cast<uint64_t>(n);
+                inputEnded_ = carried + static_cast<size_t>(n) < window_;
+                // Its last line may be cut off, and the lines after it are lost.
+                if (inputEnded_ && cutWhileRead()) return false;
+            }
             const size_t end = carried + static_cast<size_t>(n);
-            const bool eof = end < window_;
+            const bool eof = inputEnded_;
             size_t pos = 0;
             if (insideLongLine) {
                 if (n == 0) return true;  // the input ended inside the line
@@ -93,33 +114,59 @@ private:
                 add(PieceKind::LongLineRest, 0, pos);
                 insideLongLine = newline == nullptr;
             }
+            bool outputFull = false;
             if (!insideLongLine) {
                 while (const char* newline = static_cast<const char*>(std::memchr(data + pos, '\n', end - pos))) {
                     const size_t length = static_cast<size_t>(newline - (data + pos)) + 1;
-                    add(PieceKind::Line, pos, length);
+                    if (!addLine(pos, length)) {
+                        outputFull = true;
+                        break;
+                    }
                     pos += length;
                 }
-                if (eof) {
-                    if (pos < end) add(PieceKind::Line, pos, end - pos);
-                    pos = end;
-                } else if (pos == 0) {
+                if (!outputFull && eof && pos < end) {
+                    if (addLine(pos, end - pos)) pos = end;
+                    else outputFull = true;
+                }
+                if (outputFull || (!eof && pos > 0)) {
+                    carry_.assign(data + pos, data + end);
+                } else if (!eof) {
                     add(PieceKind::LongLineHead, 0, end);
                     pos = end;
                     insideLongLine = true;
-                } else {
-                    carry_.assign(data + pos, data + end);
                 }
             }
             dispatch(pos);
-            if (eof) return true;
+            if (eof && !outputFull) return true;
         }
     }
 
+    // Whether the input is a regular file that was cut (emptied or
+    // truncated by another program) while it was read: it is shorter now
+    // than at the start, and ended before the bytes it held then were read.
+    bool cutWhileRead() const {
+        struct stat now {};
+        return startSize_ >= 0 && fstat(fd_, &now) == 0 && now.st_size < startSize_ &&
+               bytesRead_ < static_cast<uint64_t>(startSize_ - startOffset_);
+    }
+
+    // Adds a line, with its line end if it has one, unless the job's
+    // output has no room for it (a job takes its first line whatever its
+    // length).
+    bool addLine(size_t offset, size_t length) {
+        const size_t grouped = groupedLineLength(job_->input.data() + offset, length);
+        if (!job_->pieces.empty() && job_->groupedBytes + grouped > window_) return false;
+        job_->pieces.push_back({PieceKind::Line, static_cast<uint32_t>(offset), static_cast<uint32_t>(length)});
+        ++job_->records;
+        job_->groupedBytes += grouped;
+        return true;
+    }
+
+    // Adds a piece of a line longer than the window, written as long as it is.
     void add(PieceKind kind, size_t offset, size_t length) {
         job_->pieces.push_back({kind, static_cast<uint32_t>(offset), static_cast<uint32_t>(length)});
         if (kind != PieceKind::LongLineRest) ++job_->records;
-        job_->groupedBytes +=
-            kind == PieceKind::Line ? groupedLineLength(job_->input.data() + offset, length) : length;
+        job_->groupedBytes += length;
     }
 
     Job* takeFreeJob() {
@@ -156,9 +203,13 @@ private:
     FileIo& io_;
     int fd_;
     size_t window_;
-    std::vector<char> carry_;  // a line the last window did not end
+    std::vector<char> carry_;  // a line the last window did not end, or lines its job had no room for
     Job* job_ = nullptr;
     bool stopped_ = false;
+    bool inputEnded_ = false;
+    uint64_t bytesRead_ = 0;
+    off_t startSize_ = -1;  // of a regular file, when the run began
+    off_t startOffset_ = 0;
 };
 
 void workerLoop(PipelineState& state, JobWorker& worker) {

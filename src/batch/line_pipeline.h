@@ -94,7 +94,8 @@ public:
 
 enum class PipelineEnd {
     Complete,   // the input ended and every job was consumed
-    ReadError,  // reading failed; every job before the failure was consumed
+    ReadError,  // reading failed, or the input file was cut short while it was read
+                // (no error number then); every job before the failure was consumed
     Stopped,    // the sink stopped the run
 };
 

@@ -6,8 +6,13 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
 
 #include "batch/batch_test_support.h"
+#include "batch/line_pipeline.h"
 
 namespace drg::testing {
 namespace {
@@ -126,6 +131,69 @@ TEST(BatchIoFaults, ProgressLinesPrecedeTheErrorLine) {
         EXPECT_EQ(run.console, "record_count = [10000]\nrecord_count = [20000]\nfile out write error\n")
             << workers << " workers";
     }
+}
+
+// The system's calls, with the input file cut to two thirds of its length
+// after the first read, as another program truncating it would.
+class CuttingIo final : public FileIo {
+public:
+    explicit CuttingIo(std::string input) : input_(std::move(input)) {}
+
+    int open(const std::string& path, OpenMode mode) override { return systemFileIo().open(path, mode); }
+    ssize_t read(int fd, char* buffer, size_t size) override {
+        const ssize_t n = systemFileIo().read(fd, buffer, size < 5000 ? size : 5000);
+        if (!cut_) cut_ = ::truncate(input_.c_str(), static_cast<off_t>(readFile(input_).size() * 2 / 3)) == 0;
+        return n;
+    }
+    ssize_t write(int fd, const char* data, size_t size) override { return systemFileIo().write(fd, data, size); }
+    int close(int fd) override { return systemFileIo().close(fd); }
+
+private:
+    std::string input_;
+    bool cut_ = false;
+};
+
+// The lines after the cut are lost and the last one read may be cut too:
+// a read error, with the output whole records from the first.
+TEST(BatchIoFaults, AnInputCutWhileItIsReadIsAReadError) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    std::mt19937 rng(24);
+    const std::vector<std::string> lines = mixedLines(rng, 6000);
+    writeFile(dir.file("valtic.in"), joined(lines));
+    ASSERT_GT(joined(lines).size(), 2 * kReadWindow);
+    const std::string expected = groupedOneByOne(dir.path(), lines);
+    CuttingIo io(dir.file("valtic.in"));
+    const BatchOutcome run = runBatchInProcess(dir.path(), 2, &io);
+    EXPECT_EQ(run.status, kExitFailed);
+    EXPECT_EQ(run.console, "file in read error\n");
+    ASSERT_LT(run.output.size(), expected.size());
+    EXPECT_EQ(run.output, expected.substr(0, run.output.size()));
+    size_t at = 0;
+    for (size_t i = 0; at < run.output.size(); ++i) at += Worker::groupedLength(lines[i].data(), lines[i].size());
+    EXPECT_EQ(at, run.output.size()) << "output ends inside a record";
+}
+
+// A pipe left non-blocking by whatever started the program: a read finds it
+// empty and a write finds it full, and every byte still goes through.
+TEST(SystemIo, ANonBlockingPipeIsWaitedFor) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    for (const int end : ends) ASSERT_EQ(::fcntl(end, F_SETFL, ::fcntl(end, F_GETFL) | O_NONBLOCK), 0);
+    const std::string sent(1 << 20, 's');
+    bool written = false;
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the reader finds nothing yet
+        written = writeFully(systemFileIo(), ends[1], sent.data(), sent.size());
+        ::close(ends[1]);
+    });
+    std::string received(sent.size() + 1, 'r');
+    const ssize_t n = readFully(systemFileIo(), ends[0], received.data(), received.size());
+    writer.join();
+    ::close(ends[0]);
+    EXPECT_TRUE(written);
+    EXPECT_EQ(n, static_cast<ssize_t>(sent.size()));
+    EXPECT_EQ(received.find('r'), sent.size());
 }
 
 // The system's calls, noting how much of the output was written when each
