@@ -21,14 +21,18 @@ inline constexpr int kExitUsage = 2;
 // word, and would take "0x50" as 80 and "010" as 8. The text is handed on
 // without its leading zeros, so that it is read as the decimal it is. Given
 // as a transform; `shown` is what --help says of it (nothing beside a range).
-inline CLI::Validator wholeNumber(const char* shown = "N") {
+// The refusal names the range `least` to `most` of an option that has one,
+// which a range check after this one holds it to.
+inline CLI::Validator wholeNumber(const char* shown = "N", uint64_t least = 0, uint64_t most = UINT64_MAX) {
     return CLI::Validator(
-        [](std::string& text) {
+        [least, most](std::string& text) {
             uint64_t value = 0;
             const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
             const bool ok = !text.empty() && text[0] != '-' && text[0] != '+' && error == std::errc() &&
                             end == text.data() + text.size();
-            if (!ok) return "'" + text + "' is not a whole number from 0 to " + std::to_string(UINT64_MAX);
+            if (!ok)
+                return "'" + text + "' is not a whole number from " + std::to_string(least) + " to " +
+                       std::to_string(most);
             text = std::to_string(value);
             return std::string();
         },

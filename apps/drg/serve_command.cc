@@ -55,21 +55,26 @@ int serveRelease(const ServeOptions& options) {
         std::fprintf(stderr, "%s\n", reason.c_str());
         return kExitFailure;
     }
-    std::printf("serving %s on %s with %d threads (Ctrl-C stops)\n", options.tableDir.c_str(),
-                server.address().c_str(), options.server.threads);
+    std::printf("serving %s on %s with %d thread%s (Ctrl-C stops)\n", options.tableDir.c_str(),
+                server.address().c_str(), options.server.threads, options.server.threads == 1 ? "" : "s");
     std::fflush(stdout);
 
     // The first signal stops taking connections and lets the requests under
     // way finish; a client that keeps sending slowly could hold that up for
-    // as long as it likes, so a second signal ends the program at once.
+    // as long as it likes, so a second signal ends the program at once. With
+    // no request under way there is nothing to cut short: the stop ends by
+    // itself, and the signal was most likely the first one sent again (to the
+    // program and to its process group, as timeout does).
     std::atomic<bool> ended{false};
     std::thread signalWatcher([&] {
         int signal = 0;
         sigwait(&stopSignals, &signal);
         if (ended) return;
         server.stop();
-        sigwait(&stopSignals, &signal);
-        if (ended) return;
+        do {
+            sigwait(&stopSignals, &signal);
+            if (ended) return;
+        } while (server.requestsUnderWay() == 0);
         std::fprintf(stderr, "stopped at a second signal, without waiting for the requests under way\n");
         std::_Exit(kExitFailure);
     });
@@ -89,7 +94,9 @@ int serveRelease(const ServeOptions& options) {
 
 std::function<int()> attachServe(CLI::App& command) {
     auto options = std::make_shared<ServeOptions>();
-    command.add_option("--tables", options->tableDir, "Folder holding the 22 table files")->required();
+    command.add_option("--tables", options->tableDir, "Folder holding the 22 table files")
+        ->required()
+        ->check(namedFolder());
     command.add_option("--host", options->server.host, "Address to listen on")
         ->capture_default_str()
         ->check(CLI::Validator(
@@ -100,11 +107,11 @@ std::function<int()> attachServe(CLI::App& command) {
             "HOST"));
     command.add_option("--port", options->server.port, "Port to listen on; 0 picks a free one")
         ->capture_default_str()
-        ->transform(wholeNumber(""))
+        ->transform(wholeNumber("", 0, 65535))
         ->check(CLI::Range(0, 65535));
     command.add_option("--threads", options->server.threads, "Threads that answer requests, one connection each")
         ->capture_default_str()
-        ->transform(wholeNumber(""))
+        ->transform(wholeNumber("", 1, 256))
         ->check(CLI::Range(1, 256));
     return [options] { return serveRelease(*options); };
 }

@@ -208,6 +208,24 @@ try {
     assert.equal(await drg.textContent(), "–");
     if (answer) await page.unroute("**/api/group");
   }
+
+  // Behind a proxy that serves it under a path of its own, the page asks for nothing outside it.
+  const prefix = `${base}grouper/`;
+  const behindProxy = await context.newPage();
+  const outside = [];
+  await behindProxy.route("**/*", async (route) => {
+    const url = route.request().url();
+    if (!url.startsWith(prefix)) return outside.push(url), route.abort();
+    await route.fulfill({ response: await route.fetch({ url: base + url.slice(prefix.length) }) });
+  });
+  await behindProxy.goto(prefix);
+  assert.deepEqual(outside, [], "the page's own files are asked for outside its path");
+  await behindProxy.waitForFunction(() => document.querySelector("#release-line").textContent.includes("22 table files"));
+  await behindProxy.getByRole("tab", { name: "Record line" }).click();
+  await behindProxy.locator("#record").fill(expectedLine);
+  await behindProxy.locator("#record").press("Control+Enter");
+  await behindProxy.waitForFunction((want) => document.querySelector("#result-drg").textContent === want, expected.drg);
+  assert.deepEqual(outside, []);
 } finally {
   await context.close();
 }

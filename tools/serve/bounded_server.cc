@@ -105,12 +105,17 @@ void closeConnectionAfterAnswer() { closeAfterAnswer = true; }
 
 bool BoundedServer::process_and_close_socket(socket_t sock) {
     ConnectionStream stream(sock, read_timeout_sec_, write_timeout_sec_);
-    for (size_t left = keep_alive_max_count_; left > 0 && svr_sock_ != INVALID_SOCKET; --left) {
+    for (size_t left = keep_alive_max_count_; left > 0; --left) {
         if (!stream.hasBuffered() && !waitForRequest(sock)) break;
         stream.startRequest();
         closeAfterAnswer = false;
         bool closed = false;
-        const bool served = process_request(stream, left == 1, closed, nullptr);
+        // A connection taken before a stop may be served after it, its thread
+        // having been busy: the request it holds is answered, and the last.
+        const bool last = left == 1 || svr_sock_ == INVALID_SOCKET;
+        ++requestsUnderWay_;
+        const bool served = process_request(stream, last, closed, nullptr);
+        --requestsUnderWay_;
         if (stream.headTooLarge()) {
             const std::string body = errorBody("the request line and header fields are larger than " +
                                                std::to_string(kMaxHeadBytes >> 10) + " KiB");
@@ -120,7 +125,7 @@ bool BoundedServer::process_and_close_socket(socket_t sock) {
             ::send(sock, reply.data(), reply.size(), MSG_NOSIGNAL);
             break;
         }
-        if (!served || closed || closeAfterAnswer || stream.lineTooLong()) break;
+        if (!served || closed || last || closeAfterAnswer || stream.lineTooLong()) break;
     }
     ::shutdown(sock, SHUT_RDWR);
     ::close(sock);
@@ -134,7 +139,8 @@ bool BoundedServer::waitForRequest(socket_t sock) const {
         const int ready = ::poll(&p, 1, 50);
         if (ready != 0) return ready > 0;
     }
-    return false;
+    pollfd p{sock, POLLIN, 0};
+    return svr_sock_ == INVALID_SOCKET && ::poll(&p, 1, 0) > 0;
 }
 
 }  // namespace drg::serve

@@ -5,6 +5,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <cstddef>
 
 namespace drg::serve {
@@ -27,10 +28,18 @@ inline constexpr size_t kMaxHeadBytes = 64 << 10;
 void closeConnectionAfterAnswer();
 
 class BoundedServer final : public httplib::Server {
+public:
+    // Requests being read or answered now, not counting idle connections.
+    int requestsUnderWay() const { return requestsUnderWay_; }
+
+private:
     bool process_and_close_socket(socket_t sock) override;
     // Waits for the next request on an idle connection, at most the keep-alive
-    // time, and not beyond a stop.
+    // time. After a stop, only a request that has already come is answered
+    // (and its connection closed); none is waited for.
     bool waitForRequest(socket_t sock) const;
+
+    std::atomic<int> requestsUnderWay_{0};
 };
 
 }  // namespace drg::serve

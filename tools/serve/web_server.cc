@@ -2,11 +2,16 @@
 
 #include <httplib.h>
 #include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -51,17 +56,43 @@ bool isMultipartForm(const httplib::Request& req) {
     return loweredHeader(req, "Content-Type").rfind("multipart/form-data", 0) == 0;
 }
 
-// The library does not say why a bind failed: a name that does not resolve
-// is told apart; anything else is most likely one of the two named.
-std::string whyNotBound(const std::string& host) {
+// The lowest port that a program without privileges may listen on.
+int firstUnprivilegedPort() {
+    int port = 1024;
+    if (FILE* f = std::fopen("/proc/sys/net/ipv4/ip_unprivileged_port_start", "r")) {
+        if (std::fscanf(f, "%d", &port) != 1) port = 1024;
+        std::fclose(f);
+    }
+    return port;
+}
+
+// The library does not say why a bind failed: binding a socket of our own to
+// the first address the name stands for, as the library tried it, tells.
+std::string whyNotBound(const std::string& host, int port) {
     addrinfo hints{};
     hints.ai_flags = AI_PASSIVE;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    const int error = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (found) ::freeaddrinfo(found);
+    const int error = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (error != 0) return std::string("no such address: ") + ::gai_strerror(error);
-    return "address in use, or not an address of this machine";
+    int why = 0;
+    const int sock = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+    if (sock < 0) {
+        why = errno;
+    } else {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (::bind(sock, found->ai_addr, found->ai_addrlen) != 0 || ::listen(sock, 1) != 0) why = errno;
+        ::close(sock);
+    }
+    ::freeaddrinfo(found);
+    if (why == EADDRINUSE) return "another program listens on it";
+    if (why == EADDRNOTAVAIL) return "not an address of this machine";
+    const int unprivileged = firstUnprivilegedPort();
+    if (why == EACCES && port < unprivileged)
+        return "a port below " + std::to_string(unprivileged) + " needs privileges";
+    if (why != 0) return std::strerror(why);
+    return "the port is free again now: try again";
 }
 
 // The refusal of a request whose body's end cannot be told, or none: a
@@ -263,7 +294,7 @@ bool WebServer::bind(std::string* problem) {
     }
     if (port_ <= 0) {
         if (problem) *problem = "cannot listen on " + options_.host + " port " + std::to_string(options_.port) +
-                                " (" + whyNotBound(options_.host) + ")";
+                                " (" + whyNotBound(options_.host, options_.port) + ")";
         return false;
     }
     return true;
@@ -281,6 +312,8 @@ bool WebServer::serve() {
     http_->finished = true;
     return served;
 }
+
+int WebServer::requestsUnderWay() const { return http_->server.requestsUnderWay(); }
 
 void WebServer::stop() {
     http_->stopping = true;

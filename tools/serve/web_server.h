@@ -35,6 +35,8 @@ public:
     // Ends serve() from any thread: no new connection is taken, requests
     // under way are answered.
     void stop();
+    // Requests being read or answered now; idle connections are not counted.
+    int requestsUnderWay() const;
 
 private:
     struct Http;

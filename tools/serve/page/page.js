@@ -65,7 +65,9 @@
   // Asks the server and gives one of three: { result } (200), { errors } (400: the
   // stay's or the line's faults, each naming its field) or { trouble }: a sentence on
   // any other answer, or on none, which is the server's trouble and not the user's.
-  // A server that stops answering must not leave the page waiting for ever.
+  // A server that stops answering must not leave the page waiting for ever. `path` is
+  // relative to the page, as every address the page uses: a proxy may serve it under a
+  // path of its own.
   async function postJson(path, body) {
     const abort = new AbortController();
     const timer = setTimeout(() => abort.abort(), ANSWER_WAIT_MS);
@@ -260,7 +262,7 @@
     const request = ++lineRequest;
     const stay = readStay();
     const gaps = gapsOf(stay);
-    const reply = gaps.length ? { errors: gaps } : await postJson("/api/record", stay);
+    const reply = gaps.length ? { errors: gaps } : await postJson("api/record", stay);
     if (request !== lineRequest) return;  // a newer one is under way
     const target = $("built-line");
     clearErrors($("stay-form"), "stay-form-error");
@@ -314,7 +316,7 @@
     clearTimeout(lineTimer);
     const stay = readStay();
     const request = startGrouping("tab-fields");
-    const [reply] = await Promise.all([postJson("/api/group", stay), refreshLine(true)]);
+    const [reply] = await Promise.all([postJson("api/group", stay), refreshLine(true)]);
     if (request !== groupRequest) return;  // a newer one is under way
     if (!reply.errors) { showAnswer(reply); return; }
     clearResult("No result: the stay has errors, marked above.", true);
@@ -330,7 +332,7 @@
     const form = $("line-form");
     clearErrors(form, "line-form-error");
     const request = startGrouping("tab-line");
-    const reply = await postJson("/api/group", { record: $("record").value });
+    const reply = await postJson("api/group", { record: $("record").value });
     if (request !== groupRequest) return;
     if (!reply.errors) { showAnswer(reply); return; }
     clearResult("No result: the line has errors, marked above.", true);
@@ -571,7 +573,7 @@
       $($("tab-line").getAttribute("aria-selected") === "true" ? "record" : "effectiveDate").focus();
     });
     refreshLine(false);
-    fetch("/api/release").then((r) => r.json()).then((release) => {
+    fetch("api/release").then((r) => r.json()).then((release) => {
       const name = release.directory.split("/").filter(Boolean).pop() || release.directory;
       $("release-line").textContent = `Release ${name}: ${release.files.length} table files loaded`;
     }).catch(() => {});
