@@ -258,13 +258,15 @@ int group(const GroupOptions& options) {
 
 std::function<int()> attachGroup(CLI::App& command) {
     auto options = std::make_shared<GroupOptions>();
-    command.add_option("--tables", options->tables, "Folder holding the 22 table files")->required();
+    command.add_option("--tables", options->tables, "Folder holding the 22 table files")
+        ->required()
+        ->check(namedFolder());
     command.add_option("INPUT", options->input, "Records to group, one per line (default: standard input)")
         ->check(namedFile());
     command.add_option("-o,--output", options->output, "Where to write the grouped records (default: standard output)")
         ->check(namedFile());
     command.add_option("--jobs", options->jobs, "Worker threads (default: one per core, at most 16)")
-        ->transform(wholeNumber(""))
+        ->transform(wholeNumber("", 1, 256))
         ->check(CLI::Range(1, 256));
     command.add_flag("--quiet", options->quiet, "No progress line on a terminal");
     command.add_flag("--summary", options->summary, "Print a summary of the results on standard error at the end");

@@ -135,7 +135,7 @@ void addLargeFlag(CLI::App& command, bool& flag) {
 
 std::function<int()> attachTablesBuild(CLI::App& command) {
     auto a = std::make_shared<BuildArguments>();
-    command.add_option("SRC_DIR", a->sourceDir, "Folder of .tsv table sources")->required();
+    command.add_option("SRC_DIR", a->sourceDir, "Folder of .tsv table sources")->required()->check(namedFolder());
     command.add_option("OUT_DIR", a->outputDir,
                        "Folder to write the table files into (created when missing); its table files are replaced "
                        "all at once or not at all")
@@ -152,7 +152,7 @@ std::function<int()> attachTablesBuild(CLI::App& command) {
 
 std::function<int()> attachTablesDump(CLI::App& command) {
     auto a = std::make_shared<DumpArguments>();
-    command.add_option("TABLE_DIR", a->tableDir, "Folder holding the 22 table files")->required();
+    command.add_option("TABLE_DIR", a->tableDir, "Folder holding the 22 table files")->required()->check(namedFolder());
     command.add_option("SRC_DIR", a->sourceDir, "Folder to write the .tsv sources into: a new or empty one")
         ->required()
         ->check(namedFolder());
@@ -167,7 +167,7 @@ std::function<int()> attachTablesDump(CLI::App& command) {
 
 std::function<int()> attachTablesCheck(CLI::App& command) {
     auto dir = std::make_shared<std::string>();
-    command.add_option("TABLE_DIR", *dir, "Folder holding the 22 table files")->required();
+    command.add_option("TABLE_DIR", *dir, "Folder holding the 22 table files")->required()->check(namedFolder());
     return [dir] { return checkTables(*dir); };
 }
 

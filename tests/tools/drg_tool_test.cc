@@ -45,6 +45,11 @@ TEST(DrgTool, ExitCodesAndHelp) {
         {{"group", "--tables", ".", ""}, 2, "INPUT: an empty file name"},
         {{"group", "--tables", ".", "-o", ""}, 2, "--output: an empty file name"},
         {{"explain", "--tables", ".", ""}, 2, "INPUT: an empty file name"},
+        // Nor may an empty folder name stand for the working folder.
+        {{"group", "--tables", "", "in"}, 2, "--tables: an empty folder name"},
+        {{"tables", "check", ""}, 2, "TABLE_DIR: an empty folder name"},
+        {{"diff", "--from", ".", "--to", "", "in"}, 2, "--to: an empty folder name"},
+        {{"group", "--tables", ".", "--jobs", "-1"}, 2, "'-1' is not a whole number from 1 to 256"},
         {{"diff", "--from", ".", "--to", ".", "--json", "", "in"}, 2, "--json: an empty file name"},
         {{}, 2, "subcommand is required"},
         {{"tables"}, 2, "subcommand is required"},
