@@ -56,6 +56,13 @@ inline CLI::Validator namedFile() {
         "FILE");
 }
 
+// The --tables option of the commands that group: the folder of one release.
+inline CLI::Option* addTablesOption(CLI::App& command, std::string& folder) {
+    return command.add_option("--tables", folder, "Folder holding the 22 table files")
+        ->required()
+        ->check(namedFolder());
+}
+
 // Adds a subcommand's options to `command` and gives back what runs it once
 // the command line is parsed (its exit status).
 using AttachCommand = std::function<int()> (*)(CLI::App& command);

@@ -127,9 +127,7 @@ int explain(const ExplainOptions& options) {
 
 std::function<int()> attachExplain(CLI::App& command) {
     auto options = std::make_shared<ExplainOptions>();
-    command.add_option("--tables", options->tables, "Folder holding the 22 table files")
-        ->required()
-        ->check(namedFolder());
+    addTablesOption(command, options->tables);
     command.add_option("INPUT", options->input, "Records, one per line (default: standard input)")
         ->check(namedFile());
     command.add_option("--line", options->lines, "Explain only this 1-based line (repeatable; default: every line)")

@@ -258,9 +258,7 @@ int group(const GroupOptions& options) {
 
 std::function<int()> attachGroup(CLI::App& command) {
     auto options = std::make_shared<GroupOptions>();
-    command.add_option("--tables", options->tables, "Folder holding the 22 table files")
-        ->required()
-        ->check(namedFolder());
+    addTablesOption(command, options->tables);
     command.add_option("INPUT", options->input, "Records to group, one per line (default: standard input)")
         ->check(namedFile());
     command.add_option("-o,--output", options->output, "Where to write the grouped records (default: standard output)")

@@ -94,9 +94,7 @@ int serveRelease(const ServeOptions& options) {
 
 std::function<int()> attachServe(CLI::App& command) {
     auto options = std::make_shared<ServeOptions>();
-    command.add_option("--tables", options->tableDir, "Folder holding the 22 table files")
-        ->required()
-        ->check(namedFolder());
+    addTablesOption(command, options->tableDir);
     command.add_option("--host", options->server.host, "Address to listen on")
         ->capture_default_str()
         ->check(CLI::Validator(
