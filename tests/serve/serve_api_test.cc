@@ -395,6 +395,26 @@ TEST_F(ServeApi, StopsCleanlyOnSigintAndSigtermWithAConnectionOpen) {
     }
 }
 
+// A client that keeps its connection open holds no thread that another
+// connection waits for: a health check gets its answer at once, not after
+// the idle connection's keep-alive time.
+TEST_F(ServeApi, AnIdleConnectionGivesItsThreadToOneThatWaits) {
+    ServeProcess server(release_->path(), {"--threads", "1"});
+    ASSERT_GT(server.port(), 0);
+    httplib::Client idle("127.0.0.1", server.port());
+    idle.set_keep_alive(true);
+    ASSERT_TRUE(idle.Get("/healthz"));
+    httplib::Client check("127.0.0.1", server.port());
+    const auto start = std::chrono::steady_clock::now();
+    const auto answer = check.Get("/healthz");
+    const auto waited = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_LT(waited, std::chrono::milliseconds(1000));  // the keep-alive time is 2 s
+    // The idle client still gets its answers, on a connection of its own.
+    EXPECT_EQ(idle.Get("/healthz")->status, 200);
+}
+
 // A request that arrived before the stop, while every thread was busy, is
 // answered too, not dropped with its connection.
 TEST_F(ServeApi, ARequestWaitingForAThreadIsAnsweredAtTheStop) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "serve/group_service.h"
@@ -99,7 +100,31 @@ private:
 
 thread_local bool closeAfterAnswer = false;
 
+// The library's pool of threads, counting the connections that wait for one.
+class CountingPool final : public httplib::TaskQueue {
+public:
+    CountingPool(size_t threads, std::atomic<int>& waiting) : pool_(threads), waiting_(waiting) {}
+
+    void enqueue(std::function<void()> task) override {
+        ++waiting_;
+        pool_.enqueue([this, task = std::move(task)] {
+            --waiting_;
+            task();
+        });
+    }
+    // Answers the connections taken so far, then ends the threads.
+    void shutdown() override { pool_.shutdown(); }
+
+private:
+    httplib::ThreadPool pool_;
+    std::atomic<int>& waiting_;
+};
+
 }  // namespace
+
+void BoundedServer::answerOn(size_t threads) {
+    new_task_queue = [this, threads] { return new CountingPool(threads, connectionsWaiting_); };
+}
 
 void closeConnectionAfterAnswer() { closeAfterAnswer = true; }
 
@@ -134,13 +159,14 @@ bool BoundedServer::process_and_close_socket(socket_t sock) {
 
 bool BoundedServer::waitForRequest(socket_t sock) const {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(keep_alive_timeout_sec_);
-    while (svr_sock_ != INVALID_SOCKET && std::chrono::steady_clock::now() < until) {
+    const auto givesWay = [this] { return svr_sock_ == INVALID_SOCKET || connectionsWaiting_ > 0; };
+    while (!givesWay() && std::chrono::steady_clock::now() < until) {
         pollfd p{sock, POLLIN, 0};
         const int ready = ::poll(&p, 1, 50);
         if (ready != 0) return ready > 0;
     }
     pollfd p{sock, POLLIN, 0};
-    return svr_sock_ == INVALID_SOCKET && ::poll(&p, 1, 0) > 0;
+    return givesWay() && ::poll(&p, 1, 0) > 0;
 }
 
 }  // namespace drg::serve

@@ -29,17 +29,22 @@ void closeConnectionAfterAnswer();
 
 class BoundedServer final : public httplib::Server {
 public:
+    // Answers on a pool of `threads` threads, one connection each.
+    void answerOn(size_t threads);
     // Requests being read or answered now, not counting idle connections.
     int requestsUnderWay() const { return requestsUnderWay_; }
 
 private:
     bool process_and_close_socket(socket_t sock) override;
     // Waits for the next request on an idle connection, at most the keep-alive
-    // time. After a stop, only a request that has already come is answered
-    // (and its connection closed); none is waited for.
+    // time, and only while no other connection waits for a thread: a client
+    // that keeps its connection open must not hold up the others (a health
+    // check among them). After a stop, or once another connection waits,
+    // only a request that has already come is answered; none is waited for.
     bool waitForRequest(socket_t sock) const;
 
     std::atomic<int> requestsUnderWay_{0};
+    std::atomic<int> connectionsWaiting_{0};  // taken, but with no thread yet
 };
 
 }  // namespace drg::serve

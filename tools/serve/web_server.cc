@@ -184,7 +184,7 @@ WebServer::WebServer(GroupService& service, ServerOptions options)
     : http_(std::make_unique<Http>()), options_(std::move(options)) {
     httplib::Server& s = http_->server;
     const size_t threads = static_cast<size_t>(options_.threads < 1 ? 1 : options_.threads);
-    s.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+    http_->server.answerOn(threads);
     s.set_payload_max_length(kMaxBodyBytes);
     s.set_keep_alive_max_count(100000);
     s.set_keep_alive_timeout(2);  // an idle connection gives its thread back soon
