@@ -1,6 +1,6 @@
 // `drg serve`: the web grouper. Loads one release, groups single stays for
 // a page at "/" and for the JSON API, on a pool of threads that share the
-// release, until SIGINT or SIGTERM.
+// release, until SIGINT, SIGTERM or SIGHUP.
 #include <pthread.h>
 #include <signal.h>
 
@@ -41,12 +41,14 @@ int serveRelease(const ServeOptions& options) {
         return kExitFailure;
     }
 
-    // SIGINT and SIGTERM are taken by one thread that stops the server; the
-    // server's threads, started after this, inherit the blocked mask.
+    // SIGINT, SIGTERM and SIGHUP (the terminal it was started from closed)
+    // are taken by one thread that stops the server; the server's threads,
+    // started after this, inherit the blocked mask.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     serve::GroupService service(opened.release, description);

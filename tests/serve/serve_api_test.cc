@@ -377,7 +377,8 @@ TEST_F(ServeApi, StayFieldsGroupAsTheLineTheyDescribe) {
 TEST_F(ServeApi, StopsCleanlyOnSigintAndSigtermWithAConnectionOpen) {
     // The same signal twice comes from a sender that signals the program and
     // its process group (timeout does); with nothing under way it is one stop.
-    const std::vector<int> stops[] = {{SIGINT}, {SIGTERM}, {SIGTERM, SIGINT}};
+    // SIGHUP, as when the terminal it was started from closes, stops it alike.
+    const std::vector<int> stops[] = {{SIGINT}, {SIGTERM}, {SIGHUP}, {SIGTERM, SIGINT}};
     for (const std::vector<int>& signals : stops) {
         ServeProcess server(release_->path());
         ASSERT_GT(server.port(), 0);
