@@ -1,6 +1,7 @@
 #include "batch/file_io.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -141,6 +142,34 @@ ssize_t readFully(FileIo& io, int fd, char* buffer, size_t size) {
         if (n < 0) return -1;
         if (n == 0) break;
         done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+ssize_t readAvailable(FileIo& io, int fd, char* buffer, size_t size, bool* ended) {
+    // A writer that is only a little slower than the reading leaves the pipe
+    // empty for a moment now and then (`cat` into it, without a wait, gave
+    // windows of 110 KB, not 1 MiB): more is waited for 5 ms at a time, for
+    // at most 50 ms in all, so that such a writer still fills whole windows.
+    using Clock = std::chrono::steady_clock;
+    size_t done = 0;
+    *ended = false;
+    Clock::time_point first{};
+    while (done < size) {
+        const ssize_t n = io.read(fd, buffer + done, size - done);
+        if (n < 0) return -1;
+        if (n == 0) {
+            *ended = true;
+            break;
+        }
+        if (done == 0) first = Clock::now();
+        done += static_cast<size_t>(n);
+        if (done == size || Clock::now() - first > std::chrono::milliseconds(50)) break;
+        pollfd more{fd, POLLIN, 0};
+        int ready;
+        do ready = ::poll(&more, 1, 5);
+        while (ready < 0 && errno == EINTR);
+        if (ready <= 0) break;
     }
     return static_cast<ssize_t>(done);
 }

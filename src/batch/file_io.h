@@ -68,6 +68,11 @@ public:
 // or -1 on an error (what was read before the error is lost to the caller).
 ssize_t readFully(FileIo& io, int fd, char* buffer, size_t size);
 
+// Reads until `size` bytes are in, the input ends (`*ended` is set then),
+// or nothing more comes for a moment, as from a pipe whose writer sends a
+// record and waits for its result. Returns the bytes read, or -1 on an error.
+ssize_t readAvailable(FileIo& io, int fd, char* buffer, size_t size, bool* ended);
+
 // Writes all `size` bytes; false on an error.
 bool writeFully(FileIo& io, int fd, const char* data, size_t size);
 

@@ -51,6 +51,10 @@ struct PipelineState {
 // handed on before a read error are those before the window in which the
 // error happened.
 //
+// From a pipe or a terminal, a job takes the whole lines that have come
+// when nothing more is ready to be read: a program that writes a record and
+// waits for its result gets it. A fast writer fills whole windows all the same.
+//
 // A job takes no more lines once its output would outgrow the window: every
 // short line comes out padded to a record, so a window of empty lines would
 // otherwise need some 300 times its size for its output. The lines left
@@ -97,10 +101,14 @@ private:
             carry_.clear();
             ssize_t n = 0;
             if (!inputEnded_) {
-                n = readFully(io_, fd_, data + carried, window_ - carried);
+                if (regularFile()) {
+                    n = readFully(io_, fd_, data + carried, window_ - carried);
+                    inputEnded_ = n >= 0 && carried + static_cast<size_t>(n) < window_;
+                } else {
+                    n = readAvailable(io_, fd_, data + carried, window_ - carried, &inputEnded_);
+                }
                 if (n < 0) return false;
                 bytesRead_ += static_cast<uint64_t>(n);
-                inputEnded_ = carried + static_cast<size_t>(n) < window_;
                 // Its last line may be cut off, and the lines after it are lost.
                 if (inputEnded_ && cutWhileRead()) return false;
             }
@@ -128,7 +136,8 @@ private:
                     if (addLine(pos, end - pos)) pos = end;
                     else outputFull = true;
                 }
-                if (outputFull || (!eof && pos > 0)) {
+                // A line not yet ended waits for more, unless it fills the window.
+                if (outputFull || (!eof && (pos > 0 || end < window_))) {
                     carry_.assign(data + pos, data + end);
                 } else if (!eof) {
                     add(PieceKind::LongLineHead, 0, end);
@@ -144,9 +153,11 @@ private:
     // Whether the input is a regular file that was cut (emptied or
     // truncated by another program) while it was read: it is shorter now
     // than at the start, and ended before the bytes it held then were read.
+    bool regularFile() const { return startSize_ >= 0; }
+
     bool cutWhileRead() const {
         struct stat now {};
-        return startSize_ >= 0 && fstat(fd_, &now) == 0 && now.st_size < startSize_ &&
+        return regularFile() && fstat(fd_, &now) == 0 && now.st_size < startSize_ &&
                bytesRead_ < static_cast<uint64_t>(startSize_ - startOffset_);
     }
 

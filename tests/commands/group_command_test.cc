@@ -107,6 +107,30 @@ struct FailureCase {
     const char* line;  // the start of the one line on standard error; "" for none
 };
 
+// A program that writes a record into the pipe and waits for its result
+// gets it, record after record, without ending its input first.
+TEST(GroupCommand, AnswersEachRecordOfAPipeThatWaitsForIt) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    const RecordBuilder stay = RecordBuilder().birthDate("500615").sex('1').date("20120615");
+    const std::string first = RecordBuilder(stay).diagnoses({"I10"}).text();
+    const std::string second = RecordBuilder(stay).diagnoses({"G40.0", "I10"}).text();
+    writeFile(dir.file("in.txt"), first + "\n" + second + "\n");
+    const ProcessResult batch = runProgram(kDrg, dir.path(), {"group", "--tables", ".", "in.txt"});
+    ASSERT_EQ(batch.exitStatus, 0) << batch.err;
+    const std::string script = "coproc G { exec " + kDrg + " group --tables . --quiet; }\n"
+                               "for line in '" + first + "' '" + second + "'; do\n"
+                               "  printf '%s\\n' \"$line\" >&${G[1]}\n"
+                               "  IFS= read -r -t 10 out <&${G[0]} || exit 9\n"
+                               "  printf '%s\\n' \"$out\"\n"
+                               "done\n"
+                               "exec {G[1]}>&-\n"
+                               "wait $G_PID";
+    const ProcessResult piped = runProgram("/bin/bash", dir.path(), {"-c", script});
+    EXPECT_EQ(piped.exitStatus, 0) << "9: no answer within 10 s\n" << piped.err;
+    EXPECT_EQ(piped.out, batch.out);
+}
+
 TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
     TempDir dir;
     groupingRelease().write(dir.path());
