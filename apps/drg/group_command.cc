@@ -20,6 +20,7 @@
 #include "drg/grouper.h"
 #include "record/record_layout.h"
 #include "report/run_summary.h"
+#include "stop_between_writes.h"
 
 namespace drg::cli {
 namespace {
@@ -88,10 +89,15 @@ private:
 class OutputSink final : public JobSink {
 public:
     // The output may still be opening: the first job waits for it.
-    OutputSink(OutputFile& output, Progress& progress) : output_(output), progress_(progress) {}
+    OutputSink(OutputFile& output, Progress& progress, StopBetweenWrites& stop)
+        : output_(output), progress_(progress), stop_(stop) {}
 
     bool consume(const Job& job) override {
-        const OutputWrite written = output_.write(job.outputData(), job.outputLength);
+        OutputWrite written;
+        {
+            const auto whole = stop_.beginWrite();  // a stop by signal comes between two writes
+            written = output_.write(job.outputData(), job.outputLength);
+        }
         if (written != OutputWrite::Written) {
             writeFailed = written == OutputWrite::Failed;
             return false;
@@ -115,6 +121,7 @@ public:
 private:
     OutputFile& output_;
     Progress& progress_;
+    StopBetweenWrites& stop_;
 };
 
 struct FileCloser {
@@ -195,6 +202,8 @@ int group(const GroupOptions& options) {
         if (stdoutOutput && sameStream(summaryJson, STDOUT_FILENO))
             return fail("summary " + options.summaryJson + " is the output");
     }
+    // Before any thread starts, so that they all leave the signals to it.
+    StopBetweenWrites stop;
     // The output opens while the first records are grouped (truncating a
     // large old output takes a while), but only once the tables have been
     // accepted: tables that are refused leave the old output as it was.
@@ -213,7 +222,7 @@ int group(const GroupOptions& options) {
 
     const Clock::time_point start = Clock::now();
     Progress progress(!options.quiet && isatty(STDERR_FILENO), start, regularFileSize(in));
-    OutputSink sink(output, progress);
+    OutputSink sink(output, progress, stop);
     // Spare jobs only for an output file that may still be opening: a slow
     // reader downstream of standard output gains nothing from them.
     PipelineLimits limits;

@@ -3,6 +3,8 @@
 // and one line.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -129,6 +131,31 @@ TEST(GroupCommand, AnswersEachRecordOfAPipeThatWaitsForIt) {
     const ProcessResult piped = runProgram("/bin/bash", dir.path(), {"-c", script});
     EXPECT_EQ(piped.exitStatus, 0) << "9: no answer within 10 s\n" << piped.err;
     EXPECT_EQ(piped.out, batch.out);
+}
+
+// Stopped by a signal in the middle of a write (here to a pipe that is not
+// read for a while), a run ends by that signal with its output whole records.
+TEST(GroupCommand, AStopBySignalLeavesWholeRecords) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    writeRepeated(dir.file("in.txt"),
+                  RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"I10"}).line(), 20000);
+    const std::string script = "mkfifo out\n"
+                               "( exec " + kDrg + " group --tables . --quiet in.txt > out ) & drg=$!\n"
+                               "exec 3< out\n"
+                               "sleep 1\n"  // the first job fills the pipe and waits in its write
+                               "kill -TERM $drg\n"
+                               "cat <&3 > got.txt\n"
+                               "wait $drg";
+    const ProcessResult whole = runProgram(kDrg, dir.path(), {"group", "--tables", ".", "in.txt"});
+    ASSERT_EQ(whole.exitStatus, 0) << whole.err;
+    const ProcessResult r = runProgram("/bin/bash", dir.path(), {"-c", script});
+    EXPECT_EQ(r.exitStatus, 128 + SIGTERM) << r.err;
+    const std::string got = readFile(dir.file("got.txt"));
+    EXPECT_GT(got.size(), 0u);
+    EXPECT_LT(got.size(), whole.out.size()) << "not stopped";
+    EXPECT_EQ(got.size() % (whole.out.size() / 20000), 0u) << got.size() << " bytes: a record cut";
+    EXPECT_EQ(whole.out.compare(0, got.size(), got), 0);
 }
 
 TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
