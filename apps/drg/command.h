@@ -39,6 +39,14 @@ inline CLI::Validator wholeNumber(const char* shown = "N", uint64_t least = 0, u
         shown);
 }
 
+// Makes `option` take a whole number from `least` to `most`: decimal digits
+// as wholeNumber reads them, then the range, which --help shows.
+template <class T>
+CLI::Option* wholeNumberFrom(CLI::Option* option, T least, T most) {
+    return option->transform(wholeNumber("", static_cast<uint64_t>(least), static_cast<uint64_t>(most)))
+        ->check(CLI::Range(least, most));
+}
+
 // A folder named by an empty text would be the working folder.
 inline CLI::Validator namedFolder() {
     return CLI::Validator([](std::string& text) { return text.empty() ? std::string("an empty folder name") : ""; },

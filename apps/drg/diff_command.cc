@@ -530,12 +530,10 @@ std::function<int()> attachDiff(CLI::App& command) {
     command.add_option("--to", options->to, "Folder of the release the results go to")->required()->check(namedFolder());
     command.add_option("INPUT", options->input, "File of records (standard input when missing or -)")
         ->check(namedFile());
-    command.add_option("--jobs", options->jobs, "Threads that group (default: one per core, at most 16)")
-        ->transform(wholeNumber("", 1, 256))
-        ->check(CLI::Range(1, 256));
-    command.add_option("--top", options->top, "Transitions listed per table, largest first (default 30)")
-        ->transform(wholeNumber("", 0, std::numeric_limits<int>::max()))
-        ->check(CLI::Range(0, std::numeric_limits<int>::max()));
+    wholeNumberFrom(command.add_option("--jobs", options->jobs, "Threads that group (default: one per core, at most 16)"),
+                    1, 256);
+    wholeNumberFrom(command.add_option("--top", options->top, "Transitions listed per table, largest first (default 30)"),
+                    0, std::numeric_limits<int>::max());
     // Standard output holds the report itself.
     const CLI::Validator aFile(
         [](std::string& path) {

@@ -272,9 +272,8 @@ std::function<int()> attachGroup(CLI::App& command) {
         ->check(namedFile());
     command.add_option("-o,--output", options->output, "Where to write the grouped records (default: standard output)")
         ->check(namedFile());
-    command.add_option("--jobs", options->jobs, "Worker threads (default: one per core, at most 16)")
-        ->transform(wholeNumber("", 1, 256))
-        ->check(CLI::Range(1, 256));
+    wholeNumberFrom(command.add_option("--jobs", options->jobs, "Worker threads (default: one per core, at most 16)"), 1,
+                    256);
     command.add_flag("--quiet", options->quiet, "No progress line on a terminal");
     command.add_flag("--summary", options->summary, "Print a summary of the results on standard error at the end");
     command.add_option("--summary-json", options->summaryJson,

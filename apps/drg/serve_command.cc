@@ -105,14 +105,13 @@ std::function<int()> attachServe(CLI::App& command) {
                                     : std::string();
             },
             "HOST"));
-    command.add_option("--port", options->server.port, "Port to listen on; 0 picks a free one")
-        ->capture_default_str()
-        ->transform(wholeNumber("", 0, 65535))
-        ->check(CLI::Range(0, 65535));
-    command.add_option("--threads", options->server.threads, "Threads that answer requests, one connection each")
-        ->capture_default_str()
-        ->transform(wholeNumber("", 1, 256))
-        ->check(CLI::Range(1, 256));
+    wholeNumberFrom(
+        command.add_option("--port", options->server.port, "Port to listen on; 0 picks a free one")->capture_default_str(),
+        0, 65535);
+    wholeNumberFrom(command.add_option("--threads", options->server.threads,
+                                       "Threads that answer requests, one connection each")
+                        ->capture_default_str(),
+                    1, 256);
     return [options] { return serveRelease(*options); };
 }
 
