@@ -28,9 +28,9 @@ StopBetweenWrites::~StopBetweenWrites() {
 std::unique_lock<std::timed_mutex> StopBetweenWrites::beginWrite() {
     std::unique_lock lock(writing_);
     // Once a stop has begun, no write starts: the watcher ends the program.
-    while (stopping_) {
+    if (stopping_) {
         lock.unlock();
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
     }
     return lock;
 }

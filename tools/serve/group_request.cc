@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <unordered_set>
 
 #include "record/record_layout.h"
 #include "report/utf8.h"
@@ -267,16 +268,15 @@ json parseJsonObject(std::string_view body, std::vector<FieldError>& errors) {
     // A name given twice in one object would be read as its last value in
     // silence; a client that sends it meant one of the two, and a wrong guess
     // groups the stay wrongly. The first such name is refused.
-    std::vector<std::vector<std::string>> namesByDepth;
+    // A set per open object: a body may hold some 100,000 names in one.
+    std::vector<std::unordered_set<std::string>> namesByDepth;
     std::string twice;
     const auto noteNames = [&](int, json::parse_event_t event, json& value) {
         if (event == json::parse_event_t::object_start) namesByDepth.emplace_back();
         if (event == json::parse_event_t::object_end) namesByDepth.pop_back();
         if (event == json::parse_event_t::key && !namesByDepth.empty()) {
-            std::vector<std::string>& names = namesByDepth.back();
             const std::string& name = value.get_ref<const std::string&>();
-            if (twice.empty() && std::find(names.begin(), names.end(), name) != names.end()) twice = name;
-            names.push_back(name);
+            if (!namesByDepth.back().insert(name).second && twice.empty()) twice = name;
         }
         return true;
     };
