@@ -160,7 +160,8 @@ std::function<int()> attachTablesDump(CLI::App& command) {
                      "Write into a folder that is not empty: replace the source files there, leave other files alone");
     command.add_option("--labels-from", a->labelsFrom,
                        "A source of the same release whose labels, notes, comments and order the dump takes over, "
-                       "so that the two compare as a readable diff");
+                       "so that the two compare as a readable diff")
+        ->check(namedFolder());
     addLargeFlag(command, a->allowLarge);
     return [a] { return dumpTables(*a); };
 }

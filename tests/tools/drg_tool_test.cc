@@ -48,6 +48,8 @@ TEST(DrgTool, ExitCodesAndHelp) {
         // Nor may an empty folder name stand for the working folder.
         {{"group", "--tables", "", "in"}, 2, "--tables: an empty folder name"},
         {{"tables", "check", ""}, 2, "TABLE_DIR: an empty folder name"},
+        // An unset variable would have dumped without labels and called it done.
+        {{"tables", "dump", "t", "s", "--labels-from", ""}, 2, "--labels-from: an empty folder name"},
         {{"diff", "--from", ".", "--to", "", "in"}, 2, "--to: an empty folder name"},
         {{"group", "--tables", ".", "--jobs", "-1"}, 2, "'-1' is not a whole number from 1 to 256"},
         {{"diff", "--from", ".", "--to", ".", "--json", "", "in"}, 2, "--json: an empty file name"},

@@ -133,6 +133,28 @@ TEST(SourceText, SkipsAByteOrderMarkAndKeepsComments) {
     EXPECT_EQ(printSourceText(file, "not written: the file has its own"), text);
 }
 
+// Lines that end in a carriage return alone, as some spreadsheet programs
+// save text, ran together into one line, which a first '#' made a comment:
+// the file was said to have no header. The first such line is named, and
+// the file is not read.
+TEST(SourceText, ACarriageReturnThatEndsNoLineIsNamed) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"# codes\rcode\tlabel\rA01\tfever\r", "diagnoses.tsv:1: "},
+        {"code\tlabel\r\nA01\tfever\rB02\tcough\r\n", "diagnoses.tsv:2: "},
+    };
+    for (const auto& [text, where] : cases) {
+        Diagnostics diagnostics;
+        EXPECT_FALSE(parseSourceText(text, "diagnoses.tsv", diagnostics).usable);
+        ASSERT_EQ(diagnostics.all().size(), 1u) << where;
+        EXPECT_EQ(formatDiagnostic(diagnostics.all()[0]),
+                  where + std::string("a carriage return ends no line here: lines end in LF or CR LF, not CR alone "
+                                      "(a carriage return in a field is written \\x0d)"));
+    }
+    Diagnostics diagnostics;  // CR LF, also for a last line without its LF
+    EXPECT_EQ(parseSourceText("code\r\nA01\r\nB02\r", "diagnoses.tsv", diagnostics).rows.size(), 2u);
+    EXPECT_FALSE(diagnostics.hasErrors());
+}
+
 TEST(SourceText, AWrongFileNameSaysWhyAndWhichNamesThereAre) {
     const std::pair<const char*, std::string> cases[] = {
         {"decisions-20131301.tsv", "'20131301' is not a calendar date YYYYMMDD (decisions.tsv is the first version; "

@@ -4,6 +4,7 @@
 // refused at once, and messages name paths as typed and stay readable and few.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "tables/table_loader.h"
 #include "tablesource/source_decompiler.h"
 #include "tablesource/source_folder.h"
+#include "tablesource/staged_folder.h"
 #include "tools/tool_test_support.h"
 
 namespace drg::testing {
@@ -108,6 +110,63 @@ TEST(ToolSafety, ForcedDumpReplacesOnlySourceFilesAndKeepsTheMeaning) {
     std::string difference;
     EXPECT_TRUE(sameSource(source::decompileTables(original), source::decompileTables(rebuilt), &difference))
         << difference;
+}
+
+volatile sig_atomic_t stopsTaken = 0;
+
+// Ctrl-C, SIGTERM or a closed terminal while a release is replaced must not
+// leave it half old, half new: a stop that has come when the moves would
+// begin keeps them from starting, leaves no temporary folder, and takes
+// effect once the caller's signal mask lets it.
+TEST(ToolSafety, AStopBeforeTheMovesReplacesNothing) {
+    for (const int stop : {SIGINT, SIGTERM, SIGHUP}) {
+        TempDir dir;
+        fs::create_directories(dir.file("out"));
+        writeFile(dir.file("out/Tdx.idx"), "old\n");
+        writeFile(dir.file("out/Tsg.idx"), "old\n");
+        struct sigaction taken {}, previous{};
+        taken.sa_handler = [](int) { stopsTaken = stopsTaken + 1; };
+        ASSERT_EQ(::sigaction(stop, &taken, &previous), 0);
+        sigset_t only, before;
+        sigemptyset(&only);
+        sigaddset(&only, stop);
+        ::pthread_sigmask(SIG_BLOCK, &only, &before);
+        stopsTaken = 0;
+        {
+            source::StagedFolder staged;
+            std::string problem;
+            ASSERT_TRUE(staged.open(dir.file("out"), &problem)) << problem;
+            writeFile(staged.path() + "/Tdx.idx", "new\n");
+            writeFile(staged.path() + "/Tsg.idx", "new\n");
+            ::raise(stop);  // held back by the mask, as a stop during the flush would be
+            bool unchanged = false;
+            EXPECT_FALSE(staged.commit({"Tdx.idx", "Tsg.idx"}, &problem, &unchanged)) << stop;
+            EXPECT_TRUE(unchanged) << problem;
+            EXPECT_NE(problem.find("out is unchanged"), std::string::npos) << problem;
+            EXPECT_EQ(stopsTaken, 0) << "the caller's mask is kept";
+        }
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        EXPECT_EQ(stopsTaken, 1) << stop;
+        ::sigaction(stop, &previous, nullptr);
+        EXPECT_EQ(readFile(dir.file("out/Tdx.idx")), "old\n") << stop;
+        EXPECT_EQ(readFile(dir.file("out/Tsg.idx")), "old\n") << stop;
+        EXPECT_EQ(snapshot(dir.path()).size(), 3u) << "a temporary folder is left";
+    }
+}
+
+// Editors and copies leave hidden files beside a source (an editor's lock
+// while a file is edited, the metadata file some systems write beside a copy): they are no
+// part of it, and a build must not fail on them.
+TEST(ToolSafety, HiddenFilesBesideASourceAreNoPartOfIt) {
+    TempDir dir;
+    writeFile(dir.file("mdcs.tsv"), "code\n01\n");
+    writeFile(dir.file("._mdcs.tsv"), std::string("\0\x05\x16\x07\0\x02", 6));
+    fs::create_symlink("someone@host.4711:1700000000", dir.file(".#mdcs.tsv"));
+    source::Diagnostics diagnostics;
+    const source::Source read = source::readSourceFolder(dir.path(), diagnostics);
+    for (const auto& d : diagnostics.all()) ADD_FAILURE() << source::formatDiagnostic(d, "src");
+    EXPECT_EQ(read.size(), 1u);
+    EXPECT_EQ(read.count("mdcs.tsv"), 1u);
 }
 
 TEST(ToolSafety, ForcedSynthReplacesItsFilesAndLeavesOthersAlone) {

@@ -66,6 +66,9 @@ Source readSourceFolder(const std::string& directory, Diagnostics& diagnostics, 
     if (error) diagnostics.errorAt(directory, "cannot be listed: " + error.message());
     bool anySource = false;
     for (const auto& name : names) {
+        // Hidden files are what editors and copies leave beside a source (a
+        // lock while a file is edited, the metadata file some systems write beside a copy).
+        if (name.front() == '.') continue;
         const std::string extension = fs::path(name).extension().string();
         if (extension != ".tsv") {
             // Other files (notes, backups) are left alone without a word; but

@@ -164,6 +164,18 @@ SourceFile parseSourceText(const std::string& text, const std::string& fileName,
     }
     // A byte-order mark is no part of the first column's name.
     size_t start = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    // Lines that end in a carriage return alone (as some spreadsheet
+    // programs save text) would run together into one line, which a first
+    // '#' makes a comment: name the first of them instead.
+    for (size_t cr = text.find('\r', start); cr != std::string::npos; cr = text.find('\r', cr + 1))
+        if (cr + 1 < text.size() && text[cr + 1] != '\n') {
+            const auto line = 1 + std::count(text.begin() + static_cast<ptrdiff_t>(start),
+                                              text.begin() + static_cast<ptrdiff_t>(cr), '\n');
+            diagnostics.error(fileName, static_cast<int>(line),
+                              "a carriage return ends no line here: lines end in LF or CR LF, not CR alone (a "
+                              "carriage return in a field is written \\x0d)");
+            return SourceFile{0, {}, {}, {}, false};
+        }
     // Rows with more fields than the header, or fewer, held back: when every
     // row misfits the same way, the header is what is wrong, and one message
     // at the header says so instead of one per row; the file is then not

@@ -1,6 +1,7 @@
 #include "tablesource/staged_folder.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,17 @@ bool flushToDisk(const std::string& path) {
 std::string makeTemporaryFolder(const fs::path& parent, const std::string& base) {
     std::string pattern = (parent / ("." + base + ".drg-XXXXXX")).string();
     return ::mkdtemp(pattern.data()) ? pattern : "";
+}
+
+// Ctrl-C, a service manager's stop and a closed terminal.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+bool stopPending() {
+    sigset_t pending;
+    if (::sigpending(&pending) != 0) return false;
+    for (int signal : kStopSignals)
+        if (::sigismember(&pending, signal) == 1) return true;
+    return false;
 }
 
 dev_t deviceOf(const std::string& path) {
@@ -91,6 +103,25 @@ bool StagedFolder::open(const std::string& target, std::string* problem) {
 
 bool StagedFolder::commit(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
                           const std::vector<std::string>& removed) {
+    // A stop that ended the program among the moves would leave the target
+    // half old, half new: the stop signals wait until it holds one whole set
+    // again, with the staging folder gone, and one that has come before the
+    // moves keeps them from starting.
+    sigset_t stops, callers;
+    sigemptyset(&stops);
+    for (int signal : kStopSignals) sigaddset(&stops, signal);
+    ::pthread_sigmask(SIG_BLOCK, &stops, &callers);
+    const bool moved = moveIntoPlace(names, problem, unchanged, removed);
+    if (!keep_) {
+        std::error_code ignored;
+        fs::remove_all(staging_, ignored);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &callers, nullptr);
+    return moved;
+}
+
+bool StagedFolder::moveIntoPlace(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
+                                 const std::vector<std::string>& removed) {
     *unchanged = true;
     auto fail = [&](const std::string& name, const std::string& what) {
         *problem = printable(name.empty() ? target_ : joinPath(target_, name)) + ": " + what;
@@ -106,6 +137,7 @@ bool StagedFolder::commit(const std::vector<std::string>& names, std::string* pr
         if (::lstat((resolved_ + "/" + name).c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
             return fail(name, "is not a file, so it is not replaced or removed");
     }
+    if (stopPending()) return fail("", "stopped before its files were replaced; " + printable(target_) + " is unchanged");
     const bool created = ::mkdir(resolved_.c_str(), 0777) == 0;
     if (!created && errno != EEXIST) return fail("", "cannot be created: " + lastError());
     const std::string backup = staging_ + "/.old";

@@ -30,10 +30,15 @@ public:
     // step. False with `problem` on failure; `unchanged` then says whether
     // the target is as it was (it is, unless putting an old file back failed
     // too, which `problem` then names).
+    // A stop by SIGINT, SIGTERM or SIGHUP waits until the target holds one
+    // whole set; one that has come before the moves keeps them from starting.
     bool commit(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
                 const std::vector<std::string>& removed = {});
 
 private:
+    bool moveIntoPlace(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
+                       const std::vector<std::string>& removed);
+
     std::string target_;    // as given, for messages
     std::string resolved_;  // the target with links resolved
     std::string staging_;
