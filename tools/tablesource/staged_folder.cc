@@ -33,14 +33,11 @@ std::string makeTemporaryFolder(const fs::path& parent, const std::string& base)
 }
 
 // Ctrl-C, a service manager's stop and a closed terminal.
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-bool stopPending() {
-    sigset_t pending;
-    if (::sigpending(&pending) != 0) return false;
-    for (int signal : kStopSignals)
-        if (::sigismember(&pending, signal) == 1) return true;
-    return false;
+sigset_t stopSignals() {
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+    return stops;
 }
 
 dev_t deviceOf(const std::string& path) {
@@ -51,9 +48,42 @@ dev_t deviceOf(const std::string& path) {
 }  // namespace
 
 StagedFolder::~StagedFolder() {
+    if (watcher_.joinable()) {
+        closing_ = true;
+        ::pthread_kill(watcher_.native_handle(), SIGTERM);  // wakes the watcher, which then sees `closing_`
+        watcher_.join();
+    }
+    removeStaging();
+    // A stop that came meanwhile is taken now, as it would have been.
+    if (!staging_.empty()) ::pthread_sigmask(SIG_SETMASK, &callersSignals_, nullptr);
+}
+
+void StagedFolder::removeStaging() {
     if (staging_.empty() || keep_) return;
     std::error_code ignored;
     fs::remove_all(staging_, ignored);
+}
+
+// A stop while the new files are written would leave them in a hidden
+// folder beside the target, as large as a release and its records.
+void StagedFolder::watchStops() {
+    const sigset_t stops = stopSignals();
+    ::pthread_sigmask(SIG_BLOCK, &stops, &callersSignals_);
+    watcher_ = std::thread([this, stops] {
+        int caught = 0;
+        if (::sigwait(&stops, &caught) != 0 || closing_) return;
+        {
+            std::lock_guard moves(moving_);
+            stopped_ = true;
+            removeStaging();
+        }
+        ::signal(caught, SIG_DFL);
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, caught);
+        ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+        ::raise(caught);
+    });
 }
 
 bool StagedFolder::open(const std::string& target, std::string* problem) {
@@ -98,25 +128,22 @@ bool StagedFolder::open(const std::string& target, std::string* problem) {
         *problem = printable(target) + ": no temporary folder can be made beside it: " + lastError();
         return false;
     }
+    watchStops();
     return true;
 }
 
 bool StagedFolder::commit(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
                           const std::vector<std::string>& removed) {
     // A stop that ended the program among the moves would leave the target
-    // half old, half new: the stop signals wait until it holds one whole set
-    // again, with the staging folder gone, and one that has come before the
-    // moves keeps them from starting.
-    sigset_t stops, callers;
-    sigemptyset(&stops);
-    for (int signal : kStopSignals) sigaddset(&stops, signal);
-    ::pthread_sigmask(SIG_BLOCK, &stops, &callers);
-    const bool moved = moveIntoPlace(names, problem, unchanged, removed);
-    if (!keep_) {
-        std::error_code ignored;
-        fs::remove_all(staging_, ignored);
+    // half old, half new: the watcher waits until they are over.
+    std::lock_guard moves(moving_);
+    if (stopped_) {
+        *unchanged = true;
+        *problem = printable(target_) + ": stopped before its files were replaced; it is unchanged";
+        return false;
     }
-    ::pthread_sigmask(SIG_SETMASK, &callers, nullptr);
+    const bool moved = moveIntoPlace(names, problem, unchanged, removed);
+    removeStaging();
     return moved;
 }
 
@@ -137,7 +164,6 @@ bool StagedFolder::moveIntoPlace(const std::vector<std::string>& names, std::str
         if (::lstat((resolved_ + "/" + name).c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode))
             return fail(name, "is not a file, so it is not replaced or removed");
     }
-    if (stopPending()) return fail("", "stopped before its files were replaced; " + printable(target_) + " is unchanged");
     const bool created = ::mkdir(resolved_.c_str(), 0777) == 0;
     if (!created && errno != EEXIST) return fail("", "cannot be created: " + lastError());
     const std::string backup = staging_ + "/.old";

@@ -5,8 +5,18 @@
 // place, each over the entry of the same name. When a move fails, the files
 // already moved are put back: the folder holds the old set or the new one,
 // never a mix of the two. Files of the target that are not replaced stay.
+//
+// While the staging folder exists, Ctrl-C, SIGTERM and SIGHUP go to a
+// watcher thread: it lets moves under way end, removes the staging folder,
+// and ends the program by the same signal, as if it had not been caught.
+// Make the folder before any other thread is started.
 
+#include <signal.h>
+
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace drg::source {
@@ -16,7 +26,8 @@ public:
     StagedFolder() = default;
     StagedFolder(const StagedFolder&) = delete;
     StagedFolder& operator=(const StagedFolder&) = delete;
-    // Removes the staging folder with whatever is left in it.
+    // Removes the staging folder with whatever is left in it, and gives the
+    // stop signals back to the caller.
     ~StagedFolder();
 
     // Creates the staging folder for `target` (a path as the user gave it;
@@ -30,19 +41,26 @@ public:
     // step. False with `problem` on failure; `unchanged` then says whether
     // the target is as it was (it is, unless putting an old file back failed
     // too, which `problem` then names).
-    // A stop by SIGINT, SIGTERM or SIGHUP waits until the target holds one
-    // whole set; one that has come before the moves keeps them from starting.
+    // A stop that has come before the moves keeps them from starting.
     bool commit(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
                 const std::vector<std::string>& removed = {});
 
 private:
     bool moveIntoPlace(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
                        const std::vector<std::string>& removed);
+    void watchStops();
+    void removeStaging();
 
     std::string target_;    // as given, for messages
     std::string resolved_;  // the target with links resolved
     std::string staging_;
     bool keep_ = false;  // an old file could not be put back and is still in the staging folder
+
+    std::mutex moving_;  // held by the moves, and by the watcher from a stop on
+    bool stopped_ = false;
+    std::atomic<bool> closing_{false};
+    sigset_t callersSignals_{};
+    std::thread watcher_;
 };
 
 }  // namespace drg::source
