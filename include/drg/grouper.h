@@ -92,11 +92,12 @@ public:
     // grouped in its own buffer; `line` may be null when `length` is 0.
     GroupStatus groupLine(const char* line, size_t length, char* out, GroupResult* result = nullptr) noexcept;
 
-    // The same into a string (which may allocate).
+    // The same into a string (which may allocate); `line` may lie in `out`.
     GroupStatus groupLine(std::string_view line, std::string& out, GroupResult* result = nullptr);
 
     // Groups one input line as groupLine does and tells how its result came
-    // about (drg/explain.h). Slower than groupLine; allocates.
+    // about (drg/explain.h). Slower than groupLine; allocates, and throws
+    // std::bad_alloc when memory runs out.
     GroupStatus explainLine(std::string_view line, Explanation& explanation);
 
     const std::shared_ptr<const Release>& release() const { return release_; }

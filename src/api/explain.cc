@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <map>
 
+#include "api/group_result.h"
 #include "conditions/derived_conditions.h"
 #include "conditions/grouping_observer.h"
 #include "engine/record_grouping.h"
@@ -164,15 +165,26 @@ private:
 }  // namespace
 
 GroupStatus Worker::explainLine(std::string_view line, Explanation& explanation) {
-    explanation = Explanation{};
+    // Filled apart and moved in at the end: `line` may lie in `explanation`,
+    // its output explained once more.
+    Explanation e;
     std::string out(groupedLength(line.data(), line.size()), '\0');
-    TraceRecorder recorder(*release_, *state_, out.data(), explanation);
+    TraceRecorder recorder(*release_, *state_, out.data(), e);
+    // The recorder allocates as the steps report. Grouped without the
+    // noexcept of groupLine, memory running out reaches the caller as
+    // bad_alloc, and the worker is left without the recorder.
+    struct Detach {
+        ClaimState& state;
+        ~Detach() { state.observer = nullptr; }
+    } detach{*state_};
     state_->observer = &recorder;
-    explanation.status = groupLine(line.data(), line.size(), out.data(), &explanation.result);
-    state_->observer = nullptr;
+    const int grouped = drg::groupLine(*state_, *release_, line.data(), line.size(), out.data());
+    e.status = groupStatusOf(grouped);
+    if (e.status == GroupStatus::Ok) readGroupResult(out.data(), &e.result);
     recorder.finish();
     out.resize(out.size() - lineEndLength(out.data(), out.size()));
-    explanation.output = std::move(out);
+    e.output = std::move(out);
+    explanation = std::move(e);
     return explanation.status;
 }
 

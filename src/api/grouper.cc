@@ -2,9 +2,11 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <stdexcept>
 
+#include "api/group_result.h"
 #include "engine/record_grouping.h"
 #include "engine/release.h"
 #include "record/record_layout.h"
@@ -20,16 +22,6 @@ void copyColumn(char* target, const char* record, RecordField field) {
     target[field.width] = '\0';
 }
 
-void readResult(const char* record, GroupResult* result) {
-    if (!result) return;
-    copyColumn(result->mdc, record, kMdcOut);
-    copyColumn(result->adrg, record, kAdrgOut);
-    copyColumn(result->drg, record, kDrgOut);
-    result->pccl = record[kPcclOut.offset] - '0';
-}
-
-GroupStatus statusOf(int grouped) { return grouped == kGroupOk ? GroupStatus::Ok : GroupStatus::Refused; }
-
 // Whether a folder without table files holds the readable source of a
 // release instead, a likely mix-up of the two folders.
 bool holdsTableSource(const std::string& directory) {
@@ -43,6 +35,16 @@ bool holdsTableSource(const std::string& directory) {
 }
 
 }  // namespace
+
+GroupStatus groupStatusOf(int grouped) { return grouped == kGroupOk ? GroupStatus::Ok : GroupStatus::Refused; }
+
+void readGroupResult(const char* record, GroupResult* result) {
+    if (!result) return;
+    copyColumn(result->mdc, record, kMdcOut);
+    copyColumn(result->adrg, record, kAdrgOut);
+    copyColumn(result->drg, record, kDrgOut);
+    result->pccl = record[kPcclOut.offset] - '0';
+}
 
 OpenedRelease openRelease(const std::string& directory) {
     OpenedRelease opened;
@@ -73,21 +75,33 @@ Worker& Worker::operator=(Worker&&) noexcept = default;
 
 GroupStatus Worker::groupRecord(char* record, size_t length, GroupResult* result) noexcept {
     if (length < kRecordLength) return GroupStatus::TooShort;
-    const GroupStatus status = statusOf(drg::groupRecord(*state_, *release_, record, length));
-    if (status == GroupStatus::Ok) readResult(record, result);
+    const GroupStatus status = groupStatusOf(drg::groupRecord(*state_, *release_, record, length));
+    if (status == GroupStatus::Ok) readGroupResult(record, result);
     return status;
 }
 
 size_t Worker::groupedLength(const char* line, size_t length) noexcept { return groupedLineLength(line, length); }
 
 GroupStatus Worker::groupLine(const char* line, size_t length, char* out, GroupResult* result) noexcept {
-    const GroupStatus status = statusOf(drg::groupLine(*state_, *release_, line, length, out));
-    if (status == GroupStatus::Ok) readResult(out, result);
+    const GroupStatus status = groupStatusOf(drg::groupLine(*state_, *release_, line, length, out));
+    if (status == GroupStatus::Ok) readGroupResult(out, result);
     return status;
 }
 
 GroupStatus Worker::groupLine(std::string_view line, std::string& out, GroupResult* result) {
-    out.resize(groupedLength(line.data(), line.size()));
+    const size_t needed = groupedLength(line.data(), line.size());
+    // The line may lie in `out` itself: growing `out` may move its bytes, and
+    // shrinking it may cut the line's end, so it grows first, the line is
+    // found again at its offset, and `out` shrinks once the line is read.
+    const std::less<const char*> before;
+    if (!line.empty() && !before(line.data(), out.data()) && before(line.data(), out.data() + out.size())) {
+        const size_t offset = static_cast<size_t>(line.data() - out.data());
+        if (out.size() < needed) out.resize(needed);
+        const GroupStatus status = groupLine(out.data() + offset, line.size(), out.data(), result);
+        out.resize(needed);
+        return status;
+    }
+    out.resize(needed);
     return groupLine(line.data(), line.size(), out.data(), result);
 }
 

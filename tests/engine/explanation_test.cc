@@ -70,5 +70,19 @@ TEST(Explanation, ARecordWithoutGroupRunsNoLaterStep) {
     EXPECT_STREQ(e.result.drg, "000000");
 }
 
+TEST(Explanation, OfItsOwnOutputExplainedOnceMore) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    Worker worker(openRelease(dir.path()).release);
+    Explanation e;
+    ASSERT_EQ(worker.explainLine(
+                  RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"G40.0", "I10"}).line(), e),
+              GroupStatus::Ok);
+    const std::string output = e.output;
+    ASSERT_EQ(worker.explainLine(e.output, e), GroupStatus::Ok);  // the line lies in the explanation it fills
+    EXPECT_EQ(e.output, output);
+    EXPECT_STREQ(e.result.drg, "B010BW");
+}
+
 }  // namespace
 }  // namespace drg::testing

@@ -76,6 +76,24 @@ TEST(LibraryApi, ALineGroupsAlikeInItsOwnBufferOrOneOverlappingIt) {
     EXPECT_THROW(Worker(openRelease(dir.file("no-such-folder")).release), std::invalid_argument);
 }
 
+TEST(LibraryApi, ALineGroupsAlikeInItsOwnString) {
+    TempDir dir;
+    groupingRelease().write(dir.path());
+    Worker worker(openRelease(dir.path()).release);
+    // A short line grows its string, which then moves; a long one behind
+    // other bytes shrinks it.
+    for (const std::string& line : {kGrouping.substr(0, 100) + "\n", kGrouping + "tail\r\n"}) {
+        std::string expected;
+        ASSERT_EQ(worker.groupLine(line, expected), GroupStatus::Ok);
+        for (const size_t before : {size_t{0}, size_t{40}}) {  // bytes ahead of the line in the string
+            std::string out = std::string(before, '#') + line;
+            out.shrink_to_fit();
+            ASSERT_EQ(worker.groupLine(std::string_view(out).substr(before), out), GroupStatus::Ok);
+            EXPECT_EQ(out, expected) << "line '" << line << "' after " << before << " bytes";
+        }
+    }
+}
+
 TEST(LibraryApi, ARefusingReleaseRefusesEveryRecordAndSaysWhy) {
     TempDir dir;
     TableBuilder release = groupingRelease();

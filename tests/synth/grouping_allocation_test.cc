@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "drg/explain.h"
 #include "drg/grouper.h"
 #include "drg/grouper_c.h"
 #include "support/test_files.h"
@@ -17,6 +18,8 @@
 
 namespace {
 std::atomic<long> allocationsMade{0};
+// When not negative, the allocations still to succeed before one fails.
+std::atomic<long> allocationsBeforeFailure{-1};
 }  // namespace
 
 // Once inlined where the library deletes what it made with new, the free
@@ -25,6 +28,7 @@ std::atomic<long> allocationsMade{0};
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
     allocationsMade.fetch_add(1, std::memory_order_relaxed);
+    if (allocationsBeforeFailure.load() >= 0 && allocationsBeforeFailure.fetch_sub(1) == 0) throw std::bad_alloc();
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
@@ -80,6 +84,42 @@ TEST(GroupingAllocation, GroupingSyntheticRecordsAllocatesNothing) {
     std::string line(lines.data(), synth::kLineLength), copy;
     worker.groupLine(line, copy);
     EXPECT_GT(allocationsMade.load() - before, 0);
+}
+
+// A server or an interpreter explains records: memory running out while it
+// does is an exception the caller can answer, and the worker groups on.
+TEST(GroupingAllocation, ExplainingWithoutMemoryThrowsAndTheWorkerGroupsOn) {
+    const synth::SyntheticRelease made = synth::makeSyntheticRelease(5);
+    TempDir folder;
+    std::string problem;
+    ASSERT_TRUE(writeTableFiles(made.tables, folder.path(), &problem)) << problem;
+    Worker worker(openRelease(folder.path()).release);
+    constexpr size_t kRecords = 20;
+    std::vector<char> lines(kRecords * synth::kLineLength);
+    synth::RecordGenerator generator(made.catalog, 5);
+    for (size_t r = 0; r < kRecords; ++r) generator.next(lines.data() + r * synth::kLineLength);
+    const auto line = [&](size_t r) { return std::string_view(&lines[r * synth::kLineLength], synth::kLineLength); };
+    std::vector<std::string> expected(kRecords);
+    for (size_t r = 0; r < kRecords; ++r) worker.groupLine(line(r), expected[r]);
+
+    // The n-th allocation of an explanation fails, for every n until one completes.
+    long failures = 0;
+    for (Explanation e;; ++failures) {
+        allocationsBeforeFailure = failures;
+        try {
+            worker.explainLine(line(0), e);
+            break;
+        } catch (const std::bad_alloc&) {
+        }
+        allocationsBeforeFailure = -1;
+        std::string out;
+        for (size_t r = 0; r < kRecords; ++r) {
+            worker.groupLine(line(r), out);
+            ASSERT_EQ(out, expected[r]) << "record " << r << " after allocation " << failures << " failed";
+        }
+    }
+    allocationsBeforeFailure = -1;
+    EXPECT_GT(failures, 10);
 }
 
 }  // namespace
