@@ -86,9 +86,13 @@ def write_in_order(client, partitions, output, in_flight):
     return records
 
 
+def stale_parts(folder):
+    return glob.glob(os.path.join(folder, "part-*"))
+
+
 def write_parts(partitions, folder):
     os.makedirs(folder, exist_ok=True)
-    for stale in glob.glob(os.path.join(folder, "part-*")):
+    for stale in stale_parts(folder):
         os.remove(stale)
     tasks = [dask.delayed(write_part)(partition, folder, i) for i, partition in enumerate(partitions)]
     return sum(dask.compute(*tasks))
@@ -111,6 +115,12 @@ def main(argv=None):
     args = arguments(argv)
     # Paths as every machine sees them on the shared file system.
     tables, source, output = (os.path.abspath(path) for path in (args.tables, args.input, args.output))
+    # Opened for writing, or removed as a stale part file, the input would be
+    # gone before the workers read it.
+    replaced = stale_parts(output) if args.parts else [output]
+    if os.path.exists(source) and any(os.path.exists(path) and os.path.samefile(source, path) for path in replaced):
+        what = f"a part file in {args.output}" if args.parts else f"the output {args.output}"
+        sys.exit(f"error: the input is {what}: the run would empty it before it is read")
     with contextlib.ExitStack() as stack:
         if args.scheduler:
             client = stack.enter_context(Client(args.scheduler))
@@ -122,8 +132,11 @@ def main(argv=None):
 
         started = time.monotonic()
         # "\n" alone ends a line: a CR LF line keeps its CR, as drg-batch reads it.
-        lines = dask.bag.read_text(source, blocksize=args.blocksize, encoding="latin-1", linedelimiter="\n")
-        partitions = lines.to_delayed()
+        # An empty file has no partitions, which read_text refuses ("No files found").
+        partitions = []
+        if os.path.getsize(source) > 0:
+            lines = dask.bag.read_text(source, blocksize=args.blocksize, encoding="latin-1", linedelimiter="\n")
+            partitions = lines.to_delayed()
         if args.parts:
             records = write_parts(partitions, output)
         else:

@@ -1,10 +1,14 @@
 #include "file_grouping.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -16,10 +20,46 @@
 namespace drg::python {
 namespace {
 
+// The system's calls, with a read or write that gives up once `stop` is set:
+// a pipe or a terminal may give or take nothing for as long as it likes, and
+// a stop (Ctrl-C) must not wait for it. Regular files are always ready.
+class StoppableIo final : public FileIo {
+public:
+    explicit StoppableIo(const std::atomic<bool>& stop) : stop_(stop) {}
+
+    int open(const std::string& path, OpenMode mode) override { return io.open(path, mode); }
+    ssize_t read(int fd, char* buffer, size_t size) override {
+        return readyUnlessStopped(fd, POLLIN) ? io.read(fd, buffer, size) : -1;
+    }
+    // The output, when not a regular file, is written without blocking: a
+    // pipe with room for a few bytes is ready, and would hold a blocking
+    // write until it took all of them.
+    ssize_t write(int fd, const char* data, size_t size) override {
+        for (;;) {
+            if (!readyUnlessStopped(fd, POLLOUT)) return -1;
+            const ssize_t n = io.write(fd, data, size);
+            if (n >= 0 || errno != EAGAIN) return n;
+        }
+    }
+    int close(int fd) override { return io.close(fd); }
+    void writeBehind(int fd, uint64_t offset, uint64_t length) override { io.writeBehind(fd, offset, length); }
+
+    ErrorKeepingIo io;
+
+private:
+    bool readyUnlessStopped(int fd, short events) const {
+        pollfd ready{fd, events, 0};
+        // An error of poll's own is left to the read or write to give.
+        while (!stop_ && ::poll(&ready, 1, 50) == 0) {}
+        return !stop_;
+    }
+
+    const std::atomic<bool>& stop_;
+};
+
 class OutputWriter final : public JobSink {
 public:
-    OutputWriter(FileIo& io, int fd, const std::function<bool()>& keepGoing)
-        : io_(io), fd_(fd), keepGoing_(keepGoing) {}
+    OutputWriter(FileIo& io, int fd, const std::atomic<bool>& stop) : io_(io), fd_(fd), stop_(stop) {}
 
     bool consume(const Job& job) override {
         if (!writeFully(io_, fd_, job.outputData(), job.outputLength)) {
@@ -31,19 +71,17 @@ public:
             refused = true;
             return false;
         }
-        stopped = !keepGoing_();
-        return !stopped;
+        return !stop_;
     }
 
     bool writeFailed = false;
     bool refused = false;
-    bool stopped = false;
     uint64_t records = 0;
 
 private:
     FileIo& io_;
     int fd_;
-    const std::function<bool()>& keepGoing_;
+    const std::atomic<bool>& stop_;
 };
 
 FileGroupingOutcome ended(FileGroupingEnd end, int error, uint64_t records = 0) { return {end, error, records}; }
@@ -83,7 +121,8 @@ FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableF
         workerList.push_back(workers.back().get());
     }
 
-    ErrorKeepingIo io;
+    std::atomic<bool> stop{false};
+    StoppableIo io(stop);
     const int in = io.open(input, OpenMode::Read);
     if (in < 0) return ended(FileGroupingEnd::InputNotOpened, errno);
     if (isOpenDirectory(in)) {
@@ -106,22 +145,32 @@ FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableF
         io.close(in);
         return ended(FileGroupingEnd::OutputNotOpened, error);
     }
-    OutputWriter writer(io, out, keepGoing);
-    const PipelineEnd end = runLinePipeline(io, in, workerList, writer);
+    struct stat kind {};
+    if (::fstat(out, &kind) == 0 && !S_ISREG(kind.st_mode)) ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_NONBLOCK);
+    OutputWriter writer(io, out, stop);
+    // The pipeline runs on a thread of its own, so that this one can ask
+    // keepGoing while it waits, for a pipe that stalls too.
+    std::future<PipelineEnd> running =
+        std::async(std::launch::async, [&] { return runLinePipeline(io, in, workerList, writer); });
+    while (running.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+        if (!stop && !keepGoing()) stop = true;
+    const PipelineEnd end = running.get();
     io.close(in);
     const bool closed = io.close(out) == 0;
     const int closeError = errno;
 
     // The same order of complaints as the batch program.
     if (writer.refused) return ended(FileGroupingEnd::Refused, 0, writer.records);
+    // A stop makes reads and writes fail on purpose.
+    if (stop) return ended(FileGroupingEnd::Stopped, 0, writer.records);
     if (writer.writeFailed) {
         // A write that took nothing (a full device) leaves no error number.
-        const int error = io.writeError ? io.writeError.load() : ENOSPC;
+        const int error = io.io.writeError ? io.io.writeError.load() : ENOSPC;
         return ended(FileGroupingEnd::WriteFailed, error, writer.records);
     }
-    if (end == PipelineEnd::ReadError) return ended(FileGroupingEnd::ReadFailed, io.readError.load(), writer.records);
+    if (end == PipelineEnd::ReadError)
+        return ended(FileGroupingEnd::ReadFailed, io.io.readError.load(), writer.records);
     if (!closed) return ended(FileGroupingEnd::WriteFailed, closeError, writer.records);
-    if (writer.stopped) return ended(FileGroupingEnd::Stopped, 0, writer.records);
     return ended(FileGroupingEnd::Complete, 0, writer.records);
 }
 

@@ -54,8 +54,9 @@ struct ReleaseFiles {
 ReleaseFiles releaseFilesIn(const std::string& tablesDirectory);
 
 // `tableFiles` are those of the release. Needs no interpreter lock: call it
-// with the lock released. `keepGoing` is asked on the calling thread after
-// each piece of output is written; false stops the run.
+// with the lock released. `keepGoing` is asked on the calling thread every
+// 50 ms or so while the records are grouped; false stops the run, also one
+// waiting for a pipe or a terminal.
 FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableFiles, const std::string& input,
                               const std::string& output, int jobs, const std::function<bool()>& keepGoing);
 

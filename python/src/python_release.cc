@@ -1,8 +1,14 @@
 #include "python_release.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <vector>
+
+#ifdef __GLIBCXX__
+#include <cxxabi.h>
+#endif
 
 #include "batch/batch_run.h"
 #include "drg/explain.h"
@@ -40,10 +46,37 @@ PyObject* releaseErrorType = nullptr;  // lives as long as the interpreter
     throw py::error_already_set();
 }
 
+// Lets go of the interpreter lock for its lifetime. Once the interpreter has
+// begun to shut down, it ends any other thread that takes the lock back by
+// unwinding the thread's stack, which out of a destructor aborts the process
+// ("terminate called without an active exception"): a program that exits
+// while daemon threads group. Such a thread stops here instead, for good,
+// holding no lock and touching no Python object, as the interpreter meant.
+class LockLetGo {
+public:
+    LockLetGo() : state_(PyEval_SaveThread()) {}
+    ~LockLetGo() {
+#ifdef __GLIBCXX__
+        try {
+            PyEval_RestoreThread(state_);
+        } catch (abi::__forced_unwind&) {
+            for (;;) pause();
+        }
+#else
+        PyEval_RestoreThread(state_);
+#endif
+    }
+    LockLetGo(const LockLetGo&) = delete;
+    LockLetGo& operator=(const LockLetGo&) = delete;
+
+private:
+    PyThreadState* state_;
+};
+
 std::shared_ptr<const Release> openedRelease(const std::string& directory) {
     OpenedRelease opened;
     {
-        py::gil_scoped_release unlocked;
+        const LockLetGo unlocked;
         opened = openRelease(directory);
     }
     if (!opened.release) raiseReleaseError(directory + ": " + opened.reason);
@@ -147,7 +180,7 @@ GroupedLines groupedInParallel(WorkerPool& pool, const LineList& lines, std::opt
     SignalWatch watch;
     GroupedLines grouped;
     {
-        py::gil_scoped_release unlocked;
+        const LockLetGo unlocked;
         grouped = groupLinesInParallel(pool, lines.bytes, threads, outputs, [&watch] { return watch.keepGoing(); });
     }
     watch.raiseIfRaised();
@@ -178,7 +211,7 @@ LineResult PythonRelease::group(const py::object& line) {
     GroupResult result;
     GroupStatus status;
     {
-        py::gil_scoped_release unlocked;
+        const LockLetGo unlocked;
         WorkerPool::Lease worker = pool_.lease();
         status = worker->groupLine(input.bytes, output, &result);
     }
@@ -227,7 +260,7 @@ py::object PythonRelease::explain(const py::object& line, long lineNumber) {
     const LineText input = lineText(line);
     std::string json;
     {
-        py::gil_scoped_release unlocked;
+        const LockLetGo unlocked;
         WorkerPool::Lease worker = pool_.lease();
         Explanation explanation;
         worker->explainLine(input.bytes, explanation);
@@ -242,7 +275,7 @@ uint64_t PythonRelease::groupFile(const py::object& input, const py::object& out
     SignalWatch watch;
     FileGroupingOutcome outcome;
     {
-        py::gil_scoped_release unlocked;
+        const LockLetGo unlocked;
         outcome = python::groupFile(*pool_.release(), tableFiles_, inputPath, outputPath, threads,
                                     [&watch] { return watch.keepGoing(); });
     }

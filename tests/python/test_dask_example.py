@@ -53,3 +53,30 @@ def test_part_files_on_a_running_scheduler(tables, record_file, tmp_path):
     parts = sorted((tmp_path / "parts").iterdir())
     assert len(parts) >= 10 and parts[-1].name != "part-99999"
     assert b"".join(part.read_bytes() for part in parts) == expected
+
+
+@pytest.mark.parametrize("parts", [False, True], ids=["one file", "part files"])
+def test_an_empty_input_gives_no_records(tables, tmp_path, parts):
+    # As drg-batch: an empty output, or no part files to join.
+    (tmp_path / "in").write_bytes(b"")
+    options = ["--parts"] if parts else []
+    report = run_example(tmp_path, tables, tmp_path / "in", tmp_path / "out", "--workers", 1, "--threads", 1, *options)
+    assert report.startswith("0 records in 0 partitions")
+    if parts:
+        assert os.listdir(tmp_path / "out") == []
+    else:
+        assert (tmp_path / "out").read_bytes() == b""
+
+
+@pytest.mark.parametrize("output", ["in", "link to in", "parts"])
+def test_an_output_that_would_empty_the_input_is_refused(tables, tmp_path, output):
+    # The input as the output file, or as a stale part file to be removed.
+    (tmp_path / "parts").mkdir()
+    source = tmp_path / ("parts/part-00000" if output == "parts" else "in")
+    source.write_bytes(b"a record\n")
+    (tmp_path / "link to in").symlink_to(source)
+    options = ["--parts"] if output == "parts" else []
+    run = subprocess.run([sys.executable, EXAMPLE, tables, source, tmp_path / output, *options], cwd=tmp_path,
+                         capture_output=True, text=True, timeout=120)
+    assert run.returncode == 1 and "would empty it before it is read" in run.stderr, run.stderr
+    assert source.read_bytes() == b"a record\n"

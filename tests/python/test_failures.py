@@ -188,9 +188,10 @@ def test_a_wrong_value_raises_with_what_is_wrong(release, case):
         call(release)
 
 
-def test_the_type_hints_pass_mypy_and_refuse_to_make_a_result(tmp_path):
+def mypy_errors(tmp_path, source):
+    """The lines of `source` that mypy finds fault with, as "use.py:LINE"."""
     pytest.importorskip("mypy")
-    (tmp_path / "use.py").write_text("import drg\nresult = drg.GroupResult()\n")
+    (tmp_path / "use.py").write_text(source)
     # A copy found through MYPYPATH only: on this interpreter's path mypy
     # would take it for an installed package and keep quiet about its errors.
     shutil.copytree(os.path.dirname(drg.__file__), tmp_path / "stubs" / "drg",
@@ -199,5 +200,31 @@ def test_the_type_hints_pass_mypy_and_refuse_to_make_a_result(tmp_path):
     env.pop("PYTHONPATH", None)
     run = subprocess.run([sys.executable, "-m", "mypy", "--cache-dir", "cache", "use.py"], cwd=tmp_path, env=env,
                          capture_output=True, text=True)
-    errors = [line.split(": error: ")[0] for line in run.stdout.splitlines() if ": error: " in line]
-    assert errors == ["use.py:2"], run.stdout
+    return [line.split(": error: ")[0] for line in run.stdout.splitlines() if ": error: " in line], run.stdout
+
+
+def test_the_type_hints_pass_mypy_and_refuse_to_make_a_result(tmp_path):
+    errors, report = mypy_errors(tmp_path, "import drg\nresult = drg.GroupResult()\n")
+    assert errors == ["use.py:2"], report
+
+
+def test_the_type_hints_take_the_arguments_the_calls_take(release, tmp_path):
+    # jobs and line_number take any integer with __index__ (numpy's), and a
+    # frame's column is named by any label, not only a str.
+    source = """import drg
+class Count:
+    def __index__(self) -> int:
+        return 2
+def use(release: drg.Release, frame: object, folder: str) -> None:
+    release.group_lines([b"x"], jobs=Count())
+    release.group_columns([b"x"], jobs=Count())
+    release.group_file(f"{folder}/use.py", f"{folder}/out", jobs=Count())
+    release.explain(b"x", line_number=Count())
+    drg.group_frame(frame, release, column=0, jobs=Count())
+"""
+    errors, report = mypy_errors(tmp_path, source)
+    assert errors == [], report
+    pandas = pytest.importorskip("pandas")
+    namespace = {}
+    exec(source, namespace)  # and the calls take them
+    namespace["use"](release, pandas.DataFrame({0: [b"x"]}), str(tmp_path))

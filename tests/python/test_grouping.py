@@ -8,6 +8,7 @@ import os
 import pickle
 import signal
 import subprocess
+import sys
 import threading
 import time
 from concurrent.futures import ThreadPoolExecutor
@@ -76,6 +77,35 @@ def test_threads_share_one_release(release, lines, expected):
         many = list(pool.map(lambda chunk: b"".join(release.group_lines(chunk, jobs=2)), chunks))
     assert b"".join(single) == expected
     assert b"".join(many) == expected
+
+
+EXIT_WHILE_THREADS_GROUP = """
+import sys, threading, time
+import drg
+tables, source, target = sys.argv[1:]
+release = drg.Release(tables)
+lines = open(source, "rb").readlines()
+calls = [lambda: [release.group(line) for line in lines], lambda: release.group_lines(lines, jobs=2),
+         lambda: release.group_columns(lines), lambda: [release.explain(line) for line in lines[:50]],
+         lambda: release.group_file(source, f"{target}{threading.get_ident()}", jobs=1),
+         lambda: drg.Release(tables)]
+def forever(call):
+    while True:
+        call()
+for call in calls * 2:
+    threading.Thread(target=forever, args=(call,), daemon=True).start()
+time.sleep(0.3)
+"""
+
+
+def test_the_program_exits_cleanly_while_daemon_threads_group(tables, lines, tmp_path):
+    # The interpreter ends a thread that takes its lock back after shutdown
+    # has begun; inside a call, that aborted the whole process.
+    (tmp_path / "in").write_bytes(b"".join(lines[:300]))
+    for _ in range(2):
+        run = subprocess.run([sys.executable, "-c", EXIT_WHILE_THREADS_GROUP, tables, tmp_path / "in",
+                              tmp_path / "out"], capture_output=True, text=True, timeout=60)
+        assert (run.returncode, run.stderr) == (0, "")
 
 
 def longest_stop_while(call):
@@ -154,6 +184,34 @@ def test_a_signal_handler_that_raises_stops_a_long_call(release, lines, tmp_path
     while len(shares) < 3 and min(shares, default=1) >= 0.75:
         shares.append(interrupted_share())
     assert min(shares) < 0.75, shares
+
+
+@pytest.mark.parametrize("stalls", ["input", "output"])
+def test_a_signal_handler_stops_group_file_on_a_pipe_that_stalls(release, lines, tmp_path, stalls):
+    # A writer that sends a record and then nothing, or a reader that takes
+    # nothing: the call must not wait for them to stop it.
+    source, target = tmp_path / "in", tmp_path / "out"
+    os.mkfifo(source if stalls == "input" else target)
+    if stalls == "input":
+        peer = subprocess.Popen(["sh", "-c", 'exec > "$1"; printf %s "$2"; exec sleep 30', "sh", source,
+                                 lines[0].decode("latin-1")])
+    else:
+        source.write_bytes(b"".join(lines))  # more than a pipe holds
+        peer = subprocess.Popen(["sh", "-c", 'exec < "$1"; exec sleep 30', "sh", target])
+    previous = signal.signal(signal.SIGALRM, raise_interrupted)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.5)
+        start = time.perf_counter()
+        with pytest.raises(Interrupted):
+            release.group_file(source, target, jobs=1)
+        assert time.perf_counter() - start < 5
+        if stalls == "input":  # the record that came is grouped
+            assert target.read_bytes() == release.group(lines[0]).line
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+        peer.kill()
+        peer.wait()
 
 
 def test_explain_gives_the_report_librarys_json(release, tables, lines, tmp_path):
