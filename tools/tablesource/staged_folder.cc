@@ -48,14 +48,15 @@ dev_t deviceOf(const std::string& path) {
 }  // namespace
 
 StagedFolder::~StagedFolder() {
-    if (watcher_.joinable()) {
+    const bool watched = watcher_.joinable();
+    if (watched) {
         closing_ = true;
         ::pthread_kill(watcher_.native_handle(), SIGTERM);  // wakes the watcher, which then sees `closing_`
         watcher_.join();
     }
     removeStaging();
     // A stop that came meanwhile is taken now, as it would have been.
-    if (!staging_.empty()) ::pthread_sigmask(SIG_SETMASK, &callersSignals_, nullptr);
+    if (watched) ::pthread_sigmask(SIG_SETMASK, &callersSignals_, nullptr);
 }
 
 void StagedFolder::removeStaging() {
