@@ -37,7 +37,14 @@ def group_frame(df, release, column="record", jobs=None):
         raise TypeError(f"df must be a pandas DataFrame, not {type(df).__name__}")
     if not isinstance(release, Release):
         raise TypeError(f"release must be a drg.Release, not {type(release).__name__}")
-    columns = release.group_columns(df[column], jobs)
+    records = df[column]
+    # Named by the frame's own labels: group_columns would name a position.
+    if isinstance(records, pandas.DataFrame):
+        raise ValueError(f"df has {records.shape[1]} columns named {column!r}; the records must be in one")
+    missing = records.isna()
+    if missing.any():
+        raise TypeError(f"df[{column!r}] has no record at index {missing.idxmax()!r} (a missing value)")
+    columns = release.group_columns(records, jobs)
     return df.assign(**{
         name: pandas.Series(columns[name], index=df.index, dtype=dtype) for name, dtype in _RESULT_COLUMNS.items()
     })

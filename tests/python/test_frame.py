@@ -6,6 +6,7 @@ import subprocess
 import sys
 
 import pandas
+import pytest
 
 import drg
 
@@ -22,6 +23,20 @@ def test_group_frame_adds_the_result_columns_on_the_frames_index(release, lines)
         assert grouped[column].tolist() == [getattr(result, column) for result in results]
     assert grouped["pccl"].dtype.kind == "i"
     assert list(frame.columns) == ["claim", "n"]  # the frame given is left as it was
+
+
+@pytest.mark.parametrize("missing", [None, float("nan"), pandas.NA])
+def test_a_missing_record_is_named_by_the_frames_index(release, lines, missing):
+    frame = pandas.DataFrame({"record": [lines[0].decode("latin-1"), missing]}, index=["a", "b"])
+    with pytest.raises(TypeError, match=r"^df\['record'\] has no record at index 'b' \(a missing value\)$"):
+        drg.group_frame(frame, release)
+
+
+def test_two_columns_of_the_name_are_refused(release, lines):
+    line = lines[0].decode("latin-1")
+    frame = pandas.DataFrame([[line, line]], columns=["record", "record"])
+    with pytest.raises(ValueError, match="^df has 2 columns named 'record'; the records must be in one$"):
+        drg.group_frame(frame, release)
 
 
 def test_the_package_groups_without_pandas(tables, lines):
