@@ -197,6 +197,9 @@ TEST(SourceText, ReportsFilesWithoutHeaderRepeatedColumnsAndTooMuch) {
 
 TEST(SourceText, MessagesArePrintableAndCapped) {
     EXPECT_EQ(printable(std::string("a\0b\x7f\xff\xc3\xa9\xe2\x82", 9)), "a\\x00b\\x7f\\xff\xc3\xa9\\xe2\\x82");
+    // A long field is cut before a character, not inside one.
+    EXPECT_EQ(shown(std::string(59, 'a') + "\xc3\xa9" "b"), std::string(59, 'a') + "...");
+    EXPECT_EQ(shown(std::string(58, 'a') + "\xc3\xa9" "b"), std::string(58, 'a') + "\xc3\xa9...");
     EXPECT_EQ(joinPath("src/", "a.tsv"), "src/a.tsv");
     EXPECT_EQ(joinPath("src", "a.tsv"), "src/a.tsv");
     Diagnostics diagnostics;

@@ -116,7 +116,10 @@ std::string printable(std::string_view text) {
 std::string shown(std::string_view field) {
     constexpr size_t kMostBytes = 60;
     if (field.size() <= kMostBytes) return std::string(field);
-    return std::string(field.substr(0, kMostBytes)) + "...";
+    // Cut before a character, not inside one: a cut one would show as \xNN.
+    size_t cut = kMostBytes;
+    while (cut > 0 && (static_cast<unsigned char>(field[cut]) & 0xC0) == 0x80) --cut;
+    return std::string(field.substr(0, cut)) + "...";
 }
 
 }  // namespace drg::source
