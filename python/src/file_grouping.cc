@@ -27,7 +27,17 @@ class StoppableIo final : public FileIo {
 public:
     explicit StoppableIo(const std::atomic<bool>& stop) : stop_(stop) {}
 
-    int open(const std::string& path, OpenMode mode) override { return io.open(path, mode); }
+    // A FIFO that no program writes to yet would hold open() itself, where
+    // no stop reaches: it is opened without waiting, and the first read
+    // waits instead (poll tells of no end before a writer has come and gone).
+    int open(const std::string& path, OpenMode mode) override {
+        struct stat kind {};
+        if (mode != OpenMode::Read || ::stat(path.c_str(), &kind) != 0 || !S_ISFIFO(kind.st_mode))
+            return io.open(path, mode);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
     ssize_t read(int fd, char* buffer, size_t size) override {
         return readyUnlessStopped(fd, POLLIN) ? io.read(fd, buffer, size) : -1;
     }
