@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <future>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "batch/file_io.h"
@@ -96,6 +97,22 @@ private:
 
 FileGroupingOutcome ended(FileGroupingEnd end, int error, uint64_t records = 0) { return {end, error, records}; }
 
+// A FIFO that no program reads yet would hold open() itself, where no stop
+// reaches: it is tried without waiting until a reader comes, or a stop.
+int openOutput(FileIo& io, const std::string& output, const std::function<bool()>& keepGoing, bool* stopped) {
+    struct stat kind {};
+    if (::stat(output.c_str(), &kind) != 0 || !S_ISFIFO(kind.st_mode)) return io.open(output, OpenMode::Write);
+    for (;;) {
+        const int fd = ::open(output.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0 || errno != ENXIO) return fd;
+        if (!keepGoing()) {
+            *stopped = true;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 // The table file that `path` is (stat follows links) or names in the
 // release's folder, or null.
 const char* tableFileAt(const std::string& path, const ReleaseFiles& tableFiles) {
@@ -149,11 +166,12 @@ FileGroupingOutcome groupFile(const Release& release, const ReleaseFiles& tableF
         outcome.tableFile = table;
         return outcome;
     }
-    const int out = io.open(output, OpenMode::Write);
+    bool stoppedWaiting = false;
+    const int out = openOutput(io, output, keepGoing, &stoppedWaiting);
     if (out < 0) {
         const int error = errno;
         io.close(in);
-        return ended(FileGroupingEnd::OutputNotOpened, error);
+        return ended(stoppedWaiting ? FileGroupingEnd::Stopped : FileGroupingEnd::OutputNotOpened, error);
     }
     struct stat kind {};
     if (::fstat(out, &kind) == 0 && !S_ISREG(kind.st_mode)) ::fcntl(out, F_SETFL, ::fcntl(out, F_GETFL) | O_NONBLOCK);

@@ -186,25 +186,34 @@ def test_a_signal_handler_that_raises_stops_a_long_call(release, lines, tmp_path
     assert min(shares) < 0.75, shares
 
 
-def test_a_signal_handler_stops_group_file_on_a_fifo_no_one_writes_to_yet(release, lines, tmp_path):
-    source = tmp_path / "in"
-    os.mkfifo(source)
+@pytest.mark.parametrize("fifo", ["input", "output"])
+def test_a_signal_handler_stops_group_file_on_a_fifo_no_peer_has_opened(release, lines, tmp_path, fifo):
+    # open() of a FIFO waits for the other end, where no stop reached.
+    source, target, records = tmp_path / "in", tmp_path / "out", tmp_path / "records"
+    records.write_bytes(b"".join(lines[:50]))
+    if fifo == "input":
+        os.mkfifo(source)
+    else:
+        source.write_bytes(records.read_bytes())
+        os.mkfifo(target)
     previous = signal.signal(signal.SIGALRM, raise_interrupted)
     try:
         signal.setitimer(signal.ITIMER_REAL, 0.5)
         start = time.perf_counter()
         with pytest.raises(Interrupted):
-            release.group_file(source, tmp_path / "out", jobs=1)
+            release.group_file(source, target, jobs=1)
         assert time.perf_counter() - start < 5
     finally:
         signal.setitimer(signal.ITIMER_REAL, 0)
         signal.signal(signal.SIGALRM, previous)
-    # A writer that comes later is read from its first record to its end.
-    (tmp_path / "src").write_bytes(b"".join(lines[:50]))
-    peer = subprocess.Popen(["sh", "-c", 'sleep 0.3; exec cat "$1" > "$2"', "sh", tmp_path / "src", source])
-    assert release.group_file(source, tmp_path / "out", jobs=1) == 50
+    # A peer that comes later gets, or gives, every record.
+    result = tmp_path / "result"
+    peer = subprocess.Popen(["sh", "-c", 'sleep 0.3; exec cat "$1" > "$2"', "sh"] +
+                            ([records, source] if fifo == "input" else [target, result]))
+    assert release.group_file(source, target, jobs=1) == 50
     peer.wait()
-    assert (tmp_path / "out").read_bytes() == b"".join(release.group(line).line for line in lines[:50])
+    grouped = (target if fifo == "input" else result).read_bytes()
+    assert grouped == b"".join(release.group(line).line for line in lines[:50])
 
 
 @pytest.mark.parametrize("stalls", ["input", "output"])
