@@ -147,6 +147,21 @@ def raise_interrupted(signum, frame):
     raise Interrupted
 
 
+def seconds_until_interrupted(call, after):
+    """How long `call` ran until a SIGALRM handler raised in it, `after`
+    seconds in; fails unless the handler's exception ended it."""
+    previous = signal.signal(signal.SIGALRM, raise_interrupted)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, after)
+        start = time.perf_counter()
+        with pytest.raises(Interrupted):
+            call()
+        return time.perf_counter() - start
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+
+
 @pytest.mark.parametrize("method", ["group_lines", "group_columns", "group_file"])
 def test_a_signal_handler_that_raises_stops_a_long_call(release, lines, tmp_path, method):
     # As Ctrl-C's KeyboardInterrupt must: Python runs handlers only while it
@@ -162,16 +177,7 @@ def test_a_signal_handler_that_raises_stops_a_long_call(release, lines, tmp_path
         start = time.perf_counter()
         call()
         whole, complete = time.perf_counter() - start, target.read_bytes() if method == "group_file" else None
-        previous = signal.signal(signal.SIGALRM, raise_interrupted)
-        try:
-            signal.setitimer(signal.ITIMER_REAL, whole / 20)
-            start = time.perf_counter()
-            with pytest.raises(Interrupted):
-                call()
-            share = (time.perf_counter() - start) / whole
-        finally:
-            signal.setitimer(signal.ITIMER_REAL, 0)
-            signal.signal(signal.SIGALRM, previous)
+        share = seconds_until_interrupted(call, whole / 20) / whole
         if method == "group_file":  # what was grouped before the signal
             partial = target.read_bytes()
             assert len(partial) < len(complete) and complete.startswith(partial)
@@ -196,16 +202,7 @@ def test_a_signal_handler_stops_group_file_on_a_fifo_no_peer_has_opened(release,
     else:
         source.write_bytes(records.read_bytes())
         os.mkfifo(target)
-    previous = signal.signal(signal.SIGALRM, raise_interrupted)
-    try:
-        signal.setitimer(signal.ITIMER_REAL, 0.5)
-        start = time.perf_counter()
-        with pytest.raises(Interrupted):
-            release.group_file(source, target, jobs=1)
-        assert time.perf_counter() - start < 5
-    finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, previous)
+    assert seconds_until_interrupted(lambda: release.group_file(source, target, jobs=1), 0.5) < 5
     # A peer that comes later gets, or gives, every record.
     result = tmp_path / "result"
     peer = subprocess.Popen(["sh", "-c", 'sleep 0.3; exec cat "$1" > "$2"', "sh"] +
@@ -228,18 +225,11 @@ def test_a_signal_handler_stops_group_file_on_a_pipe_that_stalls(release, lines,
     else:
         source.write_bytes(b"".join(lines))  # more than a pipe holds
         peer = subprocess.Popen(["sh", "-c", 'exec < "$1"; exec sleep 30', "sh", target])
-    previous = signal.signal(signal.SIGALRM, raise_interrupted)
     try:
-        signal.setitimer(signal.ITIMER_REAL, 0.5)
-        start = time.perf_counter()
-        with pytest.raises(Interrupted):
-            release.group_file(source, target, jobs=1)
-        assert time.perf_counter() - start < 5
+        assert seconds_until_interrupted(lambda: release.group_file(source, target, jobs=1), 0.5) < 5
         if stalls == "input":  # the record that came is grouped
             assert target.read_bytes() == release.group(lines[0]).line
     finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, previous)
         peer.kill()
         peer.wait()
 
