@@ -32,14 +32,6 @@ std::string makeTemporaryFolder(const fs::path& parent, const std::string& base)
     return ::mkdtemp(pattern.data()) ? pattern : "";
 }
 
-// Ctrl-C, a service manager's stop and a closed terminal.
-sigset_t stopSignals() {
-    sigset_t stops;
-    sigemptyset(&stops);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
-    return stops;
-}
-
 dev_t deviceOf(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? info.st_dev : 0;
@@ -48,43 +40,17 @@ dev_t deviceOf(const std::string& path) {
 }  // namespace
 
 StagedFolder::~StagedFolder() {
-    const bool watched = watcher_.joinable();
-    if (watched) {
-        closing_ = true;
-        ::pthread_kill(watcher_.native_handle(), SIGTERM);  // wakes the watcher, which then sees `closing_`
-        watcher_.join();
+    {
+        std::lock_guard moves(moving_);  // not while a stop removes it
+        removeStaging();
     }
-    removeStaging();
-    // A stop that came meanwhile is taken now, as it would have been.
-    if (watched) ::pthread_sigmask(SIG_SETMASK, &callersSignals_, nullptr);
+    stopWatch_.reset();
 }
 
 void StagedFolder::removeStaging() {
     if (staging_.empty() || keep_) return;
     std::error_code ignored;
     fs::remove_all(staging_, ignored);
-}
-
-// A stop while the new files are written would leave them in a hidden
-// folder beside the target, as large as a release and its records.
-void StagedFolder::watchStops() {
-    const sigset_t stops = stopSignals();
-    ::pthread_sigmask(SIG_BLOCK, &stops, &callersSignals_);
-    watcher_ = std::thread([this, stops] {
-        int caught = 0;
-        if (::sigwait(&stops, &caught) != 0 || closing_) return;
-        {
-            std::lock_guard moves(moving_);
-            stopped_ = true;
-            removeStaging();
-        }
-        ::signal(caught, SIG_DFL);
-        sigset_t one;
-        sigemptyset(&one);
-        sigaddset(&one, caught);
-        ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-        ::raise(caught);
-    });
 }
 
 bool StagedFolder::open(const std::string& target, std::string* problem) {
@@ -129,7 +95,14 @@ bool StagedFolder::open(const std::string& target, std::string* problem) {
         *problem = printable(target) + ": no temporary folder can be made beside it: " + lastError();
         return false;
     }
-    watchStops();
+    // Ctrl-C, a service manager's stop or a closed terminal while the new
+    // files are written would leave them in a hidden folder beside the
+    // target, as large as a release and its records.
+    stopWatch_.emplace(std::initializer_list<int>{SIGINT, SIGTERM, SIGHUP}, [this] {
+        std::lock_guard moves(moving_);
+        stopped_ = true;
+        removeStaging();
+    });
     return true;
 }
 

@@ -11,13 +11,12 @@
 // and ends the program by the same signal, as if it had not been caught.
 // Make the folder before any other thread is started.
 
-#include <signal.h>
-
-#include <atomic>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "process/stop_watch.h"
 
 namespace drg::source {
 
@@ -48,7 +47,6 @@ public:
 private:
     bool moveIntoPlace(const std::vector<std::string>& names, std::string* problem, bool* unchanged,
                        const std::vector<std::string>& removed);
-    void watchStops();
     void removeStaging();
 
     std::string target_;    // as given, for messages
@@ -56,11 +54,9 @@ private:
     std::string staging_;
     bool keep_ = false;  // an old file could not be put back and is still in the staging folder
 
-    std::mutex moving_;  // held by the moves, and by the watcher from a stop on
+    std::mutex moving_;  // held by the moves, and by a stop
     bool stopped_ = false;
-    std::atomic<bool> closing_{false};
-    sigset_t callersSignals_{};
-    std::thread watcher_;
+    std::optional<process::StopWatch> stopWatch_;  // while the staging folder exists
 };
 
 }  // namespace drg::source
