@@ -72,6 +72,18 @@ TEST(ComplicationLevels, FirstValidRowAndTheColumnOfTheRecordsAdrg) {
     });
 }
 
+// Only secondary diagnoses have levels: the principal's own row is not read.
+TEST(ComplicationLevels, ThePrincipalDiagnosisHasNoLevel) {
+    TableBuilder b = levelRelease();
+    b.diagnosisCondition("PL", 301);
+    b.levelRow("PL", {{"B010", '3'}});
+    LoadedRelease release(b);
+    expectColumns(release, {
+        {"principal with a level row", "20120615", {"PL"}, "M01B0100B010AV"},
+        {"the same code as a secondary", "20120615", {"P01", "PL"}, "M01B0103B010AY"},
+    });
+}
+
 // The release's packed copy of the level rows answers as the rows of the
 // table do, row number included, for every diagnosis, column and date; once
 // as built, once with one profile for all so that diagnoses share rows (N1
@@ -136,6 +148,18 @@ TEST(FinalCode, SplitCharacterFromTheFirstValidRowAndZeroForNul) {
     });
 }
 
+// The refined code is written as the table holds it, a blank inside included.
+TEST(FinalCode, RefinedCodeKeepsABlankInsideIt) {
+    TableBuilder b = levelRelease();
+    b.diagnosisCondition("P05", 305);
+    b.decisionRow({.range = 1, .mustSet = {305}, .mdc = b.mdc("M01"), .adrg = b.adrg("B 50")});
+    b.refinementRow("B 50", 0, 120, 'A');
+    b.drg("B 50A");
+    b.splitRow("B 50A", "VWXYZ");
+    LoadedRelease release(b);
+    expectColumns(release, {{"blank inside the codes", "20120615", {"P05"}, "M01B 500B 50AV"}});
+}
+
 // Conditions 373 and 388 raised by secondary diagnoses "F373" and "M388"
 // (level 2 for B010); `first`..`last` are the slots that may raise them.
 TableBuilder sexRelease(int first, int last) {
@@ -195,6 +219,22 @@ TEST(SexSpecificLevels, OnlyConditionsLimitedToSlotOneToOneTakePart) {
                 << "slots " << first << ".." << last << ", " << secondary;
         }
     }
+}
+
+// A secondary of both conditions when only 388 is limited to slot 1: 373
+// takes no part, so a man keeps the level and a woman loses it.
+TEST(SexSpecificLevels, EachConditionTakesPartByItsOwnSlots) {
+    TableBuilder b = sexRelease(1, 2);
+    b.conditionSlots(388, 1, 1);
+    b.diagnosisCondition("FM", 373);
+    b.diagnosisCondition("FM", 388);
+    b.levelRow("FM", {{"B010", '2'}});
+    LoadedRelease release(b);
+    for (const auto& [sex, expected] : std::vector<std::pair<char, const char*>>{{'1', "2B010AX"}, {'2', "0B010AV"}})
+        EXPECT_EQ(groupedColumns(release, RecordBuilder().birthDate("800101").sex(sex).date("20120615").diagnoses(
+                                              {"P01", "FM"})),
+                  std::string("M01B010") + expected + "20130201")
+            << "sex " << sex;
 }
 
 }  // namespace

@@ -209,8 +209,9 @@ TEST(DerivedConditions, AgeStayStatusAndVentilation) {
     runCases(cases);
 
     // The century digit also moves the birth year; only 819 is compared.
+    // '/' reads as -1: odd, so male.
     std::vector<DerivedCase> sexes;
-    for (char c : std::string("13579"))
+    for (char c : std::string("13579/"))
         sexes.push_back({std::string("sex ") + c, base().sex(c), {819}, {819}});
     for (char c : std::string("02468 "))
         sexes.push_back({std::string("sex '") + c + "'", base().sex(c), {}, {819}});

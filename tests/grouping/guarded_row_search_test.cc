@@ -64,6 +64,7 @@ void checkAgainstTheScan(uint16_t kConditions, int maxRows, int maxRaised) {
             ConditionFlags& f = state.conditions;
             for (uint16_t c : f.raisedConditions) f.flag[c] = 0;
             f.raisedConditions.clear();
+            f.raisedMask = 0;  // left over, it would let every row past the `needs` test
             const int raised = static_cast<int>(rng() % static_cast<unsigned>(maxRaised + 1));
             for (int k = 0; k < raised; ++k) raiseCondition(f, 1 + static_cast<int>(rng() % (kConditions - 1)));
             state.effectiveDateNumber = rng() % 2 ? 20110615 : 20120615;
