@@ -4,7 +4,10 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
+#include <thread>
+#include <sys/stat.h>
 
 #include "batch/batch_test_support.h"
 
@@ -46,6 +49,25 @@ TEST_F(ParallelBatch, LinesLongerThanTheReadWindowAreOneRecordEach) {
     lines.push_back(std::string(kMiB - 1, 'c') + "\n");      // just fits a window
     lines.push_back(std::string(3 * kMiB + 5, 'd'));         // the file ends inside it
     expectSameForEveryWorkerCount(lines);
+}
+
+TEST_F(ParallelBatch, AnInputThatEndsInsideALongLineOnAWindowBoundaryIsComplete) {
+    expectSameForEveryWorkerCount({std::string(kMiB, 'e')});
+}
+
+TEST_F(ParallelBatch, ALineThatComesThroughAPipeInTwoPartsIsOneRecord) {
+    const std::string line = RecordBuilder().date("20120615").diagnoses({"G40.0"}).text() + "\n";
+    ASSERT_EQ(::mkfifo(dir_.file("valtic.in").c_str(), 0600), 0);
+    std::thread writer([&] {
+        std::ofstream in(dir_.file("valtic.in"), std::ios::binary);
+        in << line.substr(0, 100) << std::flush;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        in << line.substr(100);
+    });
+    const BatchOutcome run = runBatchInProcess(dir_.path(), 2);
+    writer.join();
+    EXPECT_EQ(run.status, kExitComplete);
+    EXPECT_EQ(run.output, groupedOneByOne(dir_.path(), {line}));
 }
 
 TEST_F(ParallelBatch, EmptyInputWritesNothing) {

@@ -199,5 +199,13 @@ TEST(CodeConditionAids, VersionsChosenByNumberAsByText) {
     }
 }
 
+TEST(CodeConditionAids, AVersionPeriodEndsTheDayBeforeTheNextCutDate) {
+    EXPECT_EQ(versionPeriod(kDecisionCutDates, 0), "before 20050101");
+    EXPECT_EQ(versionPeriod(kDecisionCutDates, 1), "20050101 to 20081231");
+    EXPECT_EQ(versionPeriod(kDecisionCutDates, 2), "20090101 to 20090930");
+    EXPECT_EQ(versionPeriod(kExclusionCutDates, 1), "20080101 to 20111031");
+    EXPECT_EQ(versionPeriod(kLevelCutDates, 2), "from 20120701");
+}
+
 }  // namespace
 }  // namespace drg::testing

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/release.h"
 #include "tables/loader_release.h"
 
 namespace drg::testing {
@@ -123,15 +124,22 @@ TEST_F(TableLoader, EachFileOneByteShortGivesInitError) {
         const LoadOutcome o = loadFrom(dir.path());
         EXPECT_EQ(o.result, kLoadInitError) << kTableFileNames[file];
         EXPECT_NE(o.problem.find(kTableFileNames[file]), std::string::npos) << o.problem;
+        // Found from the file's size, before any array is allocated.
+        EXPECT_NE(o.problem.find("holds " + std::to_string(size - 1) + " bytes"), std::string::npos) << o.problem;
     }
 }
 
 TEST_F(TableLoader, AHeaderShorterThanOneHundredBytesGivesInitError) {
-    for (size_t size : {0, 1, 10, 99}) {
-        writeFile(path(kFileSgIdx), readFile(path(kFileSgIdx)).substr(0, size));
-        const LoadOutcome o = loadFrom(dir_.path());
-        EXPECT_EQ(o.result, kLoadInitError) << size;
-        EXPECT_NE(o.problem.find("Tsg.idx"), std::string::npos);
+    // In Tcode the bytes that are missing would hold cross-checked counts.
+    for (int file : {kFileSgIdx, kFileCode}) {
+        const std::string whole = readFile(path(file));
+        for (size_t size : {0, 1, 10, 99}) {
+            writeFile(path(file), whole.substr(0, size));
+            const LoadOutcome o = loadFrom(dir_.path());
+            EXPECT_EQ(o.result, kLoadInitError) << kTableFileNames[file] << " " << size << ": " << o.problem;
+            EXPECT_NE(o.problem.find(kTableFileNames[file]), std::string::npos);
+        }
+        writeFile(path(file), whole);
     }
 }
 
@@ -307,6 +315,11 @@ TEST_F(TableLoader, AHugeThirtyTwoBitCountIsAShortFileFoundBeforeAllocating) {
     releaseTables(t);
     setCountField(dir_.path(), "Tcode", 3, "2147483647");
     EXPECT_EQ(loadFrom(dir_.path()).result, kLoadInitError);
+    // Twice its entries: fewer elements than the file has bytes, more bytes than it has.
+    setCountField(dir_.path(), "Tcode", 3, std::to_string(2 * count(kFileCode, 3)));
+    EXPECT_EQ(loadFrom(dir_.path(), t).result, kLoadInitError);
+    EXPECT_EQ(t.codeConditions.diagnosisEntryBegin.capacity(), 0u);
+    releaseTables(t);
     setCountField(dir_.path(), "Tccedit2", 1, "2147483647");
     setCountField(dir_.path(), "Tcode", 3, std::to_string(count(kFileCode, 3)));
     EXPECT_EQ(loadFrom(dir_.path()).result, kLoadInitError);
@@ -380,6 +393,9 @@ TEST_F(TableLoader, ReleaseAfterAPartialLoadFreesWhatWasAllocated) {
     EXPECT_TRUE(everythingReleased(t));
     releaseTables(t);  // repeated: nothing left to free
     EXPECT_TRUE(everythingReleased(t));
+    Release release;  // a release that fails to load frees what it had loaded
+    EXPECT_EQ(loadRelease(release, dir_.path()), kLoadInitError);
+    EXPECT_TRUE(everythingReleased(release.tables));
 }
 
 TEST(TableLoaderRelease, ReleaseOfANeverLoadedSetIsHarmless) {
