@@ -120,6 +120,12 @@ TEST(GroupRequest, BadBodiesAreRefusedNamingTheField) {
         {stayWith("procedures", {"5-0101"}), "procedures[0]", "longer than the 5 characters"},
         {stayWith("procedures", {1}), "procedures[0]", "must be a text"},
         {stayWith("diagnoses", {"I\t10"}), "diagnoses[0]", "other than letters, digits and signs"},
+        {stayWith("diagnoses", {"I1\x7f"}), "diagnoses[0]", "other than letters, digits and signs"},
+        {stayWith("effectiveDate", "201301011"), "effectiveDate", "not a date written YYYYMMDD"},
+        {stayWith("birthDate", "19500001"), "birthDate", "there is no month 0"},
+        {stayWith("stayDays", 4294967296u), "stayDays", "not 4294967296"},
+        {R"({"record":"a\rb"})", "record", "holds a line break"},
+        {R"({"x":{"a":1},"a":2})", "a", "unknown field \"a\""},  // a name is twice only within one object
     };
     for (const auto& c : cases) {
         const GroupRequest request = parseGroupRequest(c.body);
@@ -132,6 +138,11 @@ TEST(GroupRequest, BadBodiesAreRefusedNamingTheField) {
             EXPECT_NE(request.errors[0].message.find(c.field), std::string::npos);
         }
     }
+}
+
+TEST(GroupRequest, LeapDaysOfTheCalendarAreTaken) {
+    for (const char* date : {"20000229", "20120229"})
+        EXPECT_TRUE(parseGroupRequest(stayWith("birthDate", date)).errors.empty()) << date;
 }
 
 TEST(GroupRequest, EveryWrongFieldIsReportedAtOnce) {

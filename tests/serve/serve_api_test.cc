@@ -144,6 +144,7 @@ TEST_F(ServeApi, BadInputGetsItsStatusAndServingGoesOn) {
         {"POST", "/api/group", R"({"effectiveDate":"20130431","birthDate":"19500101","sex":"M"})", 400, "effectiveDate"},
         {"POST", "/api/record", R"({"effectiveDate":"20130101","birthDate":"19500101","sex":"W"})", 400, "sex"},
         {"POST", "/api/record", R"({"stayDays":1e400})", 400, "body"},
+        {"POST", "/api/record", R"({"effectiveDate":"x","birthDate":"19500101","sex":"W"})", 400, "effectiveDate"},
         {"POST", "/api/group", atLimit, 200, ""},
         {"POST", "/api/group", atLimit + " ", 413, ""},
         {"POST", "/api/group", std::string("{\"record\":\"x\"}\0 garbage", 23), 400, "body"},

@@ -122,6 +122,19 @@ TEST(CanonicalSource, DumpWithLabelsLeavesOutLabelsThatAListCannotHold) {
     compileOrFail(dumped);
 }
 
+// Labels from a source that the tables no longer match: a condition at the
+// count is not listed again (that would raise the count), and an exclusion
+// list in another order is the same row, so it keeps its note.
+TEST(CanonicalSource, LabelsFromAnOlderSourceChangeNothingTheTablesSay) {
+    auto files = kCanonicalSource;
+    files["conditions.tsv"] = "condition\tfirst_slot\tlast_slot\tlabel\n100\t1\t1\theart\n900\t1\t46\tgone\n";
+    files["exclusions.tsv"] = "diagnosis\texcluded\tnote\nB20.0\tC30 -\tkept\n";
+    const source::Source tables = source::decompileTables(compileOrFail(parseSource(kCanonicalSource)));
+    const source::Source dumped = source::withRemarksFrom(tables, parseSource(files));
+    EXPECT_EQ(dumped.at("exclusions.tsv").rows.at(0).fields, (std::vector<std::string>{"B20.0", "C30 -", "kept"}));
+    compileOrFail(dumped);
+}
+
 TEST(CanonicalSource, WrittenFolderReadsBackTheSame) {
     const source::Source original = parseSource(kCanonicalSource);
     TempDir dir;

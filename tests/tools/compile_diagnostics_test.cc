@@ -78,12 +78,24 @@ const DiagnosticCase kCases[] = {
      kError},
     {{{"splits.tsv", kSplits + "X010A\tABCDE\t-\t-\n"}},
      "splits.tsv:2: refined: refined code 'X010A' is not listed in refined.tsv", kError},
+    {{{"diagnoses.tsv", "code\tid\nA01\t2\n"}}, "diagnoses.tsv:2: id: 2 is not below the index size 2", kError},
+    {{{"decisions.tsv", kDecisions + "01\t-\t-\t01\t@2\n"}}, "decisions.tsv:2: adrg: ADRG entry '@2' does not exist",
+     kError},
+    {{{"splits.tsv", kSplits + "B010A\tABCDE\t-3000000000\t-\n"}},
+     "splits.tsv:2: from: '-3000000000' is not a date YYYYMMDD or '-'", kError},
+    {{{"release.tsv", "setting\tvalue\ncondition_count\t40000\n"},
+      {"decisions.tsv", kDecisions + "01\t-\t40000\t01\tB010\n"}},
+     "decisions.tsv:2: must_not_hold: condition '40000' is not a condition number from 0 to 32767 (rows hold condition "
+     "numbers in 16 bits)",
+     kError},
 
     // What only a mistake writes: stored as written with --allow-invalid.
     {{{"conditions.tsv", "condition\tfirst_slot\tlast_slot\n10\t46\t11\n"}},
      "conditions.tsv:2: first_slot: first slot 46 lies after the last slot 11: no slot raises the condition", kInvalid},
     {{{"conditions.tsv", "condition\tfirst_slot\tlast_slot\n10\t1\t47\n"}},
      "conditions.tsv:2: last_slot: slot 47 is not a slot from 1 to 46", kInvalid},
+    {{{"conditions.tsv", "condition\tfirst_slot\tlast_slot\n10\t0\t46\n"}},
+     "conditions.tsv:2: first_slot: slot 0 is not a slot from 1 to 46", kInvalid},
     {{{"conditions.tsv", "condition\tkind\n790\tt\n"}},
      "conditions.tsv:2: kind: condition 790 of kind 't' disagrees with the built-in derived conditions (782-823 and "
      "853 are 'l', all others 't'); drg-batch would refuse every record",
@@ -135,6 +147,10 @@ const DiagnosticCase kCases[] = {
     {{{"splits.tsv", kSplitB010A + "B010A\tABCDD\t-\t-\n"}},
      "splits.tsv:3: warning: refined: never used: the row at line 2 of B010A comes first and has the same dates",
      kWarning},
+    {{{"splits.tsv", kSplitB010A + "B010A\tABCDD\t20130101\t20130101\n"}},  // a row of one day
+     "splits.tsv:3: warning: refined: never used: the row at line 2 of B010A comes first and holds whenever this one "
+     "does (its dates cover this row's)",
+     kWarning},
     {{{"refinements.tsv", kRefinedB010},
       {"decisions.tsv", kGrouped}, {"splits.tsv", kSplits + "B010A\tABCDE\t20120101\t-\n"}},
      "refined.tsv:2: warning: code: refined code 'B010A' has no split row in force up to 20111231, when its DRG ends "
@@ -163,6 +179,10 @@ const DiagnosticCase kCases[] = {
      kWarning},
     {{{"diagnosis-conditions.tsv", "code\tcondition\tfrom\tto\nA01\t7\t-\t-\nB02\t7\t-\t-\nA01\t7\t20100101\t-\n"}},
      "diagnosis-conditions.tsv:4: warning: condition: the code raises condition 7 at line 2 too, on days both rows "
+     "cover: it would count twice",
+     kWarning},
+    {{{"diagnosis-conditions.tsv", "code\tcondition\tfrom\tto\nA01\t7\t-\t20091231\nA01\t7\t20091231\t-\n"}},
+     "diagnosis-conditions.tsv:3: warning: condition: the code raises condition 7 at line 2 too, on days both rows "
      "cover: it would count twice",
      kWarning},
     {{{"decisions.tsv", kGrouped}, {"splits.tsv", kSplitB010A}},

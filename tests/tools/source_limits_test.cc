@@ -62,6 +62,13 @@ TEST(SourceLimits, ValuesBeyondTheirFieldsAreNamedAtTheirLine) {
                return rows;
            }()}},
          "decisions.tsv:32769: more than 32767 rows (its row ranges are 16-bit numbers)"},
+        {{{"diagnoses.tsv", codeList("Z%05d", 256)}, {"exclusions.tsv", [] {
+               std::string all = codeList("Z%05d", 256).substr(5), rows = "diagnosis\texcluded\n";
+               for (char& c : all) c = c == '\n' ? ' ' : c;
+               for (size_t i = 0; i < 256; ++i) rows += all.substr(7 * i, 6) + "\t" + all + "\n";
+               return rows;  // 256 x 256 entries, one more than the first version's 16-bit count
+           }()}},
+         "exclusions.tsv:257: more than 65535 list entries (this version counts them in a 16-bit number)"},
     };
     for (const auto& [files, expected] : cases) EXPECT_EQ(firstError(with(kSmall, files)), expected);
 }
