@@ -201,6 +201,7 @@ TEST(ExplainCommand, CodeThatClearsALevelIsShownLikeEveryCode) {
     const std::vector<json> explained = explainJson(dir.path());
     ASSERT_EQ(explained.size(), 1u);
     EXPECT_EQ(explained[0]["codes"][1]["text"], "I1\xC3\x89");
+    EXPECT_EQ(explained[0]["levelDetails"][0]["clearedBy"], nullptr);  // only E11's level is cleared
     EXPECT_EQ(explained[0]["levelDetails"][1]["clearedBy"],
               "highest-level exclusion: its exclusion list holds slot 2 (I1\xC3\x89), at the highest level");
 }

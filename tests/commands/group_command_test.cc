@@ -54,6 +54,7 @@ uint64_t sumOf(const nlohmann::json& counts) {
 TEST(GroupCommand, SummaryCountsAddUpAndMatchTheOutput) {
     std::mt19937 rng(5);
     GroupedInput run(groupingRelease(), mixedLines(rng, 2500));  // PCCL 3 with I10, else 0
+    writeFile(run.dir.file("s.json"), std::string(100000, 'x'));  // an old, longer summary is replaced whole
     const ProcessResult r = runShell(run.dir.path(), "drg group --tables . in.txt -o out.txt --summary --summary-json s.json");
     ASSERT_EQ(r.exitStatus, 0) << r.err;
     const nlohmann::json summary = nlohmann::json::parse(readFile(run.dir.file("s.json")));
@@ -89,6 +90,8 @@ TEST(GroupCommand, SummaryCountsAddUpAndMatchTheOutput) {
     EXPECT_TRUE(shows("without MDC", byMdc["000"])) << r.err;
     EXPECT_TRUE(shows("without DRG", byDrg["000000"])) << r.err;
     EXPECT_NE(r.err.find("\"B010BW\""), std::string::npos) << r.err;
+    const ProcessResult alone = runShell(run.dir.path(), "drg group --tables . in.txt -o out3.txt --summary");
+    EXPECT_TRUE(std::regex_search(alone.err, std::regex("records +" + std::to_string(records) + "\\b"))) << alone.err;
 
     // "-" puts the same summary on standard output when the records go to a file.
     const ProcessResult piped =
@@ -244,6 +247,8 @@ TEST(GroupCommand, EachFailureGivesItsStatusAndOneLine) {
          // The limit stops a run that would read its own output for ever.
          "cp in.txt copy5.txt && ulimit -f 20000 && drg explain --tables . < copy5.txt >> copy5.txt", 1,
          "drg explain: output standard output is the input"},
+        {"explain: input unreadable", "drg explain --tables . /proc/self/mem", 1,
+         "drg explain: cannot read input /proc/self/mem: Input/output error"},
         {"explain: input missing", "drg explain --tables . no-such.txt", 1,
          "drg explain: cannot open input no-such.txt"},
         // Decimal, whatever its leading zeros: the usual reading takes "010" as 8.

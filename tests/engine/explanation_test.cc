@@ -25,6 +25,7 @@ TEST(Explanation, FollowsTheRecordThroughEveryStep) {
         RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"G40.0", "I10", "XX9"}).line();
     const Explanation e = explain(groupingRelease(), line);
     EXPECT_EQ(e.ageYears, 62);
+    EXPECT_EQ(e.ageDays, 22646);  // 62 years and 16 leap days
     ASSERT_EQ(e.slots.size(), 3u);
     EXPECT_EQ(e.slots[2].text, "XX9");
     EXPECT_EQ(e.slots[2].codeId, 0);
@@ -40,12 +41,27 @@ TEST(Explanation, FollowsTheRecordThroughEveryStep) {
     EXPECT_EQ(e.conditions[1].rule, "birth weight below 1250 g (a blank weight counts as 0)");
     EXPECT_EQ(e.mdcPass.row, 0);
     EXPECT_EQ(e.mdcPass.mustHold, std::vector<int>{100});
+    EXPECT_TRUE(e.mdcPass.mustNotHold.empty());  // the fix-up's filler is no condition
+    EXPECT_EQ(e.adrgPass.adrg, "B010");
     EXPECT_TRUE(e.adrgPass.ran);
     EXPECT_EQ(e.refinementRow, 1);  // 18 to 120 years
     EXPECT_EQ(e.refinedCode, "B010B");
     ASSERT_EQ(e.levels.size(), 1u);  // XX9 is not in the release
     EXPECT_EQ(e.levels[0].finalLevel, 3);
     EXPECT_STREQ(e.result.drg, "B010BW");
+}
+
+// A condition is sourced once per slot, from the code the slot holds after
+// a dagger/asterisk exchange, however many of the code's entries raise it.
+TEST(Explanation, NamesTheExchangedCodeOnceAsASource) {
+    TableBuilder b = groupingRelease();
+    b.diagnosisCondition("G01", 100);
+    b.diagnosisCondition("G01", 100);
+    const Explanation e = explain(
+        b, RecordBuilder().birthDate("500615").sex('1').date("20120615").diagnoses({"A17.0", "G01"}).line());
+    ASSERT_TRUE(e.daggerAsteriskExchanged);
+    ASSERT_EQ(e.conditions.at(0).sources.size(), 1u);
+    EXPECT_EQ(e.conditions[0].sources[0].code, "G01");
 }
 
 TEST(Explanation, NamesTheRuleThatClearedALevel) {

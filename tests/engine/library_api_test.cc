@@ -130,8 +130,10 @@ TEST(LibraryApi, CInterface) {
     std::string out(drg_grouped_length(line.data(), line.size()), '\0');
     size_t written = 0;
     drg_result result;
+    std::memset(&result, '#', sizeof result);  // no terminator but the ones the call writes
     EXPECT_EQ(drg_group_line(worker, line.data(), line.size(), out.data(), out.size() - 1, &written, &result),
               DRG_BUFFER_TOO_SMALL);
+    EXPECT_STREQ(drg_last_error(), "the output needs 306 bytes");
     ASSERT_EQ(drg_group_line(worker, line.data(), line.size(), out.data(), out.size(), &written, &result), DRG_OK);
     EXPECT_EQ(written, 306u);
     EXPECT_STREQ(result.drg, "B010BW");

@@ -141,6 +141,8 @@ TEST(DrgDiff, OneChangedRowMovesExactlyTheRecordsItCatches) {
     EXPECT_EQ(json["changedDrg"], drgSum);
     EXPECT_EQ(json["changedMdc"], mdcSum);
     EXPECT_GT(drgReported.size(), 1u);
+    const auto& listed = json["transitions"];
+    EXPECT_GT(listed.front()["count"], listed.back()["count"]);  // largest first
     EXPECT_GT(lostGroup, 0u);
     EXPECT_NE(r.out.find("records read         " + std::to_string(lines.size())), std::string::npos) << r.out;
 }
@@ -244,12 +246,20 @@ TEST(DrgDiff, EqualCountsComeInByteOrder) {
         ASSERT_TRUE(writeTableFiles(tables, dir.file(side)));
     }
     const auto adult = RecordBuilder().birthDate("500615").sex('1').date("20120615");
+    // The last line ends in a CR alone, which belongs to it; old, longer reports are replaced whole.
     writeFile(dir.file("in"), RecordBuilder(adult).diagnoses({"G40.0", "I10"}).line() +
-                                  RecordBuilder(adult).diagnoses({"G40.0"}).line());
-    const ProcessResult r =
-        runProgram(DRG_TOOL_PATH, dir.path(), {"diff", "--from", "from", "--to", "to", "in", "--json", "diff.json"});
+                                  RecordBuilder(adult).diagnoses({"G40.0"}).text() + "\r");
+    for (const char* old : {"diff.json", "changed.tsv"}) writeFile(dir.file(old), std::string(100000, 'x'));
+    const ProcessResult r = runProgram(DRG_TOOL_PATH, dir.path(),
+                                       {"diff", "--from", "from", "--to", "to", "in", "--json", "diff.json",
+                                        "--changed", "changed.tsv"});
     ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const std::string changed = readFile(dir.file("changed.tsv"));
+    EXPECT_EQ(changed.substr(changed.size() - 2), "\r\n");
     EXPECT_NE(r.out.find("1  B010BA -> B010BB\n           1  B010B\xC9 -> B010BB\n"), std::string::npos) << r.out;
+    const ProcessResult top =
+        runProgram(DRG_TOOL_PATH, dir.path(), {"diff", "--from", "from", "--to", "to", "in", "--top", "1"});
+    EXPECT_NE(top.out.find("(1 of 2):\n           1  B010BA -> B010BB\n\nMDC"), std::string::npos) << top.out;
     const auto json = nlohmann::json::parse(readFile(dir.file("diff.json")));
     EXPECT_EQ(json["transitions"], nlohmann::json::parse(R"([{"count":1,"from":"B010BA","to":"B010BB"},
                                                                 {"count":1,"from":"B010B\u00c9","to":"B010BB"}])"));

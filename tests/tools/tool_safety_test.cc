@@ -69,6 +69,8 @@ TEST(ToolSafety, FailedBuildOrDumpLeavesTheFolderAsItWas) {
          "hand: is not empty; a dump writes only into a new or empty folder"},
         {"a folder where a source file goes", [](const TempDir& d) { fs::create_directories(d.file("hand/levels.tsv/x")); },
          {tool, "tables", "dump", "out", "hand", "--force"}, "hand/levels.tsv: is not a file, so it is not replaced"},
+        {"a release that does not load", [](const TempDir& d) { setCountField(d.file("out"), "Tcode", 1, "99"); },
+         {tool, "tables", "dump", "out", "fresh"}, "tables do not load (file count error): "},
         {"a release synth would replace", [](const TempDir&) {}, {tool, "synth", "--records", "3", "out"},
          "drg synth: out: is not empty; synth writes only into a new or empty folder"},
         {"a synth that runs out of room", [](const TempDir&) {},
