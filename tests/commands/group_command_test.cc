@@ -83,15 +83,15 @@ TEST(GroupCommand, SummaryCountsAddUpAndMatchTheOutput) {
     EXPECT_NEAR(summary["recordsPerSecond"].get<double>() * summary["seconds"].get<double>(), double(records), 1.0);
 
     // The text on standard error says the same.
-    const auto shows = [&](const std::string& label, uint64_t count) {
-        return std::regex_search(r.err, std::regex(label + " +" + std::to_string(count) + "\\b"));
+    const auto shows = [](const std::string& err, const std::string& label, uint64_t count) {
+        return std::regex_search(err, std::regex(label + " +" + std::to_string(count) + "\\b"));
     };
-    EXPECT_TRUE(shows("records", records)) << r.err;
-    EXPECT_TRUE(shows("without MDC", byMdc["000"])) << r.err;
-    EXPECT_TRUE(shows("without DRG", byDrg["000000"])) << r.err;
+    EXPECT_TRUE(shows(r.err, "records", records)) << r.err;
+    EXPECT_TRUE(shows(r.err, "without MDC", byMdc["000"])) << r.err;
+    EXPECT_TRUE(shows(r.err, "without DRG", byDrg["000000"])) << r.err;
     EXPECT_NE(r.err.find("\"B010BW\""), std::string::npos) << r.err;
     const ProcessResult alone = runShell(run.dir.path(), "drg group --tables . in.txt -o out3.txt --summary");
-    EXPECT_TRUE(std::regex_search(alone.err, std::regex("records +" + std::to_string(records) + "\\b"))) << alone.err;
+    EXPECT_TRUE(shows(alone.err, "records", records)) << alone.err;
 
     // "-" puts the same summary on standard output when the records go to a file.
     const ProcessResult piped =
